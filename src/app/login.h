@@ -1,0 +1,74 @@
+// Login and logout as the main view runs them: the login dialog's OK connects and sends the two
+// login blocks; the Login command then starts the one receiver; Logout logs the session off.
+// Runs on the UI thread only; the receiver reference is never touched from another thread.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "net/blocksock.h"
+
+namespace ostravel {
+
+class CzandrelDoc;
+
+inline constexpr unsigned short kServicePort = 28000;
+inline constexpr char kConnectFailedMessage[] = "Failed to connect to login server.";
+
+// The thread that reads the service connection.
+class Receiver {
+public:
+    virtual ~Receiver() = default;
+    virtual void Start() = 0;
+    // Still inside its receive loop.
+    virtual bool IsRunning() const = 0;
+    // Sends the log-off notice, ends the session and tells the loop to stop. Throws
+    // CBlockingSocketException when the notice cannot be sent.
+    virtual void LogOff() = 0;
+    // Tells the loop to stop without a word to the server, and releases it from any wait for a
+    // window, so that Join cannot hang.
+    virtual void Stop() = 0;
+    // Waits until the thread has ended.
+    virtual void Join() = 0;
+};
+
+using ReceiverFactory = std::function<std::unique_ptr<Receiver>(CzandrelDoc&)>;
+
+// The service server's fixed address (a build-time setting) and port 28000.
+CSocketAddress ServiceEndpoint();
+
+class SessionControl {
+public:
+    SessionControl(CzandrelDoc& doc, CSocketAddress endpoint, ReceiverFactory makeReceiver);
+    ~SessionControl();  // stops and joins every receiver
+    SessionControl(const SessionControl&) = delete;
+    SessionControl& operator=(const SessionControl&) = delete;
+
+    // The login dialog's OK: logs an earlier connected session off, connects and sends the two
+    // login blocks; clears `disconnected` when that worked. Socket failures are swallowed.
+    void LoginProcedure(std::string_view userName, std::string_view password);
+    // The Login command once its dialog ended with OK: starts the receiver, or reports the failure.
+    void LoginAccepted();
+    // The Logout command. Throws CBlockingSocketException when the log-off notice cannot be sent
+    // (the caller shows it); the remaining steps are then skipped.
+    void Logout();
+    // The frame's final destruction: a running receiver is logged off; every receiver is ended.
+    void Shutdown();
+
+    Receiver* CurrentReceiver() const { return receiver_.get(); }
+
+private:
+    // Receivers that were logged off or replaced, kept until their thread has ended.
+    void Retire();
+    void JoinRetired();
+
+    CzandrelDoc& doc_;
+    CSocketAddress endpoint_;
+    ReceiverFactory makeReceiver_;
+    std::unique_ptr<Receiver> receiver_;  // the process-wide receiver reference
+    std::vector<std::unique_ptr<Receiver>> retired_;
+};
+
+}  // namespace ostravel

@@ -1,0 +1,31 @@
+// What the session needs from the main view. The desktop's CzandrelView implements it (marshalling
+// every call to the UI thread in order); tests use a recording fake.
+#pragma once
+
+#include <string>
+
+namespace ostravel {
+
+enum class TrayOperation { Add = 0, Modify = 1, Delete = 2 };
+
+// Tray icon resources: one picture on four grounds.
+inline constexpr int kIconApplication = 128;
+inline constexpr int kIconServerUpStreamUp = 182;    // green
+inline constexpr int kIconServerDown = 183;          // red
+inline constexpr int kIconServerUpStreamDown = 184;  // yellow
+
+class SessionView {
+public:
+    virtual ~SessionView() = default;
+
+    // The message list: every line goes in at the top, so the newest is first.
+    virtual void InsertMessage(const std::string& line) = 0;
+    virtual void ClearMessages() = 0;
+    // The status box: its whole text is replaced.
+    virtual void SetStatusText(const std::string& text) = 0;
+    // False when there is no main window to own a tray icon (the icon is then left alone).
+    virtual bool HasMainWindow() const = 0;
+    virtual void SetTrayIcon(TrayOperation operation, const std::string& tip, int iconId) = 0;
+};
+
+}  // namespace ostravel

@@ -1,0 +1,181 @@
+#include "app/zandreldoc.h"
+
+namespace ostravel {
+
+namespace {
+std::string Cut(std::string_view text) {
+    return std::string(text.substr(0, CzandrelDoc::kCredentialCapacity - 1));
+}
+}  // namespace
+
+CzandrelDoc::CzandrelDoc() { ResetSession(); }
+
+SessionState CzandrelDoc::Snapshot() const {
+    std::lock_guard lock(mutex_);
+    return state_;
+}
+
+int CzandrelDoc::LoginId() const {
+    std::lock_guard lock(mutex_);
+    return state_.loginId;
+}
+
+bool CzandrelDoc::HighBitrate() const {
+    std::lock_guard lock(mutex_);
+    return state_.highBitrate;
+}
+
+bool CzandrelDoc::Disconnected() const {
+    std::lock_guard lock(mutex_);
+    return state_.disconnected;
+}
+
+void CzandrelDoc::SetLoginId(int loginId) {
+    std::lock_guard lock(mutex_);
+    state_.loginId = loginId;
+}
+
+void CzandrelDoc::SetDisconnected(bool disconnected) {
+    std::lock_guard lock(mutex_);
+    state_.disconnected = disconnected;
+}
+
+void CzandrelDoc::SetCredentials(std::string_view userName, std::string_view password) {
+    std::lock_guard lock(mutex_);
+    state_.userName = Cut(userName);
+    state_.password = Cut(password);
+}
+
+void CzandrelDoc::SetStatusReport(int serverState, const std::string& streamIp,
+                                  const std::string& streamPort, bool highBitrate) {
+    std::lock_guard lock(mutex_);
+    if (serverState >= 0) state_.serverState = serverState;
+    state_.streamIp = streamIp;
+    state_.streamPort = streamPort;
+    state_.highBitrate = highBitrate;
+}
+
+void CzandrelDoc::SetServerState(int serverState) {
+    std::lock_guard lock(mutex_);
+    state_.serverState = serverState;
+}
+
+void CzandrelDoc::SetStreamIp(const std::string& streamIp) {
+    std::lock_guard lock(mutex_);
+    state_.streamIp = streamIp;
+}
+
+void CzandrelDoc::SetStreamPort(const std::string& streamPort) {
+    std::lock_guard lock(mutex_);
+    state_.streamPort = streamPort;
+}
+
+void CzandrelDoc::SetHighBitrate(bool highBitrate) {
+    std::lock_guard lock(mutex_);
+    state_.highBitrate = highBitrate;
+}
+
+void CzandrelDoc::ResetSession() {
+    std::lock_guard lock(mutex_);
+    state_.loginId = 0;
+    state_.highBitrate = false;
+    state_.serverState = 3;
+    state_.userName = " ";
+    state_.password = " ";
+    state_.streamIp.clear();
+    state_.streamPort.clear();
+}
+
+std::string CzandrelDoc::TextReply() const {
+    std::lock_guard lock(mutex_);
+    return textReply_;
+}
+
+void CzandrelDoc::SetTextReply(std::string text) {
+    std::lock_guard lock(mutex_);
+    textReply_ = std::move(text);
+}
+
+void CzandrelDoc::SetView(SessionView* view) {
+    std::lock_guard lock(mutex_);
+    view_ = view;
+}
+
+SessionView* CzandrelDoc::View() const {
+    std::lock_guard lock(mutex_);
+    return view_;
+}
+
+void CzandrelDoc::InsertMessage(const std::string& line) const {
+    if (SessionView* view = View()) view->InsertMessage(line);
+}
+
+void CzandrelDoc::ClearMessages() const {
+    if (SessionView* view = View()) view->ClearMessages();
+}
+
+void CzandrelDoc::SetStatusBox(const std::string& text) const {
+    if (SessionView* view = View()) view->SetStatusText(text);
+}
+
+bool CzandrelDoc::HasMainWindow() const {
+    SessionView* view = View();
+    return view != nullptr && view->HasMainWindow();
+}
+
+void CzandrelDoc::SetTrayIcon(TrayOperation operation, const std::string& tip, int iconId) const {
+    if (SessionView* view = View()) view->SetTrayIcon(operation, tip, iconId);
+}
+
+int CzandrelDoc::SendOnService(const char* data, int size, int seconds) {
+    std::shared_lock lock(socketMutex_);
+    return serviceSocket_.Send(data, size, seconds);
+}
+
+int CzandrelDoc::SendAllOnService(const char* data, int size, int seconds) {
+    std::shared_lock lock(socketMutex_);
+    return serviceSocket_.SendAll(data, size, seconds);
+}
+
+int CzandrelDoc::ReceiveOnService(char* buffer, int size, int seconds) {
+    std::shared_lock lock(socketMutex_);
+    return serviceSocket_.Receive(buffer, size, seconds);
+}
+
+SOCKET CzandrelDoc::ServiceHandle() const {
+    std::shared_lock lock(socketMutex_);
+    return serviceSocket_.m_socket;
+}
+
+void CzandrelDoc::ConnectService(const CSocketAddress& address) {
+    std::unique_lock lock(socketMutex_);
+    serviceSocket_.m_socket = 0;
+    try {
+        serviceSocket_.Create(SOCK_STREAM);
+        serviceSocket_.Connect(address);
+    } catch (const CBlockingSocketException&) {
+        // A socket that never connected is nobody's: close it rather than leak it.
+        if (serviceSocket_.m_socket != 0 && serviceSocket_.m_socket != INVALID_SOCKET) {
+            serviceSocket_.CloseQuietly();
+        }
+        serviceSocket_.m_socket = 0;
+        throw;
+    }
+}
+
+void CzandrelDoc::CloseService() {
+    std::unique_lock lock(socketMutex_);
+    if (serviceSocket_.m_socket != 0 && serviceSocket_.m_socket != INVALID_SOCKET) {
+        serviceSocket_.CloseQuietly();
+    }
+    serviceSocket_.m_socket = 0;
+}
+
+void CzandrelDoc::CloseServiceIf(SOCKET handle) {
+    std::unique_lock lock(socketMutex_);
+    if (handle == 0 || serviceSocket_.m_socket != handle) return;
+    serviceSocket_.CloseQuietly();
+    serviceSocket_.m_socket = 0;
+}
+
+}  // namespace ostravel

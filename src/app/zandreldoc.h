@@ -1,0 +1,96 @@
+// The session document: who is logged in, the service connection, what the last status report said.
+// Shared by the UI thread and the receiver thread; every field is read and written under one lock,
+// which is never held while calling the socket or the view.
+#pragma once
+
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <string_view>
+
+#include "app/sessionview.h"
+#include "net/blocksock.h"
+
+namespace ostravel {
+
+// The fields that make up the login session, copied out under the lock.
+struct SessionState {
+    int loginId = 0;           // 0: not logged in
+    bool highBitrate = false;  // last status report gave a maximum bitrate of 250 or more
+    std::string userName = " ";
+    std::string password = " ";
+    std::string streamIp;
+    std::string streamPort;
+    int serverState = 3;  // 0 down, 1 up without stream, 2 up and public, 3 unknown
+    bool disconnected = true;
+
+    bool LoggedIn() const { return loginId != 0; }
+};
+
+class CzandrelDoc {
+public:
+    // User name and password are kept as in a 100-byte buffer: at most 99 characters.
+    static constexpr std::size_t kCredentialCapacity = 100;
+
+    CzandrelDoc();
+    CzandrelDoc(const CzandrelDoc&) = delete;
+    CzandrelDoc& operator=(const CzandrelDoc&) = delete;
+
+    SessionState Snapshot() const;
+    int LoginId() const;
+    bool HighBitrate() const;
+    bool Disconnected() const;
+
+    void SetLoginId(int loginId);
+    void SetDisconnected(bool disconnected);
+    // Stores the credentials as typed, each cut to 99 characters.
+    void SetCredentials(std::string_view userName, std::string_view password);
+    // Stores the results of one status report; state -1 leaves serverState alone.
+    void SetStatusReport(int serverState, const std::string& streamIp, const std::string& streamPort,
+                         bool highBitrate);
+    void SetServerState(int serverState);
+    void SetStreamIp(const std::string& streamIp);
+    void SetStreamPort(const std::string& streamPort);
+    void SetHighBitrate(bool highBitrate);
+
+    // Back to logged out; leaves disconnected, the socket, textReply and the settings alone.
+    void ResetSession();
+
+    std::string TextReply() const;
+    void SetTextReply(std::string text);
+
+    // The view's message list and status box (set by the view's initial update). Without a view the
+    // calls do nothing, as when the main view cannot be found.
+    void SetView(SessionView* view);
+    SessionView* View() const;
+    void InsertMessage(const std::string& line) const;
+    void ClearMessages() const;
+    void SetStatusBox(const std::string& text) const;
+    bool HasMainWindow() const;
+    void SetTrayIcon(TrayOperation operation, const std::string& tip, int iconId) const;
+
+    // The one connection to the service server. Transfers share the socket; replacing or closing
+    // the handle waits for them, so no thread ever sends on a closed or recycled descriptor.
+    int SendOnService(const char* data, int size, int seconds);
+    int SendAllOnService(const char* data, int size, int seconds);
+    int ReceiveOnService(char* buffer, int size, int seconds);
+    SOCKET ServiceHandle() const;
+    // Creates and connects a new socket; on failure nothing is left open and the handle is 0.
+    void ConnectService(const CSocketAddress& address);
+    // Closes the held socket (if any) and empties the handle; quiet.
+    void CloseService();
+    // Closes the socket only if it is still `handle`, so an ending receiver never closes the
+    // connection of a session that replaced its own.
+    void CloseServiceIf(SOCKET handle);
+
+private:
+    mutable std::mutex mutex_;
+    SessionState state_;
+    std::string textReply_;
+    SessionView* view_ = nullptr;
+
+    mutable std::shared_mutex socketMutex_;
+    CBlockingSocket serviceSocket_;
+};
+
+}  // namespace ostravel

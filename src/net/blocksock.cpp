@@ -1,0 +1,627 @@
+// Blocking IPv4 sockets: every transfer waits for readiness with a whole-second time-out, then makes
+// one call; every failure becomes a CBlockingSocketException carrying the platform's error code.
+#ifdef _WIN32
+#ifndef _WINSOCK_DEPRECATED_NO_WARNINGS
+#define _WINSOCK_DEPRECATED_NO_WARNINGS  // inet_addr: its lenient parsing is what callers get
+#endif
+#endif
+
+#include "net/blocksock.h"
+
+#include <algorithm>
+#include <cassert>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#ifdef _WIN32
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+namespace {
+
+#ifdef _WIN32
+using AddressLength = int;
+constexpr int kSendFlags = 0;
+#else
+using AddressLength = socklen_t;
+#ifdef MSG_NOSIGNAL
+constexpr int kSendFlags = MSG_NOSIGNAL;  // a closed peer must not kill the process with SIGPIPE
+#else
+constexpr int kSendFlags = 0;  // SO_NOSIGPIPE is set on every descriptor instead
+#endif
+#endif
+
+constexpr AddressLength kAddressLength = sizeof(sockaddr_in);  // 16
+
+enum class Readiness { kReadable, kWritable };
+
+// True when the socket is ready, or when the wait itself failed (the transfer call that follows then
+// reports the error); false when the time-out passed.
+bool WaitReady(SOCKET socket, Readiness readiness, int seconds) {
+#ifdef _WIN32
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(socket, &set);
+    timeval timeout{seconds, 0};
+    fd_set* readSet = readiness == Readiness::kReadable ? &set : nullptr;
+    fd_set* writeSet = readiness == Readiness::kWritable ? &set : nullptr;
+    return select(0, readSet, writeSet, nullptr, seconds < 0 ? nullptr : &timeout) != 0;
+#else
+    if (socket < 0) {
+        return true;  // nothing to wait on; the call reports EBADF at once
+    }
+    using Clock = std::chrono::steady_clock;
+    const int errorBefore = errno;
+    const bool forever = seconds < 0;
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(forever ? 0 : seconds);
+    // poll, not select: a descriptor number above FD_SETSIZE must work.
+    pollfd entry{};
+    entry.fd = socket;
+    entry.events = readiness == Readiness::kReadable ? POLLIN : POLLOUT;
+    for (;;) {
+        int timeoutMs = -1;
+        if (!forever) {
+            const long long left =
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            timeoutMs = static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
+        }
+        entry.revents = 0;
+        const int result = poll(&entry, 1, timeoutMs);
+        if (result > 0) {
+            return true;
+        }
+        if (result == 0) {
+            return false;
+        }
+        if (errno != EINTR) {
+            return true;
+        }
+        // A signal is not a failure of ours: wait out the rest, and leave the thread's last error as
+        // it was, since a time-out exception reports it.
+        errno = errorBefore;
+    }
+#endif
+}
+
+#ifndef _WIN32
+// Repeats a call that a signal interrupted before it transferred anything.
+template <typename Call>
+auto RetryInterrupted(Call call) {
+    for (;;) {
+        const auto result = call();
+        if (result != -1 || errno != EINTR) {
+            return result;
+        }
+    }
+}
+
+// Makes a fresh descriptor fit for this class: never 0 (which means "no socket"), closed on exec,
+// and silent on writes to a closed peer. Returns -1 with errno set on failure (fd is then closed).
+int AdoptDescriptor(int fd) {
+    if (fd == 0) {
+        const int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+        const int code = errno;
+        close(fd);
+        if (moved == -1) {
+            errno = code;
+            return -1;
+        }
+        fd = moved;
+    }
+#ifndef SOCK_CLOEXEC
+    fcntl(fd, F_SETFD, FD_CLOEXEC);
+#endif
+#ifdef SO_NOSIGPIPE
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
+#endif
+    return fd;
+}
+
+// A connect interrupted by a signal goes on in the kernel; wait for it and collect its outcome.
+int FinishInterruptedConnect(int fd) {
+    pollfd entry{};
+    entry.fd = fd;
+    entry.events = POLLOUT;
+    if (RetryInterrupted([&] { return poll(&entry, 1, -1); }) == -1) {
+        return errno;
+    }
+    int code = 0;
+    socklen_t length = sizeof code;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &code, &length) == -1) {
+        return errno;
+    }
+    return code;
+}
+#endif
+
+#ifdef _WIN32
+void KeepFromChildren(SOCKET socket) {
+    SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0);
+}
+#endif
+
+int SendSome(SOCKET socket, const char* data, int size) {
+#ifdef _WIN32
+    return send(socket, data, size, kSendFlags);
+#else
+    if (size < 0) {
+        errno = EINVAL;
+        return SOCKET_ERROR;
+    }
+    return static_cast<int>(RetryInterrupted(
+        [&] { return send(socket, data, static_cast<size_t>(size), kSendFlags); }));
+#endif
+}
+
+int ReceiveSome(SOCKET socket, char* buffer, int size) {
+#ifdef _WIN32
+    return recv(socket, buffer, size, 0);
+#else
+    if (size < 0) {
+        errno = EINVAL;
+        return SOCKET_ERROR;
+    }
+    return static_cast<int>(
+        RetryInterrupted([&] { return recv(socket, buffer, static_cast<size_t>(size), 0); }));
+#endif
+}
+
+int SendSomeTo(SOCKET socket, const char* data, int size, const sockaddr* to) {
+#ifdef _WIN32
+    return sendto(socket, data, size, kSendFlags, to, kAddressLength);
+#else
+    if (size < 0) {
+        errno = EINVAL;
+        return SOCKET_ERROR;
+    }
+    return static_cast<int>(RetryInterrupted(
+        [&] { return sendto(socket, data, static_cast<size_t>(size), kSendFlags, to, kAddressLength); }));
+#endif
+}
+
+int ReceiveSomeFrom(SOCKET socket, char* buffer, int size, sockaddr* from) {
+    AddressLength length = kAddressLength;
+    AddressLength* lengthArgument = from != nullptr ? &length : nullptr;
+#ifdef _WIN32
+    return recvfrom(socket, buffer, size, 0, from, lengthArgument);
+#else
+    if (size < 0) {
+        errno = EINVAL;
+        return SOCKET_ERROR;
+    }
+    return static_cast<int>(RetryInterrupted([&] {
+        length = kAddressLength;
+        return recvfrom(socket, buffer, static_cast<size_t>(size), 0, from, lengthArgument);
+    }));
+#endif
+}
+
+// The resolver's own failure code, or the system's when the resolver only passes that on.
+int ResolverError(int result) {
+#ifndef _WIN32
+    if (result == EAI_SYSTEM) {
+        return errno;
+    }
+#endif
+    return result;
+}
+
+}  // namespace
+
+int LastSocketError() {
+#ifdef _WIN32
+    return WSAGetLastError();
+#else
+    return errno;
+#endif
+}
+
+bool InitSockets() {
+#ifdef _WIN32
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started;
+#else
+    return true;
+#endif
+}
+
+// ---------------------------------------------------------------------------------------------------
+// CBlockingSocketException
+
+CBlockingSocketException::CBlockingSocketException(std::string operation)
+    : CBlockingSocketException(std::move(operation), LastSocketError()) {}
+
+CBlockingSocketException::CBlockingSocketException(std::string operation, int errorCode)
+    : m_errorCode(errorCode), m_operation(std::move(operation)) {
+    char text[200];
+    if (m_errorCode == 0) {
+        std::snprintf(text, sizeof text, "%s error", m_operation.c_str());
+    } else {
+        std::snprintf(text, sizeof text, "%s error #%d", m_operation.c_str(), m_errorCode);
+    }
+    m_message = text;
+}
+
+bool CBlockingSocketException::GetErrorMessage(char* buffer, unsigned capacity, unsigned* helpContext) const {
+    (void)helpContext;
+    if (buffer == nullptr || capacity == 0) {
+        return false;  // no room even for the terminator
+    }
+    const size_t length = (std::min)(m_message.size(), static_cast<size_t>(capacity) - 1);
+    std::memcpy(buffer, m_message.data(), length);
+    buffer[length] = '\0';
+    return true;
+}
+
+std::string CBlockingSocketException::GetErrorMessage() const { return m_message; }
+
+// ---------------------------------------------------------------------------------------------------
+// CSocketAddress
+
+CSocketAddress::CSocketAddress() : sockaddr_in{} {
+    sin_family = AF_INET;
+    sin_port = 0;
+    sin_addr.s_addr = htonl(INADDR_ANY);
+}
+
+CSocketAddress::CSocketAddress(const char* dottedQuad, unsigned short port) : sockaddr_in{} {
+    sin_family = AF_INET;
+    sin_port = htons(port);
+    sin_addr.s_addr = inet_addr(dottedQuad);
+}
+
+CSocketAddress::CSocketAddress(const sockaddr_in& address) : sockaddr_in(address) {}
+
+unsigned short CSocketAddress::Port() const { return ntohs(sin_port); }
+
+std::string CSocketAddress::DottedQuad() const {
+    unsigned char bytes[4];
+    std::memcpy(bytes, &sin_addr, sizeof bytes);
+    char text[16];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
+    return text;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// CBlockingSocket
+
+void CBlockingSocket::Create(int type) {
+    assert(m_socket == 0);
+    // The datagram operations need a UDP socket; a fixed TCP protocol would refuse SOCK_DGRAM.
+    const int protocol = type == SOCK_STREAM ? IPPROTO_TCP : type == SOCK_DGRAM ? IPPROTO_UDP : 0;
+#ifdef _WIN32
+    m_socket = socket(AF_INET, type, protocol);
+    if (m_socket == INVALID_SOCKET) {
+        throw CBlockingSocketException("Create", WSAGetLastError());
+    }
+    KeepFromChildren(m_socket);
+#else
+#ifdef SOCK_CLOEXEC
+    m_socket = socket(AF_INET, type | SOCK_CLOEXEC, protocol);
+#else
+    m_socket = socket(AF_INET, type, protocol);
+#endif
+    if (m_socket == INVALID_SOCKET) {
+        throw CBlockingSocketException("Create", errno);
+    }
+    m_socket = AdoptDescriptor(m_socket);
+    if (m_socket == INVALID_SOCKET) {
+        throw CBlockingSocketException("Create", errno);
+    }
+#endif
+}
+
+void CBlockingSocket::Connect(const CSocketAddress& address) {
+    assert(m_socket != 0);
+    if (connect(m_socket, address, kAddressLength) == 0) {
+        return;
+    }
+    int code = LastSocketError();
+#ifndef _WIN32
+    if (code == EINTR) {
+        code = FinishInterruptedConnect(m_socket);
+        if (code == 0) {
+            return;
+        }
+    }
+#endif
+    throw CBlockingSocketException("Connect", code);
+}
+
+void CBlockingSocket::Bind(const CSocketAddress& address) {
+    assert(m_socket != 0);
+    if (bind(m_socket, address, kAddressLength) == SOCKET_ERROR) {
+        throw CBlockingSocketException("Bind", LastSocketError());
+    }
+}
+
+void CBlockingSocket::Listen() {
+    assert(m_socket != 0);
+    if (listen(m_socket, 5) == SOCKET_ERROR) {
+        throw CBlockingSocketException("Listen", LastSocketError());
+    }
+}
+
+bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress* address) {
+    assert(m_socket != 0);
+    assert(target.m_socket == 0);
+    AddressLength length = kAddressLength;
+    sockaddr* peer = address != nullptr ? static_cast<sockaddr*>(*address) : nullptr;
+    AddressLength* lengthArgument = address != nullptr ? &length : nullptr;
+#ifdef _WIN32
+    target.m_socket = accept(m_socket, peer, lengthArgument);
+    if (target.m_socket == INVALID_SOCKET) {
+        const int code = WSAGetLastError();
+        // WSAENOTSOCK: ShutdownListener closed the handle under us.
+        if (code == WSAEINTR || code == WSAENOTSOCK) {
+            return false;
+        }
+        throw CBlockingSocketException("Accept", code);
+    }
+    KeepFromChildren(target.m_socket);
+    return true;
+#else
+#ifdef __linux__
+    const SOCKET accepted = accept4(m_socket, peer, lengthArgument, SOCK_CLOEXEC);
+#else
+    const SOCKET accepted = accept(m_socket, peer, lengthArgument);
+#endif
+    target.m_socket = accepted;
+    if (accepted == INVALID_SOCKET) {
+        const int code = errno;
+        // EINTR: a signal cancelled the wait. EINVAL: ShutdownListener stopped the listening socket.
+        if (code == EINTR || code == EINVAL) {
+            return false;
+        }
+        throw CBlockingSocketException("Accept", code);
+    }
+    target.m_socket = AdoptDescriptor(accepted);
+    if (target.m_socket == INVALID_SOCKET) {
+        throw CBlockingSocketException("Accept", errno);
+    }
+    return true;
+#endif
+}
+
+void CBlockingSocket::ShutdownListener() {
+    assert(m_socket != 0);
+#ifdef _WIN32
+    m_closedByShutdown = closesocket(m_socket) == 0;
+#else
+    // On Linux this wakes a thread blocked in accept, which then fails with EINVAL.
+    shutdown(m_socket, SHUT_RDWR);
+#endif
+}
+
+void CBlockingSocket::Close() {
+    if (m_socket == 0) {
+        return;
+    }
+#ifdef _WIN32
+    if (m_closedByShutdown) {
+        m_closedByShutdown = false;
+    } else if (closesocket(m_socket) == SOCKET_ERROR) {
+        throw CBlockingSocketException("Close", WSAGetLastError());
+    }
+#else
+    // After EINTR the descriptor is already released on Linux; closing again could hit a reused one.
+    if (close(m_socket) == -1 && errno != EINTR) {
+        throw CBlockingSocketException("Close", errno);
+    }
+#endif
+    m_socket = 0;
+}
+
+void CBlockingSocket::CloseQuietly() {
+    if (m_socket == 0 || m_socket == INVALID_SOCKET) {
+        return;
+    }
+#ifdef _WIN32
+    if (m_closedByShutdown) {
+        return;
+    }
+    const int result = closesocket(m_socket);
+    assert(result == 0);
+#else
+    const int result = close(m_socket);
+    assert(result == 0 || errno == EINTR);
+#endif
+    (void)result;
+}
+
+int CBlockingSocket::Send(const char* data, int size, int seconds) {
+    assert(m_socket != 0);
+    if (!WaitReady(m_socket, Readiness::kWritable, seconds)) {
+        throw CBlockingSocketException("Send timeout");
+    }
+    const int sent = SendSome(m_socket, data, size);
+    if (sent == SOCKET_ERROR) {
+        throw CBlockingSocketException("Send", LastSocketError());
+    }
+    return sent;
+}
+
+int CBlockingSocket::SendAll(const char* data, int size, int seconds) {
+    int sent = 0;
+    do {
+        sent += Send(data + sent, size - sent, seconds);
+    } while (sent < size);
+    return sent;
+}
+
+int CBlockingSocket::Receive(char* buffer, int size, int seconds) {
+    assert(m_socket != 0);
+    if (!WaitReady(m_socket, Readiness::kReadable, seconds)) {
+        return -1;
+    }
+    const int received = ReceiveSome(m_socket, buffer, size);
+    if (received == SOCKET_ERROR) {
+        throw CBlockingSocketException("Receive", LastSocketError());
+    }
+    return received;
+}
+
+int CBlockingSocket::ReceiveDatagram(char* buffer, int size, CSocketAddress* from, int seconds) {
+    assert(m_socket != 0);
+    if (!WaitReady(m_socket, Readiness::kReadable, seconds)) {
+        throw CBlockingSocketException("Receive timeout");
+    }
+    sockaddr* sender = from != nullptr ? static_cast<sockaddr*>(*from) : nullptr;
+    const int received = ReceiveSomeFrom(m_socket, buffer, size, sender);
+    if (received == SOCKET_ERROR) {
+        throw CBlockingSocketException("ReceiveDatagram", LastSocketError());
+    }
+    return received;
+}
+
+int CBlockingSocket::SendDatagram(const char* data, int size, const CSocketAddress& to, int seconds) {
+    assert(m_socket != 0);
+    if (!WaitReady(m_socket, Readiness::kWritable, seconds)) {
+        throw CBlockingSocketException("Send timeout");
+    }
+    const int sent = SendSomeTo(m_socket, data, size, to);
+    if (sent == SOCKET_ERROR) {
+        throw CBlockingSocketException("SendDatagram", LastSocketError());
+    }
+    return sent;
+}
+
+void CBlockingSocket::GetPeerName(CSocketAddress* address) const {
+    assert(m_socket != 0);
+    AddressLength length = kAddressLength;
+    if (getpeername(m_socket, *address, &length) == SOCKET_ERROR) {
+        throw CBlockingSocketException("GetPeerName", LastSocketError());
+    }
+}
+
+void CBlockingSocket::GetSockName(CSocketAddress* address) const {
+    assert(m_socket != 0);
+    AddressLength length = kAddressLength;
+    if (getsockname(m_socket, *address, &length) == SOCKET_ERROR) {
+        throw CBlockingSocketException("GetSockName", LastSocketError());
+    }
+}
+
+CSocketAddress CBlockingSocket::GetHostByName(const char* hostName, unsigned short port) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int result = getaddrinfo(hostName != nullptr ? hostName : "", nullptr, &hints, &found);
+    if (result != 0 || found == nullptr) {
+        throw CBlockingSocketException("GetHostByName", ResolverError(result));
+    }
+    CSocketAddress address;
+    sockaddr_in first;
+    std::memcpy(&first, found->ai_addr, sizeof first);
+    freeaddrinfo(found);
+    address.sin_addr = first.sin_addr;
+    address.sin_port = htons(port);
+    return address;
+}
+
+std::string CBlockingSocket::GetHostByAddr(const CSocketAddress& address) {
+    char host[NI_MAXHOST];
+    // NI_NAMEREQD: an address without a name is a failure, not its own text.
+    const int result = getnameinfo(address, kAddressLength, host, sizeof host, nullptr, 0, NI_NAMEREQD);
+    if (result != 0) {
+        throw CBlockingSocketException("GetHostByAddr", ResolverError(result));
+    }
+    return host;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// CHttpBlockingSocket
+
+CHttpBlockingSocket::CHttpBlockingSocket() : m_readBuffer(new char[kBufferSize]) {}
+
+CHttpBlockingSocket::~CHttpBlockingSocket() { delete[] m_readBuffer; }
+
+int CHttpBlockingSocket::ReadHeaderLine(char* destination, int size, int seconds) {
+    int searchFrom = 0;
+    const char* lineFeed = nullptr;
+    for (;;) {
+        lineFeed = static_cast<const char*>(
+            std::memchr(m_readBuffer + searchFrom, '\n', static_cast<size_t>(m_readLength - searchFrom)));
+        if (lineFeed != nullptr) {
+            break;
+        }
+        if (m_readLength == kBufferSize) {
+            // A line longer than the buffer can never complete; waiting for more would not help.
+            throw CBlockingSocketException("ReadHeaderLine");
+        }
+        const int received = Receive(m_readBuffer + m_readLength, kBufferSize - m_readLength, seconds);
+        if (received <= 0) {
+            throw CBlockingSocketException("ReadHeaderLine");
+        }
+        searchFrom = m_readLength;
+        m_readLength += received;
+    }
+
+    const int lineLength = static_cast<int>(lineFeed - m_readBuffer) + 1;
+    int copied = 0;
+    if (destination != nullptr && size > 0) {
+        copied = (std::min)(lineLength, size - 1);
+        std::memcpy(destination, m_readBuffer, static_cast<size_t>(copied));
+        destination[copied] = '\0';
+    }
+    // The whole line goes, even when the copy was cut short: the next call starts at the next line.
+    m_readLength -= lineLength;
+    std::memmove(m_readBuffer, m_readBuffer + lineLength, static_cast<size_t>(m_readLength));
+    return copied;
+}
+
+int CHttpBlockingSocket::ReadResponse(char* destination, int size, int seconds) {
+    int count = 0;
+    if (m_readLength > 0 && size > 0) {
+        // Never past the destination: what does not fit stays buffered for the next call.
+        count = (std::min)(m_readLength, size);
+        std::memcpy(destination, m_readBuffer, static_cast<size_t>(count));
+        m_readLength -= count;
+        std::memmove(m_readBuffer, m_readBuffer + count, static_cast<size_t>(m_readLength));
+    }
+    while (count < size) {
+        const int received =
+            Receive(destination + count, (std::min)(kBufferSize, size - count), seconds);
+        if (received <= 0) {
+            break;
+        }
+        count += received;
+    }
+    return count;
+}
+
+// ---------------------------------------------------------------------------------------------------
+
+void LogSocketError(TextSink& sink, const char* context, const CBlockingSocketException& error) {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &now);
+#else
+    gmtime_r(&now, &utc);
+#endif
+    char timeText[50];
+    std::strftime(timeText, sizeof timeText, "%m/%d/%y %H:%M:%S GMT", &utc);
+    char message[50];
+    error.GetErrorMessage(message, 49);
+    char line[200];
+    std::snprintf(line, sizeof line, "WINSOCK ERROR--%s %s -- %s\r\n", context != nullptr ? context : "",
+                  message, timeText);
+    sink.AppendText(line);
+}

@@ -1,0 +1,116 @@
+#include "protocol/requests.h"
+
+#include <algorithm>
+
+#include "app/zandreldoc.h"
+#include "protocol/commands.h"
+
+namespace ostravel {
+
+std::vector<char> MakeBlock(std::string_view text, std::size_t size) {
+    std::vector<char> block(size, '\0');
+    std::copy_n(text.begin(), std::min(text.size(), size), block.begin());
+    return block;
+}
+
+std::string LoginPart(std::string_view userName, std::string_view password) {
+    std::string part = "?loginsc=";
+    part += userName;
+    part += "&passwordsc=";
+    part += password;
+    return part;
+}
+
+std::string ComposeCommandRequest(std::string_view word, std::string_view userName,
+                                  std::string_view password, std::string_view actionVerb) {
+    std::string text(word);
+    text += LoginPart(userName, password);
+    if (!actionVerb.empty()) {
+        text += "&action=";
+        text += actionVerb;
+    }
+    return text;
+}
+
+std::string ComposeCommandRequest(const CommandInfo& command, std::string_view userName,
+                                  std::string_view password) {
+    return ComposeCommandRequest(command.word ? command.word : "", userName, password,
+                                 command.action ? command.action : "");
+}
+
+std::string FirstLoginBlockText(std::string_view userName) { return std::string(userName); }
+
+std::string SecondLoginBlockText(std::string_view userName, std::string_view password) {
+    std::string text = "Username,";
+    text += userName;
+    text += ',';
+    text += password;
+    return text;
+}
+
+std::string ReplaceBlanksWithPlus(std::string text) {
+    std::replace(text.begin(), text.end(), ' ', '+');
+    return text;
+}
+
+std::string ComposeSettingsRequest(std::string_view word, std::string_view userName,
+                                   std::string_view password, std::string_view settingsList) {
+    std::string text(word);
+    text += LoginPart(userName, password);
+    text += "&config=";
+    text += settingsList;
+    return ReplaceBlanksWithPlus(std::move(text));
+}
+
+std::string SettingsTooLongMessage(std::size_t length) {
+    return "Settings not sent: they are " + std::to_string(length) + " characters long, at most " +
+           std::to_string(kSettingsBlockSize - 1) + " fit in one request.";
+}
+
+namespace {
+
+void OnSendFailed(CzandrelDoc& doc) {
+    doc.InsertMessage(kSendFailedMessage);
+    doc.ResetSession();
+    // The session is over: show it as logged off, never as a running stream.
+    doc.SetTrayIcon(TrayOperation::Modify, kLoggedOffTip, kIconApplication);
+}
+
+}  // namespace
+
+SendResult SendRequestText(CzandrelDoc& doc, std::string_view text, std::size_t blockSize) {
+    if (doc.LoginId() == 0) return SendResult::NotLoggedIn;
+    const std::vector<char> block = MakeBlock(text, blockSize);
+    try {
+        // One send; a partial send is not repeated.
+        doc.SendOnService(block.data(), static_cast<int>(block.size()), kCommandSendSeconds);
+    } catch (const CBlockingSocketException&) {
+        OnSendFailed(doc);
+        return SendResult::Failed;
+    }
+    return SendResult::Sent;
+}
+
+SendResult SendCommand(CzandrelDoc& doc, const CommandInfo& command) {
+    if (command.kind != CommandKind::Request) return SendResult::NotLoggedIn;
+    const SessionState session = doc.Snapshot();
+    if (!session.LoggedIn()) return SendResult::NotLoggedIn;
+    return SendRequestText(doc, ComposeCommandRequest(command, session.userName, session.password));
+}
+
+SendResult SendCommand(CzandrelDoc& doc, int commandId) {
+    const CommandInfo* command = FindCommand(commandId);
+    return command ? SendCommand(doc, *command) : SendResult::NotLoggedIn;
+}
+
+SendResult SendSettingsRequest(CzandrelDoc& doc, const std::string& text) {
+    if (doc.LoginId() == 0) return SendResult::NotLoggedIn;
+    if (text.size() >= kSettingsBlockSize) {
+        // Cut short, the service would store a truncated configuration.
+        doc.InsertMessage(SettingsTooLongMessage(text.size()));
+        return SendResult::TooLong;
+    }
+    return SendRequestText(doc, text, kSettingsBlockSize);
+}
+
+}  // namespace ostravel

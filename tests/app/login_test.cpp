@@ -1,0 +1,230 @@
+#include "app/login.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/zandreldoc.h"
+#include "fakes/fake_service_server.h"
+#include "fakes/recording_view.h"
+#include "protocol/requests.h"
+
+namespace ostravel {
+namespace {
+
+using testing::FakeServiceServer;
+using testing::RecordingView;
+
+// Stands in for the receiver thread: records what the session asks of it.
+class FakeReceiver : public Receiver {
+public:
+    FakeReceiver(CzandrelDoc& doc, std::vector<std::string>& log, const FakeServiceServer& server)
+        : doc_(doc), log_(log), server_(server) {}
+    void Start() override {
+        running_ = true;
+        log_.push_back("start");
+    }
+    bool IsRunning() const override { return running_; }
+    void LogOff() override {
+        log_.push_back("logoff");
+        if (failLogOff) throw CBlockingSocketException("Send", 32);
+        const auto notice = MakeBlock(kLogOffNotice, kLogOffBlockSize);
+        doc_.SendAllOnService(notice.data(), static_cast<int>(notice.size()), kLogOffSendSeconds);
+        doc_.ResetSession();
+        running_ = false;
+    }
+    void Stop() override { log_.push_back("stop"); }
+    void Join() override {
+        // What the thread does on its way out: the connection is no longer usable.
+        running_ = false;
+        doc_.SetDisconnected(true);
+        log_.push_back("join with " + std::to_string(server_.Accepted()) + " accepted");
+    }
+
+    bool failLogOff = false;
+
+private:
+    CzandrelDoc& doc_;
+    std::vector<std::string>& log_;
+    const FakeServiceServer& server_;
+    bool running_ = false;
+};
+
+class LoginTest : public ::testing::Test {
+protected:
+    LoginTest()
+        : session(doc, CSocketAddress("127.0.0.1", server.Port()), [this](CzandrelDoc& d) {
+              auto receiver = std::make_unique<FakeReceiver>(d, log, server);
+              last = receiver.get();
+              return receiver;
+          }) {
+        doc.SetView(&view);
+    }
+
+    FakeServiceServer server;
+    RecordingView view;
+    CzandrelDoc doc;
+    std::vector<std::string> log;
+    FakeReceiver* last = nullptr;
+    SessionControl session;
+};
+
+TEST_F(LoginTest, SendsBothLoginBlocksAndStartsTheReceiver) {
+    session.LoginProcedure("abc", "pw");
+    EXPECT_FALSE(doc.Disconnected());
+    EXPECT_EQ(doc.LoginId(), 0);  // logged in only once the server says so
+    session.LoginAccepted();
+    EXPECT_EQ(log, (std::vector<std::string>{"start"}));
+    ASSERT_TRUE(server.WaitForBlocks(2));
+    const auto blocks = server.Blocks();
+    EXPECT_EQ(blocks[0], std::string("abc") + std::string(253, '\0'));
+    EXPECT_EQ(blocks[1], std::string("Username,abc,pw") + std::string(241, '\0'));
+    EXPECT_TRUE(view.Lines().empty());
+}
+
+TEST_F(LoginTest, EmptyCredentialsAreSentAsTyped) {
+    session.LoginProcedure("", "");
+    ASSERT_TRUE(server.WaitForBlocks(2));
+    EXPECT_EQ(server.Blocks()[0], std::string(256, '\0'));
+    EXPECT_EQ(server.Texts()[1], "Username,,");
+}
+
+TEST_F(LoginTest, LongCredentialsAreCutAt99Characters) {
+    const std::string longName(500, 'n');
+    const std::string longPassword(500, 'p');
+    session.LoginProcedure(longName, longPassword);
+    ASSERT_TRUE(server.WaitForBlocks(2));
+    EXPECT_EQ(server.Texts()[0], std::string(99, 'n'));
+    EXPECT_EQ(server.Texts()[1], "Username," + std::string(99, 'n') + "," + std::string(99, 'p'));
+    EXPECT_EQ(doc.Snapshot().password.size(), 99u);
+}
+
+TEST(LoginUnreachable, ReportsTheFailureWithTheListCleared) {
+    // Find a port nobody listens on: open a server and close it again.
+    unsigned short port;
+    {
+        FakeServiceServer closed;
+        port = closed.Port();
+    }
+    RecordingView view;
+    CzandrelDoc doc;
+    doc.SetView(&view);
+    view.InsertMessage("an old line");
+    view.SetStatusText("old status");
+    bool made = false;
+    SessionControl session(doc, CSocketAddress("127.0.0.1", port), [&](CzandrelDoc&) {
+        made = true;
+        return std::unique_ptr<Receiver>();
+    });
+    session.LoginProcedure("user", "pw");
+    EXPECT_TRUE(doc.Disconnected());
+    EXPECT_EQ(doc.ServiceHandle(), 0);  // nothing left open
+    session.LoginAccepted();
+    EXPECT_FALSE(made);
+    EXPECT_EQ(view.Lines(), (std::vector<std::string>{"Failed to connect to login server."}));
+    EXPECT_EQ(view.Status(), "");
+}
+
+TEST_F(LoginTest, LogoutWhenNotLoggedInSendsNothing) {
+    session.Logout();
+    EXPECT_TRUE(doc.Disconnected());
+    EXPECT_TRUE(log.empty());
+    EXPECT_TRUE(view.Lines().empty());
+    EXPECT_EQ(server.Accepted(), 0);
+}
+
+TEST_F(LoginTest, LogoutLogsTheRunningReceiverOffOnce) {
+    session.LoginProcedure("abc", "pw");
+    session.LoginAccepted();
+    session.Logout();
+    EXPECT_TRUE(doc.Disconnected());
+    EXPECT_EQ(session.CurrentReceiver(), nullptr);
+    ASSERT_TRUE(server.WaitForBlocks(3));
+    EXPECT_EQ(server.Blocks()[2], std::string("/disconnected\0", 14));
+    session.Logout();  // no receiver any more: nothing more is sent
+    EXPECT_EQ(std::count(log.begin(), log.end(), "logoff"), 1);
+}
+
+TEST_F(LoginTest, FailedLogOffNoticeReachesTheCallerAndKeepsTheReceiver) {
+    session.LoginProcedure("abc", "pw");
+    session.LoginAccepted();
+    last->failLogOff = true;
+    EXPECT_THROW(session.Logout(), CBlockingSocketException);
+    EXPECT_EQ(session.CurrentReceiver(), last);
+    EXPECT_FALSE(doc.Disconnected());
+}
+
+TEST_F(LoginTest, SecondLoginWaitsForTheFirstReceiverBeforeReconnecting) {
+    server.SetCloseOnLogOff(false);  // so only our own close can end the first connection
+    session.LoginProcedure("abc", "pw");
+    session.LoginAccepted();
+    FakeReceiver* first = last;
+    session.LoginProcedure("def", "pw2");
+    // The old session was logged off and its receiver had ended before the new connection was made.
+    EXPECT_EQ(log, (std::vector<std::string>{"start", "logoff", "stop", "join with 1 accepted"}));
+    ASSERT_TRUE(server.WaitForAccepted(2));
+    EXPECT_FALSE(doc.Disconnected());
+    session.LoginAccepted();
+    EXPECT_NE(last, first);
+    ASSERT_TRUE(server.WaitForBlocks(5));
+    EXPECT_EQ(server.Texts()[2], "/disconnected");
+    EXPECT_EQ(server.Texts()[3], "def");
+    // The abandoned connection was closed by us, not left open.
+    EXPECT_TRUE(server.WaitForEnded(1));
+}
+
+TEST_F(LoginTest, NeverASecondReceiverWhileOneRuns) {
+    session.LoginProcedure("abc", "pw");
+    session.LoginAccepted();
+    FakeReceiver* first = last;
+    session.LoginAccepted();  // connected and running already
+    EXPECT_EQ(last, first);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "start"), 1);
+}
+
+TEST_F(LoginTest, NewLoginAfterFailedNoticeStillEndsTheOldReceiver) {
+    session.LoginProcedure("abc", "pw");
+    session.LoginAccepted();
+    last->failLogOff = true;
+    EXPECT_THROW(session.Logout(), CBlockingSocketException);
+    session.LoginProcedure("abc", "pw");
+    EXPECT_EQ(log, (std::vector<std::string>{"start", "logoff", "logoff", "stop", "join with 1 accepted"}));
+    session.LoginAccepted();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "start"), 2);
+}
+
+TEST(SessionDocument, ResetLeavesConnectionFlagRepliesAndSocketAlone) {
+    CzandrelDoc doc;
+    SessionState fresh = doc.Snapshot();
+    EXPECT_EQ(fresh.loginId, 0);
+    EXPECT_EQ(fresh.userName, " ");
+    EXPECT_EQ(fresh.password, " ");
+    EXPECT_EQ(fresh.serverState, 3);
+    EXPECT_TRUE(fresh.disconnected);
+    doc.SetCredentials("u", "p");
+    doc.SetLoginId(5);
+    doc.SetStatusReport(2, "10.0.0.1", "8000", true);
+    doc.SetDisconnected(false);
+    doc.SetTextReply("log");
+    doc.ResetSession();
+    SessionState state = doc.Snapshot();
+    EXPECT_EQ(state.loginId, 0);
+    EXPECT_FALSE(state.highBitrate);
+    EXPECT_EQ(state.serverState, 3);
+    EXPECT_EQ(state.userName, " ");
+    EXPECT_EQ(state.password, " ");
+    EXPECT_EQ(state.streamIp, "");
+    EXPECT_EQ(state.streamPort, "");
+    EXPECT_FALSE(state.disconnected);
+    EXPECT_EQ(doc.TextReply(), "log");
+}
+
+TEST(SessionDocument, WithoutAViewMessagesGoNowhere) {
+    CzandrelDoc doc;
+    doc.InsertMessage("nobody sees this");
+    doc.SetStatusBox("nor this");
+    EXPECT_FALSE(doc.HasMainWindow());
+}
+
+}  // namespace
+}  // namespace ostravel

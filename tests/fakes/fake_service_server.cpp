@@ -1,0 +1,218 @@
+#include "fakes/fake_service_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+namespace ostravel::testing {
+
+struct FakeServiceServer::Connection {
+    std::mutex mutex;  // guards fd and closed against the reader's own close
+    int fd = -1;
+    bool closed = false;
+
+    bool Write(const std::string& data) {
+        std::lock_guard lock(mutex);
+        if (closed) return false;
+        std::size_t sent = 0;
+        while (sent < data.size()) {
+            ssize_t n = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            sent += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+    void Shutdown(bool reset) {
+        std::lock_guard lock(mutex);
+        if (closed) return;
+        if (reset) {
+            linger hard{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+            ::close(fd);
+            closed = true;
+        } else {
+            ::shutdown(fd, SHUT_RDWR);
+        }
+    }
+    void Close() {
+        std::lock_guard lock(mutex);
+        if (!closed) ::close(fd);
+        closed = true;
+    }
+};
+
+FakeServiceServer::FakeServiceServer() {
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listener_ < 0) throw std::runtime_error("fake server: socket");
+    int one = 1;
+    ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listener_, 16) != 0) {
+        ::close(listener_);
+        throw std::runtime_error("fake server: bind/listen");
+    }
+    socklen_t length = sizeof address;
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    acceptThread_ = std::thread([this] { AcceptLoop(); });
+}
+
+FakeServiceServer::~FakeServiceServer() {
+    stopping_ = true;
+    ::shutdown(listener_, SHUT_RDWR);
+    acceptThread_.join();
+    ::close(listener_);
+    {
+        std::lock_guard lock(mutex_);
+        stalled_ = false;
+        for (auto& connection : connections_) connection->Shutdown(false);
+    }
+    changed_.notify_all();
+    // Readers are only added by the accept thread, which has ended.
+    for (auto& reader : readers_) reader.join();
+}
+
+void FakeServiceServer::AcceptLoop() {
+    while (!stopping_) {
+        int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED) continue;
+            return;  // shut down
+        }
+        auto connection = std::make_shared<Connection>();
+        connection->fd = fd;
+        std::lock_guard lock(mutex_);
+        connections_.push_back(connection);
+        readers_.emplace_back([this, connection] { ReadLoop(connection); });
+        ++accepted_;
+        changed_.notify_all();
+    }
+}
+
+std::size_t FakeServiceServer::BlockSizeFor(const std::string& text) {
+    if (text == "/disconnected") return 14;
+    const std::string word = text.substr(0, text.find(','));
+    const std::string suffix = "setconfig";
+    if (word.size() >= suffix.size() && word.compare(word.size() - suffix.size(), suffix.size(), suffix) == 0)
+        return 1000;
+    return 256;
+}
+
+void FakeServiceServer::ReadLoop(std::shared_ptr<Connection> connection) {
+    std::string pending;
+    char buffer[4096];
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return !stalled_ || stopping_; });
+        }
+        pollfd p{connection->fd, POLLIN, 0};
+        int ready = ::poll(&p, 1, 100);
+        if (ready == 0) continue;
+        if (ready < 0 && errno == EINTR) continue;
+        ssize_t n = ::recv(connection->fd, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        pending.append(buffer, static_cast<std::size_t>(n));
+        bool logOff = false;
+        for (;;) {
+            const std::string text = pending.substr(0, pending.find('\0'));
+            const std::size_t size = BlockSizeFor(text);
+            if (pending.size() < size) break;
+            std::string block = pending.substr(0, size);
+            pending.erase(0, size);
+            Responder responder;
+            {
+                std::lock_guard lock(mutex_);
+                blocks_.push_back(block);
+                responder = responder_;
+            }
+            changed_.notify_all();
+            if (text == "/disconnected" && closeOnLogOff_) logOff = true;
+            if (responder && !logOff) {
+                for (const std::string& chunk : responder(text)) connection->Write(chunk);
+            }
+        }
+        if (logOff) break;
+    }
+    connection->Close();
+    {
+        std::lock_guard lock(mutex_);
+        ++ended_;
+    }
+    changed_.notify_all();
+}
+
+void FakeServiceServer::SetResponder(Responder responder) {
+    std::lock_guard lock(mutex_);
+    responder_ = std::move(responder);
+}
+
+void FakeServiceServer::SetStalled(bool stalled) {
+    {
+        std::lock_guard lock(mutex_);
+        stalled_ = stalled;
+    }
+    changed_.notify_all();
+}
+
+std::shared_ptr<FakeServiceServer::Connection> FakeServiceServer::Newest() const {
+    std::lock_guard lock(mutex_);
+    return connections_.empty() ? nullptr : connections_.back();
+}
+
+bool FakeServiceServer::Send(const std::string& chunk) {
+    auto connection = Newest();
+    return connection && connection->Write(chunk);
+}
+
+void FakeServiceServer::CloseConnection() {
+    if (auto connection = Newest()) connection->Shutdown(false);
+}
+
+void FakeServiceServer::ResetConnection() {
+    if (auto connection = Newest()) connection->Shutdown(true);
+}
+
+std::vector<std::string> FakeServiceServer::Blocks() const {
+    std::lock_guard lock(mutex_);
+    return blocks_;
+}
+
+std::vector<std::string> FakeServiceServer::Texts() const {
+    std::vector<std::string> texts;
+    for (const std::string& block : Blocks()) texts.push_back(block.substr(0, block.find('\0')));
+    return texts;
+}
+
+bool FakeServiceServer::WaitForBlocks(std::size_t count, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return blocks_.size() >= count; });
+}
+
+bool FakeServiceServer::WaitForAccepted(int count, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return accepted_.load() >= count; });
+}
+
+int FakeServiceServer::Ended() const {
+    std::lock_guard lock(mutex_);
+    return ended_;
+}
+
+bool FakeServiceServer::WaitForEnded(int count, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return ended_ >= count; });
+}
+
+}  // namespace ostravel::testing

@@ -1,0 +1,97 @@
+// A SessionView that records every call, safe to use from the receiver and the test thread.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/sessionview.h"
+
+namespace ostravel::testing {
+
+struct TrayCall {
+    TrayOperation operation;
+    std::string tip;
+    int iconId;
+};
+
+class RecordingView : public SessionView {
+public:
+    void InsertMessage(const std::string& line) override {
+        Change([&] { lines_.insert(lines_.begin(), line); });
+    }
+    void ClearMessages() override {
+        Change([&] {
+            lines_.clear();
+            ++clears_;
+        });
+    }
+    void SetStatusText(const std::string& text) override { Change([&] { status_ = text; }); }
+    bool HasMainWindow() const override {
+        std::lock_guard lock(mutex_);
+        return hasMainWindow_;
+    }
+    void SetTrayIcon(TrayOperation operation, const std::string& tip, int iconId) override {
+        Change([&] { tray_.push_back({operation, tip, iconId}); });
+    }
+
+    void SetHasMainWindow(bool value) {
+        std::lock_guard lock(mutex_);
+        hasMainWindow_ = value;
+    }
+    // Newest first, as the list shows them.
+    std::vector<std::string> Lines() const {
+        std::lock_guard lock(mutex_);
+        return lines_;
+    }
+    std::string Status() const {
+        std::lock_guard lock(mutex_);
+        return status_;
+    }
+    std::vector<TrayCall> Tray() const {
+        std::lock_guard lock(mutex_);
+        return tray_;
+    }
+    int Clears() const {
+        std::lock_guard lock(mutex_);
+        return clears_;
+    }
+    // Waits until `done(lines)` holds, or the deadline passes; returns whether it held.
+    bool WaitForLines(const std::function<bool(const std::vector<std::string>&)>& done,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, timeout, [&] { return done(lines_); });
+    }
+    bool WaitForLineCount(std::size_t count,
+                          std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+        return WaitForLines([count](const auto& lines) { return lines.size() >= count; }, timeout);
+    }
+    bool WaitForStatus(const std::function<bool(const std::string&)>& done,
+                       std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, timeout, [&] { return done(status_); });
+    }
+
+protected:
+    template <class F>
+    void Change(F&& change) {
+        {
+            std::lock_guard lock(mutex_);
+            change();
+        }
+        changed_.notify_all();
+    }
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    std::vector<std::string> lines_;
+    std::string status_;
+    std::vector<TrayCall> tray_;
+    int clears_ = 0;
+    bool hasMainWindow_ = true;
+};
+
+}  // namespace ostravel::testing

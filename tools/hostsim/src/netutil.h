@@ -1,0 +1,63 @@
+// Small POSIX socket helpers for the host stand-in.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace hostsim {
+
+struct Endpoint {
+    std::string host;  // dotted IPv4 address
+    std::uint16_t port = 0;
+};
+
+// "ADDR:PORT" with a dotted IPv4 address; port 0 asks for an ephemeral one.
+std::optional<Endpoint> parseEndpoint(std::string_view text);
+
+// Owns one descriptor; closes it once.
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(Fd&& other) noexcept : fd_(other.release()) {}
+    Fd& operator=(Fd&& other) noexcept;
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { reset(); }
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    int release();
+    void reset(int fd = -1);
+
+private:
+    int fd_ = -1;
+};
+
+// Listening TCP socket bound to the endpoint; invalid Fd and a reason on failure.
+Fd listenOn(const Endpoint& at, std::string& error);
+std::uint16_t localPort(int fd);
+std::string peerName(int fd);
+
+// Writes every byte (no SIGPIPE, EINTR retried); false on error or send time-out.
+bool sendAll(int fd, const char* data, std::size_t size);
+void setSendTimeout(int fd, int seconds);
+void setReceiveTimeout(int fd, int seconds);
+
+// A pipe whose read end becomes readable, for good, once notify() is called: every poll loop of the
+// program watches it to learn about shutdown.
+class StopSignal {
+public:
+    StopSignal();
+    void notify();
+    int readFd() const { return read_.get(); }
+
+private:
+    Fd read_;
+    Fd write_;
+};
+
+}  // namespace hostsim
