@@ -2,6 +2,7 @@
 // every call to the UI thread in order); tests use a recording fake.
 #pragma once
 
+#include <stop_token>
 #include <string>
 
 namespace ostravel {
@@ -26,6 +27,12 @@ public:
     // False when there is no main window to own a tray icon (the icon is then left alone).
     virtual bool HasMainWindow() const = 0;
     virtual void SetTrayIcon(TrayOperation operation, const std::string& tip, int iconId) = 0;
+
+    // The text viewer, opened by a reply. These hold the receiver: each returns once the user has
+    // closed the window, or as soon as `stop` is requested because the session is ending.
+    virtual void ShowDjLogs(const std::string& text, std::stop_token stop) = 0;
+    virtual void ShowTvLogs(const std::string& text, std::stop_token stop) = 0;
+    virtual void ShowAccountSummary(const std::string& text, std::stop_token stop) = 0;
 };
 
 }  // namespace ostravel

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "app/sessionview.h"
+#include "config/settings.h"
 #include "net/blocksock.h"
 
 namespace ostravel {
@@ -25,6 +26,13 @@ struct SessionState {
     bool disconnected = true;
 
     bool LoggedIn() const { return loginId != 0; }
+};
+
+// The hosted services' configurations, kept for the whole run.
+struct SettingsRecords {
+    ServerSettings server;
+    AutoDJSettings autoDJ;
+    AutoTVSettings autoTV;
 };
 
 class CzandrelDoc {
@@ -59,6 +67,17 @@ public:
     std::string TextReply() const;
     void SetTextReply(std::string text);
 
+    // Runs `f` on the settings records under their own lock (never call the view or socket in it).
+    template <class F>
+    decltype(auto) WithSettings(F&& f) {
+        std::lock_guard lock(settingsMutex_);
+        return f(settings_);
+    }
+    SettingsRecords Settings() const {
+        std::lock_guard lock(settingsMutex_);
+        return settings_;
+    }
+
     // The view's message list and status box (set by the view's initial update). Without a view the
     // calls do nothing, as when the main view cannot be found.
     void SetView(SessionView* view);
@@ -88,6 +107,9 @@ private:
     SessionState state_;
     std::string textReply_;
     SessionView* view_ = nullptr;
+
+    mutable std::mutex settingsMutex_;
+    SettingsRecords settings_;
 
     mutable std::shared_mutex socketMutex_;
     CBlockingSocket serviceSocket_;

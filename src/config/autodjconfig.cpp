@@ -60,7 +60,8 @@ void ParseAutoDJConfig(AutoDJSettings& settings) {
     }
 }
 
-std::string BuildAutoDJSetRequest(const AutoDJSettings& s, std::string_view userName, std::string_view password) {
+std::string BuildAutoDJSetRequest(const AutoDJSettings& s, std::string_view userName,
+                                  std::string_view password) {
     std::string text = SetRequestHead("shoutcast_dj_setconfig,", userName, password);
     AppendItem(text, "Password=", s.password);
     AppendItem(text, "PlaylistFile=", s.playListFile);
@@ -141,9 +142,14 @@ DialogModel MakeAutoDJConfigModel(const AutoDJSettings& s) {
     using namespace autodjdlg;
     DialogModel model;
     model.edits = {
-        {kPassword, s.password}, {kStreamTitle, s.streamTitle},         {kStreamURL, s.streamURL},
-        {kGenre, s.genre},       {kCrossfadeLength, s.crossfadeLength}, {kAim, s.aim},
-        {kIcq, s.icq},           {kIrc, s.irc},
+        {kPassword, s.password},
+        {kStreamTitle, s.streamTitle},
+        {kStreamURL, s.streamURL},
+        {kGenre, s.genre},
+        {kCrossfadeLength, s.crossfadeLength},
+        {kAim, s.aim},
+        {kIcq, s.icq},
+        {kIrc, s.irc},
     };
 
     ComboModel bitrate{kBitrate, BitrateChoices(s.maxBitrate), -1};

@@ -14,22 +14,22 @@ namespace ostravel {
 // Control ids of dialog 160 (the AutoTV dialog reuses some of them).
 namespace autodjdlg {
 inline constexpr int kDialogId = 160;
-inline constexpr int kPlayList = 1100;      // combo
-inline constexpr int kPassword = 1002;      // edit
-inline constexpr int kStreamTitle = 1004;   // edit
-inline constexpr int kStreamURL = 1003;     // edit
-inline constexpr int kGenre = 1005;         // edit
-inline constexpr int kShuffle = 1103;       // combo
-inline constexpr int kBitrate = 1102;       // combo
-inline constexpr int kSampleRate = 1101;    // combo
-inline constexpr int kChannels = 1104;      // combo
-inline constexpr int kQuality = 1137;       // combo
-inline constexpr int kCrossfadeMode = 1109; // combo
+inline constexpr int kPlayList = 1100;         // combo
+inline constexpr int kPassword = 1002;         // edit
+inline constexpr int kStreamTitle = 1004;      // edit
+inline constexpr int kStreamURL = 1003;        // edit
+inline constexpr int kGenre = 1005;            // edit
+inline constexpr int kShuffle = 1103;          // combo
+inline constexpr int kBitrate = 1102;          // combo
+inline constexpr int kSampleRate = 1101;       // combo
+inline constexpr int kChannels = 1104;         // combo
+inline constexpr int kQuality = 1137;          // combo
+inline constexpr int kCrossfadeMode = 1109;    // combo
 inline constexpr int kCrossfadeLength = 1007;  // edit
-inline constexpr int kPublic = 1107;        // combo
-inline constexpr int kAim = 1009;           // edit
-inline constexpr int kIcq = 1010;           // edit
-inline constexpr int kIrc = 1011;           // edit
+inline constexpr int kPublic = 1107;           // combo
+inline constexpr int kAim = 1009;              // edit
+inline constexpr int kIcq = 1010;              // edit
+inline constexpr int kIrc = 1011;              // edit
 inline constexpr int kSave = 1105;
 }  // namespace autodjdlg
 

@@ -65,8 +65,8 @@ bool ParseAutoTVConfig(AutoTVSettings& settings, std::string_view reply) {
     return anyItem;
 }
 
-std::string BuildAutoTVSetRequest(const AutoTVSettings& s, const AutoDJSettings& autoDJ, std::string_view userName,
-                                  std::string_view password) {
+std::string BuildAutoTVSetRequest(const AutoTVSettings& s, const AutoDJSettings& autoDJ,
+                                  std::string_view userName, std::string_view password) {
     std::string text = SetRequestHead("shoutcast_tv_setconfig,", userName, password);
     AppendItem(text, "Password=", s.password);
     AppendItem(text, "PlaylistFile=", s.playListFile);
@@ -87,8 +87,14 @@ DialogModel MakeAutoTVConfigModel(const AutoTVSettings& s) {
     using namespace autotvdlg;
     DialogModel model;
     model.edits = {
-        {kPassword, s.password}, {kStreamTitle, s.streamTitle}, {kStreamURL, s.streamURL}, {kGenre, s.genre},
-        {kBitrate, s.bitrate},   {kAim, s.aim},                 {kIcq, s.icq},             {kIrc, s.irc},
+        {kPassword, s.password},
+        {kStreamTitle, s.streamTitle},
+        {kStreamURL, s.streamURL},
+        {kGenre, s.genre},
+        {kBitrate, s.bitrate},
+        {kAim, s.aim},
+        {kIcq, s.icq},
+        {kIrc, s.irc},
     };
     model.combos = {
         MakeCombo(kAutoReconnect, s.autoReconnect),

@@ -46,14 +46,30 @@ std::string ListModel::Text() const {
     return items.empty() ? std::string() : items.front();
 }
 
-EditModel& DialogModel::Edit(int id) { return FindById<EditModel>(edits, id, "edit"); }
-const EditModel& DialogModel::Edit(int id) const { return FindById<const EditModel>(edits, id, "edit"); }
-ComboModel& DialogModel::Combo(int id) { return FindById<ComboModel>(combos, id, "combo"); }
-const ComboModel& DialogModel::Combo(int id) const { return FindById<const ComboModel>(combos, id, "combo"); }
-ListModel& DialogModel::List(int id) { return FindById<ListModel>(lists, id, "list"); }
-const ListModel& DialogModel::List(int id) const { return FindById<const ListModel>(lists, id, "list"); }
-RadioPairModel& DialogModel::Radio(int id) { return FindRadio<RadioPairModel>(radios, id); }
-const RadioPairModel& DialogModel::Radio(int id) const { return FindRadio<const RadioPairModel>(radios, id); }
+EditModel& DialogModel::Edit(int id) {
+    return FindById<EditModel>(edits, id, "edit");
+}
+const EditModel& DialogModel::Edit(int id) const {
+    return FindById<const EditModel>(edits, id, "edit");
+}
+ComboModel& DialogModel::Combo(int id) {
+    return FindById<ComboModel>(combos, id, "combo");
+}
+const ComboModel& DialogModel::Combo(int id) const {
+    return FindById<const ComboModel>(combos, id, "combo");
+}
+ListModel& DialogModel::List(int id) {
+    return FindById<ListModel>(lists, id, "list");
+}
+const ListModel& DialogModel::List(int id) const {
+    return FindById<const ListModel>(lists, id, "list");
+}
+RadioPairModel& DialogModel::Radio(int id) {
+    return FindRadio<RadioPairModel>(radios, id);
+}
+const RadioPairModel& DialogModel::Radio(int id) const {
+    return FindRadio<const RadioPairModel>(radios, id);
+}
 
 void SelectOrKeep(ComboModel& combo, std::string_view value) {
     combo.selection = FindWholeTextIgnoringCase(combo.items, value);

@@ -76,8 +76,8 @@ struct SettingRow {
     int labelId;
     const char* label;
     const char* tooltip;
-    int column;     // 0: left column, 1: right column
-    int controlId;  // edit, combo, list, or fixed static holding the setting
+    int column;                       // 0: left column, 1: right column
+    int controlId;                    // edit, combo, list, or fixed static holding the setting
     const char* fixedText = nullptr;  // text of a fixed static control, else null
     int enabledRadioId = 0;           // optional settings: the "Enabled"/"Disabled" pair, else 0
     int disabledRadioId = 0;

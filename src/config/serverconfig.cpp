@@ -119,7 +119,8 @@ std::vector<std::string> ParseServerContent(std::string_view contentReply) {
     return files;
 }
 
-std::string BuildServerSetRequest(const ServerSettings& s, std::string_view userName, std::string_view password) {
+std::string BuildServerSetRequest(const ServerSettings& s, std::string_view userName,
+                                  std::string_view password) {
     std::string text = SetRequestHead("shoutcast_server_setconfig,", userName, password);
     AppendItem(text, "AdminPassword=", s.adminPassword);
     AppendItem(text, "ConnectPassword=", s.connectPassword);

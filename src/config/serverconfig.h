@@ -14,11 +14,11 @@ namespace ostravel {
 // Control ids of dialog 158.
 namespace serverdlg {
 inline constexpr int kDialogId = 158;
-inline constexpr int kAdminPassword = 1000;   // edit
-inline constexpr int kConnectPassword = 1001; // edit
-inline constexpr int kMaxListeners = 1031;    // combo
-inline constexpr int kShowLastSongs = 1032;   // combo
-inline constexpr int kAutoDisconnect = 1033;  // combo
+inline constexpr int kAdminPassword = 1000;         // edit
+inline constexpr int kConnectPassword = 1001;       // edit
+inline constexpr int kMaxListeners = 1031;          // combo
+inline constexpr int kShowLastSongs = 1032;         // combo
+inline constexpr int kAutoDisconnect = 1033;        // combo
 inline constexpr int kSourceDisconnectTime = 1034;  // edit
 inline constexpr int kPublicDirectory = 1035;       // combo
 inline constexpr int kAllowRelaying = 1036;         // combo

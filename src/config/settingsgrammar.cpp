@@ -80,7 +80,8 @@ int FindWholeTextIgnoringCase(const std::vector<std::string>& items, std::string
     return -1;
 }
 
-std::string SetRequestHead(std::string_view commandWord, std::string_view userName, std::string_view password) {
+std::string SetRequestHead(std::string_view commandWord, std::string_view userName,
+                           std::string_view password) {
     std::string head;
     head.append(commandWord);
     head.append("?loginsc=").append(userName);

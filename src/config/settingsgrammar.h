@@ -35,6 +35,7 @@ int FindWholeTextIgnoringCase(const std::vector<std::string>& items, std::string
 
 // command word + "?loginsc=" + user + "&passwordsc=" + password + "&config=": the head of every set
 // request, before its items.
-std::string SetRequestHead(std::string_view commandWord, std::string_view userName, std::string_view password);
+std::string SetRequestHead(std::string_view commandWord, std::string_view userName,
+                           std::string_view password);
 
 }  // namespace ostravel

@@ -160,8 +160,8 @@ int SendSome(SOCKET socket, const char* data, int size) {
         errno = EINVAL;
         return SOCKET_ERROR;
     }
-    return static_cast<int>(RetryInterrupted(
-        [&] { return send(socket, data, static_cast<size_t>(size), kSendFlags); }));
+    return static_cast<int>(
+        RetryInterrupted([&] { return send(socket, data, static_cast<size_t>(size), kSendFlags); }));
 #endif
 }
 
@@ -268,7 +268,9 @@ bool CBlockingSocketException::GetErrorMessage(char* buffer, unsigned capacity, 
     return true;
 }
 
-std::string CBlockingSocketException::GetErrorMessage() const { return m_message; }
+std::string CBlockingSocketException::GetErrorMessage() const {
+    return m_message;
+}
 
 // ---------------------------------------------------------------------------------------------------
 // CSocketAddress
@@ -287,7 +289,9 @@ CSocketAddress::CSocketAddress(const char* dottedQuad, unsigned short port) : so
 
 CSocketAddress::CSocketAddress(const sockaddr_in& address) : sockaddr_in(address) {}
 
-unsigned short CSocketAddress::Port() const { return ntohs(sin_port); }
+unsigned short CSocketAddress::Port() const {
+    return ntohs(sin_port);
+}
 
 std::string CSocketAddress::DottedQuad() const {
     unsigned char bytes[4];
@@ -550,7 +554,9 @@ std::string CBlockingSocket::GetHostByAddr(const CSocketAddress& address) {
 
 CHttpBlockingSocket::CHttpBlockingSocket() : m_readBuffer(new char[kBufferSize]) {}
 
-CHttpBlockingSocket::~CHttpBlockingSocket() { delete[] m_readBuffer; }
+CHttpBlockingSocket::~CHttpBlockingSocket() {
+    delete[] m_readBuffer;
+}
 
 int CHttpBlockingSocket::ReadHeaderLine(char* destination, int size, int seconds) {
     int searchFrom = 0;
@@ -596,8 +602,7 @@ int CHttpBlockingSocket::ReadResponse(char* destination, int size, int seconds) 
         std::memmove(m_readBuffer, m_readBuffer + count, static_cast<size_t>(m_readLength));
     }
     while (count < size) {
-        const int received =
-            Receive(destination + count, (std::min)(kBufferSize, size - count), seconds);
+        const int received = Receive(destination + count, (std::min)(kBufferSize, size - count), seconds);
         if (received <= 0) {
             break;
         }

@@ -42,7 +42,7 @@ private:
 // An IPv4 socket address laid out exactly as sockaddr_in.
 class CSocketAddress : public sockaddr_in {
 public:
-    CSocketAddress();                                      // AF_INET, port 0, INADDR_ANY
+    CSocketAddress();                                             // AF_INET, port 0, INADDR_ANY
     CSocketAddress(const char* dottedQuad, unsigned short port);  // no name look-up
     explicit CSocketAddress(const sockaddr_in& address);
 
@@ -50,7 +50,7 @@ public:
     operator const sockaddr*() const {
         return reinterpret_cast<const sockaddr*>(static_cast<const sockaddr_in*>(this));
     }
-    unsigned short Port() const;       // host order
+    unsigned short Port() const;  // host order
     std::string DottedQuad() const;
 };
 static_assert(sizeof(CSocketAddress) == 16);

@@ -5,6 +5,8 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <stop_token>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,37 @@ public:
     }
     void SetTrayIcon(TrayOperation operation, const std::string& tip, int iconId) override {
         Change([&] { tray_.push_back({operation, tip, iconId}); });
+    }
+
+    void ShowDjLogs(const std::string& text, std::stop_token stop) override { Show("dj", text, stop); }
+    void ShowTvLogs(const std::string& text, std::stop_token stop) override { Show("tv", text, stop); }
+    void ShowAccountSummary(const std::string& text, std::stop_token stop) override {
+        Show("summary", text, stop);
+    }
+
+    // While held, a window that opens stays open until Release() or the session's stop.
+    void HoldWindows(bool hold) {
+        Change([&] { holdWindows_ = hold; });
+    }
+    void Release() {
+        Change([&] { ++released_; });
+    }
+    // Each window shown: its kind ("dj", "tv", "summary", ...) and text.
+    std::vector<std::pair<std::string, std::string>> Shown() const {
+        std::lock_guard lock(mutex_);
+        return shown_;
+    }
+    bool WaitForShown(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, timeout, [&] { return shown_.size() >= count; });
+    }
+    int OpenWindows() const {
+        std::lock_guard lock(mutex_);
+        return openWindows_;
+    }
+    bool WaitForOpenWindows(int count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, timeout, [&] { return openWindows_ == count; });
     }
 
     void SetHasMainWindow(bool value) {
@@ -76,6 +109,20 @@ public:
     }
 
 protected:
+    // Records the window and, while windows are held, waits for Release() or the stop request.
+    void Show(const std::string& kind, const std::string& text, std::stop_token stop) {
+        std::unique_lock lock(mutex_);
+        shown_.emplace_back(kind, text);
+        ++openWindows_;
+        changed_.notify_all();
+        if (holdWindows_) {
+            const int ticket = released_;
+            changed_.wait(lock, stop, [&] { return released_ > ticket; });
+        }
+        --openWindows_;
+        changed_.notify_all();
+    }
+
     template <class F>
     void Change(F&& change) {
         {
@@ -86,12 +133,16 @@ protected:
     }
 
     mutable std::mutex mutex_;
-    mutable std::condition_variable changed_;
+    mutable std::condition_variable_any changed_;
     std::vector<std::string> lines_;
     std::string status_;
     std::vector<TrayCall> tray_;
     int clears_ = 0;
     bool hasMainWindow_ = true;
+    std::vector<std::pair<std::string, std::string>> shown_;
+    bool holdWindows_ = false;
+    int released_ = 0;
+    int openWindows_ = 0;
 };
 
 }  // namespace ostravel::testing

@@ -40,7 +40,8 @@ bool applyFaultSpec(std::string_view spec, Faults& faults, std::string& error) {
             result.oversize = true;
         } else if (name == "merge" && !hasValue) {
             result.merge = true;
-        } else if ((name == "stall-after" || name == "close-after" || name == "reset-after" || name == "split") &&
+        } else if ((name == "stall-after" || name == "close-after" || name == "reset-after" ||
+                    name == "split") &&
                    parseCount(value, number)) {
             if (name == "stall-after") {
                 result.stallAfter = number;

@@ -64,10 +64,18 @@ std::string escapeForLog(std::string_view bytes, std::size_t limit) {
         ++shown;
         const auto byte = static_cast<unsigned char>(ch);
         switch (ch) {
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            case '\\': out += "\\\\"; break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
             default:
                 if (byte < 0x20 || byte >= 0x7f) {
                     char hex[5];

@@ -1,0 +1,83 @@
+// Helpers for socket tests: loopback connections, waiting on kernel state with a deadline.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "net/blocksock.h"
+
+namespace nettest {
+
+using namespace std::chrono_literals;
+
+// A socket that is closed when the test ends, whatever happened.
+struct OwnedSocket : CBlockingSocket {
+    OwnedSocket() = default;
+    OwnedSocket(const OwnedSocket&) = delete;
+    OwnedSocket& operator=(const OwnedSocket&) = delete;
+    ~OwnedSocket() { CloseQuietly(); }
+};
+
+struct OwnedHttpSocket : CHttpBlockingSocket {
+    ~OwnedHttpSocket() { CloseQuietly(); }
+};
+
+// A TCP listener on 127.0.0.1 with an ephemeral port.
+struct Listener {
+    OwnedSocket socket;
+    CSocketAddress address;
+
+    explicit Listener(int receiveBuffer = 0) {
+        socket.Create();
+        if (receiveBuffer > 0) {  // inherited by accepted sockets
+            setsockopt(socket.m_socket, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+        }
+        socket.Bind(CSocketAddress("127.0.0.1", 0));
+        socket.Listen();
+        socket.GetSockName(&address);
+    }
+};
+
+// Connects `client` (already created) to a fresh listener and accepts into `server`.
+inline void ConnectPair(CBlockingSocket& client, CBlockingSocket& server, int receiveBuffer = 0) {
+    Listener listener(receiveBuffer);
+    client.Connect(listener.address);  // completes in the backlog, no thread needed
+    CSocketAddress peer;
+    ASSERT_TRUE(listener.socket.Accept(server, &peer));
+}
+
+inline int PendingBytes(SOCKET fd) {
+    int pending = 0;
+    ioctl(fd, FIONREAD, &pending);
+    return pending;
+}
+
+// Waits for a condition the kernel or another thread will make true; false after the deadline.
+inline bool WaitUntil(const std::function<bool()>& condition, std::chrono::seconds limit = 10s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+// Runs `action` and returns what it threw; a test failure when nothing was thrown.
+template <typename Action>
+CBlockingSocketException Thrown(Action action) {
+    try {
+        action();
+    } catch (const CBlockingSocketException& error) {
+        return error;
+    }
+    ADD_FAILURE() << "no CBlockingSocketException";
+    return CBlockingSocketException("(nothing thrown)", 0);
+}
+
+}  // namespace nettest

@@ -1,0 +1,103 @@
+// The host's side of the service protocol: accounts, the three services of each account, their settings
+// files and logs, and the answer to every request block.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store.h"
+#include "wire.h"
+
+namespace hostsim {
+
+// What one connection knows about its client.
+struct Session {
+    enum class Phase { AwaitUser, AwaitCredentials, LoggedIn };
+    Phase phase = Phase::AwaitUser;
+    std::string firstBlock;  // the user name block, kept until the credentials block arrives
+    int account = -1;
+    int loginId = 0;
+    std::string peer;
+
+    bool loginPhase() const { return phase != Phase::LoggedIn; }
+};
+
+struct Outcome {
+    std::vector<std::string> replies;      // each is written as a chunk of its own
+    bool close = false;                    // end the connection (after the log-off notice)
+    std::optional<std::string> faultSpec;  // a test asked this connection to misbehave
+};
+
+constexpr std::string_view kFaultCommand = "hostsim_fault,";
+
+class Host {
+public:
+    struct Command;  // one row of the command catalogue
+
+    Host(std::vector<Account> accounts, std::filesystem::path dataDir, std::string streamHost);
+
+    // Creates the data directory and seeds every account's files that do not exist yet.
+    bool prepare(std::string& error);
+
+    Outcome handle(Session& session, const Block& block);
+    std::string statusReport(const Session& session);
+
+    // The block text as the console may show it: the account password replaced by stars.
+    std::string maskForLog(std::string_view text) const;
+
+    // For the web portal.
+    std::optional<int> findAccount(std::string_view user, std::string_view password) const;
+    const std::vector<Account>& accounts() const { return accounts_; }
+    std::string serverLog(int account);
+
+    struct Services {
+        bool server = false;
+        bool dj = false;
+        bool tv = false;
+    };
+    Services services(int account);
+    std::filesystem::path accountDir(int account) const;
+
+private:
+    enum Kind { kServ = 0, kTrans = 1, kNsv = 2 };
+    struct State {
+        Services running;
+        std::size_t song = 0;
+        std::size_t clip = 0;
+        std::array<bool, 3> loaded{};
+        std::array<ConfFile, 3> conf;
+    };
+    Outcome login(Session& session, const Block& block);
+    Outcome command(Session& session, const Block& block);
+    std::string run(const Command& cmd, int account, std::string_view config, Outcome& outcome);
+
+    ConfFile& conf(int account, Kind kind);
+    bool saveConf(int account, Kind kind);
+    ConfFile defaults(int account, Kind kind) const;
+    std::filesystem::path confPath(int account, Kind kind) const;
+    std::filesystem::path logPath(int account, Kind kind) const;
+    void log(int account, Kind kind, std::string_view line);
+
+    std::string statusLocked(int account);
+    std::string serverSettingsReply(int account);
+    std::string contentReply(int account);
+    std::string djSettingsReply(int account);
+    std::string tvSettingsReply(int account);
+    std::string summary(int account);
+    std::string applySettings(int account, Kind kind, std::string_view config, std::string_view saved);
+    std::string currentSong(int account);
+
+    std::vector<Account> accounts_;
+    std::filesystem::path dataDir_;
+    std::string streamHost_;
+    std::mutex mutex_;
+    std::vector<State> states_;
+    int nextLoginId_ = 1000;
+};
+
+}  // namespace hostsim

@@ -1,0 +1,82 @@
+// The host stand-in as a library: a service server and a web portal on their own threads.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "faults.h"
+#include "host.h"
+#include "netutil.h"
+#include "store.h"
+
+namespace hostsim {
+
+struct Options {
+    Endpoint service{"127.0.0.1", 28000};
+    Endpoint portal{"127.0.0.1", 28080};
+    bool portalEnabled = true;
+    std::filesystem::path dataDir;
+    std::vector<Account> accounts = defaultAccounts();
+    std::string streamHost = "127.0.0.1";  // the address the status report gives for the stream
+    int keepaliveSeconds = 10;             // 0: no unsolicited status reports
+    int replyGapMs = 50;                   // the client takes each received chunk as one reply
+    Faults faults;                         // for every new service connection
+    std::size_t maxConnections = 64;
+    std::function<void(const std::string&)> log;  // one line per call; null: silent
+};
+
+class Connection;
+class PortalRequest;
+
+class HostSim {
+public:
+    explicit HostSim(Options options);
+    ~HostSim();
+    HostSim(const HostSim&) = delete;
+    HostSim& operator=(const HostSim&) = delete;
+
+    // Prepares the data directory and starts listening; false with a reason.
+    bool start(std::string& error);
+    // Says "/bye" to every session, closes everything and joins every thread. Idempotent.
+    void stop();
+
+    std::uint16_t servicePort() const { return servicePort_; }
+    std::uint16_t portalPort() const { return portalPort_; }
+    Host& host() { return *host_; }
+
+    void setFaults(const Faults& faults);
+    Faults faults() const;
+
+private:
+    void acceptService();
+    void acceptPortal();
+    void reap(bool all);
+    void log(const std::string& line);
+
+    Options options_;
+    std::unique_ptr<Host> host_;
+    StopSignal stop_;
+    Fd serviceListener_;
+    Fd portalListener_;
+    std::uint16_t servicePort_ = 0;
+    std::uint16_t portalPort_ = 0;
+    std::thread serviceThread_;
+    std::thread portalThread_;
+    mutable std::mutex mutex_;  // faults_ and the two lists below
+    Faults faults_;
+    std::list<std::unique_ptr<Connection>> connections_;
+    std::list<std::unique_ptr<PortalRequest>> portalRequests_;
+    std::mutex logMutex_;
+    int nextConnectionId_ = 1;
+    bool stopped_ = false;
+    bool started_ = false;
+};
+
+}  // namespace hostsim

@@ -1,0 +1,197 @@
+// ostravel-hostsim: a stand-in for the streaming host, to run the desktop program and its tests against.
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <string_view>
+
+#include "hostsim.h"
+
+namespace {
+
+constexpr const char* kHelp = R"(Usage: ostravel-hostsim [OPTION]...
+A stand-in for the streaming host: the service server that Ostravel logs in to (accounts; server,
+AutoDJ and AutoTV that start and stop; status reports; settings kept in files; logs) and the host's
+web portal. Every received block and every reply is printed on standard output, passwords masked.
+
+Options:
+  --listen ADDR:PORT    service server address (default 127.0.0.1:28000; port 0 picks a free one)
+  --portal ADDR:PORT    web portal address (default 127.0.0.1:28080; port 0 picks a free one)
+  --no-portal           do not start the web portal
+  --data DIR            data directory: one folder per account with sc_serv.conf, sc_trans.conf,
+                        sc_nsv.conf and the logs sc_serv.log, sc_trans.log, sc_nsv.log; created and
+                        seeded with defaults when missing (default $XDG_STATE_HOME/ostravel-hostsim,
+                        else ~/.local/state/ostravel-hostsim)
+  --accounts FILE       accounts, one a line, fields separated by TABs:
+                          USER  PASSWORD  MAX-BITRATE-KBPS  normal|demo  [STREAM-PORT]
+                        lines starting with '#' are comments. Default: "dj" / "djpass", 320 kbps,
+                        normal, stream port 8000; and "demo" / "demo", 128 kbps, demo, port 8002.
+                        AutoTV needs 250 kbps or more; demo accounts cannot read or clear logs.
+  --stream-host ADDR    stream address given in status reports and tune-in files (default 127.0.0.1)
+  --keepalive N         send a logged-in session a status report every N seconds (default 10; 0: never)
+  --reply-gap MS        least time between two replies on one connection (default 50; the client
+                        takes each received chunk as one reply, so keep it at 50 or more)
+  --fault SWITCHES      misbehave on every new service connection; SWITCHES is a comma-separated list:
+                          stall            send no reply at all (keep reading)
+                          stall-after=N    send N replies, then nothing more
+                          close-after=N    close the connection after N replies
+                          reset-after=N    reset the connection (TCP RST) after N replies
+                          split=N          send every reply in pieces of N bytes, each a chunk of its own
+                          oversize         pad every reply to 30000 bytes
+                          merge            send two consecutive replies in one chunk
+                          none             clear the switches given before
+                        may be given more than once. At run time the same switches can be set for new
+                        connections with GET /hostsim/fault?set=SWITCHES on the portal, or for one
+                        connection with the block "hostsim_fault,SWITCHES" on it.
+  --quiet               print only the start line and errors
+  --help                show this text and exit
+  --version             show the version and exit
+
+The first line on standard output is
+  listening service=ADDR:PORT portal=ADDR:PORT data=DIR
+(portal=off with --no-portal). SIGINT or SIGTERM says "/bye" to every session and exits.
+Exit status: 0 after a signal, 2 for bad options, 1 when the ports or the data directory fail.
+)";
+
+int usageError(const std::string& message) {
+    std::cerr << "ostravel-hostsim: " << message << "\nTry 'ostravel-hostsim --help'.\n";
+    return 2;
+}
+
+bool parseNumber(std::string_view text, int low, int high, int& out) {
+    if (text.empty() || text.size() > 9) {
+        return false;
+    }
+    int value = 0;
+    for (const char ch : text) {
+        if (ch < '0' || ch > '9') {
+            return false;
+        }
+        value = value * 10 + (ch - '0');
+    }
+    if (value < low || value > high) {
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace hostsim;
+    Options options;
+    bool quiet = false;
+    std::filesystem::path accountsFile;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const auto value = [&](std::string& out) {
+            if (i + 1 >= argc) {
+                return false;
+            }
+            out = argv[++i];
+            return true;
+        };
+        std::string text;
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kHelp;
+            return 0;
+        } else if (arg == "--version") {
+            std::cout << "ostravel-hostsim 1.0\n";
+            return 0;
+        } else if (arg == "--quiet") {
+            quiet = true;
+        } else if (arg == "--no-portal") {
+            options.portalEnabled = false;
+        } else if (arg == "--listen" || arg == "--portal") {
+            if (!value(text)) {
+                return usageError(std::string(arg) + " needs ADDR:PORT");
+            }
+            const auto at = parseEndpoint(text);
+            if (!at) {
+                return usageError("'" + text + "' is not an IPv4 ADDR:PORT");
+            }
+            (arg == "--listen" ? options.service : options.portal) = *at;
+        } else if (arg == "--data") {
+            if (!value(text) || text.empty()) {
+                return usageError("--data needs a directory");
+            }
+            options.dataDir = text;
+        } else if (arg == "--accounts") {
+            if (!value(text) || text.empty()) {
+                return usageError("--accounts needs a file");
+            }
+            accountsFile = text;
+        } else if (arg == "--stream-host") {
+            if (!value(text) || text.empty()) {
+                return usageError("--stream-host needs an address");
+            }
+            options.streamHost = text;
+        } else if (arg == "--keepalive") {
+            if (!value(text) || !parseNumber(text, 0, 86400, options.keepaliveSeconds)) {
+                return usageError("--keepalive needs a number of seconds (0 to 86400)");
+            }
+        } else if (arg == "--reply-gap") {
+            if (!value(text) || !parseNumber(text, 0, 60000, options.replyGapMs)) {
+                return usageError("--reply-gap needs a number of milliseconds (0 to 60000)");
+            }
+        } else if (arg == "--fault") {
+            std::string error;
+            if (!value(text) || !applyFaultSpec(text, options.faults, error)) {
+                return usageError("--fault: " + (error.empty() ? std::string("needs switches") : error));
+            }
+        } else {
+            return usageError("unknown option '" + std::string(arg) + "'");
+        }
+    }
+    if (!accountsFile.empty()) {
+        std::string error;
+        if (!loadAccounts(accountsFile, options.accounts, error)) {
+            return usageError(error);
+        }
+    }
+    if (options.dataDir.empty()) {
+        options.dataDir = defaultDataDir();
+    }
+    if (!quiet) {
+        options.log = [](const std::string& line) {
+            std::fwrite(line.data(), 1, line.size(), stdout);
+            std::fputc('\n', stdout);
+            std::fflush(stdout);
+        };
+    }
+
+    // Signals are taken by sigwait below, never by the server threads.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    HostSim sim(options);
+    std::string error;
+    if (!sim.start(error)) {
+        std::cerr << "ostravel-hostsim: " << error << "\n";
+        return 1;
+    }
+    std::printf("listening service=%s:%u portal=%s data=%s\n", options.service.host.c_str(),
+                sim.servicePort(),
+                options.portalEnabled ? (options.portal.host + ":" + std::to_string(sim.portalPort())).c_str()
+                                      : "off",
+                options.dataDir.c_str());
+    if (!quiet) {
+        std::printf("accounts: %zu, keep-alive %d s, reply gap %d ms, faults %s\n", options.accounts.size(),
+                    options.keepaliveSeconds, options.replyGapMs, describeFaults(options.faults).c_str());
+    }
+    std::fflush(stdout);
+    int received = 0;
+    sigwait(&signals, &received);
+    if (!quiet) {
+        std::printf("signal %d: stopping\n", received);
+        std::fflush(stdout);
+    }
+    sim.stop();
+    return 0;
+}
