@@ -5,6 +5,8 @@
 #include <stop_token>
 #include <string>
 
+#include "config/dialogmodel.h"
+
 namespace ostravel {
 
 enum class TrayOperation { Add = 0, Modify = 1, Delete = 2 };
@@ -33,6 +35,13 @@ public:
     virtual void ShowDjLogs(const std::string& text, std::stop_token stop) = 0;
     virtual void ShowTvLogs(const std::string& text, std::stop_token stop) = 0;
     virtual void ShowAccountSummary(const std::string& text, std::stop_token stop) = 0;
+
+    // The three settings dialogs, drawn from `model`. They hold the receiver like the viewer. On
+    // Save the controls' values are written back into `model` and the result is true; Cancel,
+    // Escape, the close box, or `stop` give false and leave `model` as it was.
+    virtual bool EditServerConfig(DialogModel& model, std::stop_token stop) = 0;
+    virtual bool EditAutoDJConfig(DialogModel& model, std::stop_token stop) = 0;
+    virtual bool EditAutoTVConfig(DialogModel& model, std::stop_token stop) = 0;
 };
 
 }  // namespace ostravel

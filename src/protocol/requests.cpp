@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/zandreldoc.h"
+#include "config/settingsgrammar.h"
 #include "protocol/commands.h"
 
 namespace ostravel {
@@ -45,11 +46,6 @@ std::string SecondLoginBlockText(std::string_view userName, std::string_view pas
     text += userName;
     text += ',';
     text += password;
-    return text;
-}
-
-std::string ReplaceBlanksWithPlus(std::string text) {
-    std::replace(text.begin(), text.end(), ' ', '+');
     return text;
 }
 

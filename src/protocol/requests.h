@@ -35,8 +35,6 @@ std::string ComposeCommandRequest(const CommandInfo& command, std::string_view u
                                   std::string_view password);
 std::string FirstLoginBlockText(std::string_view userName);
 std::string SecondLoginBlockText(std::string_view userName, std::string_view password);
-// Settings requests travel with every blank replaced by "+".
-std::string ReplaceBlanksWithPlus(std::string text);
 // Command word + login part + "&config=" + settings list, blanks replaced by "+".
 std::string ComposeSettingsRequest(std::string_view word, std::string_view userName,
                                    std::string_view password, std::string_view settingsList);

@@ -46,6 +46,28 @@ public:
         Show("summary", text, stop);
     }
 
+    bool EditServerConfig(DialogModel& model, std::stop_token stop) override {
+        return Edit("server", model, stop);
+    }
+    bool EditAutoDJConfig(DialogModel& model, std::stop_token stop) override {
+        return Edit("autodj", model, stop);
+    }
+    bool EditAutoTVConfig(DialogModel& model, std::stop_token stop) override {
+        return Edit("autotv", model, stop);
+    }
+    // What the user does in a settings dialog: edit the model and return true for Save. Without an
+    // editor every dialog is cancelled.
+    using Editor = std::function<bool(const std::string& kind, DialogModel& model)>;
+    void SetEditor(Editor editor) {
+        std::lock_guard lock(mutex_);
+        editor_ = std::move(editor);
+    }
+    // The model each settings dialog opened with.
+    std::vector<DialogModel> Opened() const {
+        std::lock_guard lock(mutex_);
+        return opened_;
+    }
+
     // While held, a window that opens stays open until Release() or the session's stop.
     void HoldWindows(bool hold) {
         Change([&] { holdWindows_ = hold; });
@@ -109,6 +131,21 @@ public:
     }
 
 protected:
+    bool Edit(const std::string& kind, DialogModel& model, std::stop_token stop) {
+        Editor editor;
+        {
+            std::lock_guard lock(mutex_);
+            opened_.push_back(model);
+            editor = editor_;
+        }
+        Show(kind, "", stop);
+        if (stop.stop_requested() || !editor) return false;
+        DialogModel edited = model;
+        if (!editor(kind, edited)) return false;
+        model = std::move(edited);
+        return true;
+    }
+
     // Records the window and, while windows are held, waits for Release() or the stop request.
     void Show(const std::string& kind, const std::string& text, std::stop_token stop) {
         std::unique_lock lock(mutex_);
@@ -143,6 +180,8 @@ protected:
     bool holdWindows_ = false;
     int released_ = 0;
     int openWindows_ = 0;
+    Editor editor_;
+    std::vector<DialogModel> opened_;
 };
 
 }  // namespace ostravel::testing

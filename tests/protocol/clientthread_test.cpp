@@ -302,14 +302,13 @@ TEST_F(ReceiverTest, TwoRepliesInOneChunkAreOneReply) {
 TEST_F(ReceiverTest, OversizeReplyActsOnlyThroughItsFirstChunk) {
     const std::string log = "Shoutcast AutoDJ Logs\n" + std::string(30000, 'x');
     server.Send(log);
-    ASSERT_TRUE(view.WaitForShown(1));
-    server.Send("Shoutcast server marker");
-    ASSERT_TRUE(HasLine("Shoutcast server marker"));
+    server.CloseConnection();  // the loop reads everything, then ends
+    ASSERT_TRUE(WaitForEnd());
     const auto shown = view.Shown();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_LE(shown[0].second.size(), static_cast<std::size_t>(kReceiveBufferSize));
     EXPECT_EQ(shown[0].second, log.substr(0, shown[0].second.size()));
-    EXPECT_EQ(view.Lines(), Lines{"Shoutcast server marker"});  // the tail was dropped
+    EXPECT_TRUE(view.Lines().empty());  // the tail, without a keyword, was dropped
 }
 
 TEST_F(ReceiverTest, WindowOpenLongerThanTheIdleLimitDoesNotTimeOut) {
