@@ -80,8 +80,8 @@ void CzandrelDoc::ResetSession() {
     state_.loginId = 0;
     state_.highBitrate = false;
     state_.serverState = 3;
-    state_.userName = " ";
-    state_.password = " ";
+    state_.userName.assign(1, ' ');
+    state_.password.assign(1, ' ');
     state_.streamIp.clear();
     state_.streamPort.clear();
 }
