@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/zandreldoc.h"
+#include "null_view.h"
 #include "protocol/clientthread.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
@@ -70,7 +71,7 @@ private:
     std::thread thread_;
 };
 
-class SignallingView final : public SessionView {
+class SignallingView final : public NullView {
 public:
     void InsertMessage(const std::string&) override {
         {
@@ -83,16 +84,6 @@ public:
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return lines_ >= count; });
     }
-    void ClearMessages() override {}
-    void SetStatusText(const std::string&) override {}
-    bool HasMainWindow() const override { return true; }
-    void SetTrayIcon(TrayOperation, const std::string&, int) override {}
-    void ShowDjLogs(const std::string&, std::stop_token) override {}
-    void ShowTvLogs(const std::string&, std::stop_token) override {}
-    void ShowAccountSummary(const std::string&, std::stop_token) override {}
-    bool EditServerConfig(DialogModel&, std::stop_token) override { return false; }
-    bool EditAutoDJConfig(DialogModel&, std::stop_token) override { return false; }
-    bool EditAutoTVConfig(DialogModel&, std::stop_token) override { return false; }
 
 private:
     std::mutex mutex_;

@@ -2,27 +2,13 @@
 #include <benchmark/benchmark.h>
 
 #include "app/zandreldoc.h"
+#include "null_view.h"
 #include "protocol/clientthread.h"
 
 namespace {
 
 using namespace ostravel;
 
-// Drops everything: we measure the routing, not a view.
-class NullView final : public SessionView {
-public:
-    void InsertMessage(const std::string&) override {}
-    void ClearMessages() override {}
-    void SetStatusText(const std::string&) override {}
-    bool HasMainWindow() const override { return true; }
-    void SetTrayIcon(TrayOperation, const std::string&, int) override {}
-    void ShowDjLogs(const std::string&, std::stop_token) override {}
-    void ShowTvLogs(const std::string&, std::stop_token) override {}
-    void ShowAccountSummary(const std::string&, std::stop_token) override {}
-    bool EditServerConfig(DialogModel&, std::stop_token) override { return false; }
-    bool EditAutoDJConfig(DialogModel&, std::stop_token) override { return false; }
-    bool EditAutoTVConfig(DialogModel&, std::stop_token) override { return false; }
-};
 
 void BM_RouteFullChunk(benchmark::State& state, std::string tail) {
     NullView view;

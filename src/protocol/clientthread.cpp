@@ -312,25 +312,20 @@ bool ClientThread::ParseAutoTVConfig(const std::string& reply) {
     return true;
 }
 
-bool ClientThread::OnDjLogsReply(const std::string& reply) {
+bool ClientThread::ShowTextReply(const std::string& reply,
+                                 void (SessionView::*show)(const std::string&, std::stop_token)) {
     document_.SetTextReply(reply);
-    if (SessionView* view = document_.View()) view->ShowDjLogs(reply, stop_.get_token());
+    if (SessionView* view = document_.View()) (view->*show)(reply, stop_.get_token());
     TouchActivity();
     return true;
 }
 
-bool ClientThread::OnTvLogsReply(const std::string& reply) {
-    document_.SetTextReply(reply);
-    if (SessionView* view = document_.View()) view->ShowTvLogs(reply, stop_.get_token());
-    TouchActivity();
-    return true;
-}
+bool ClientThread::OnDjLogsReply(const std::string& reply) { return ShowTextReply(reply, &SessionView::ShowDjLogs); }
+
+bool ClientThread::OnTvLogsReply(const std::string& reply) { return ShowTextReply(reply, &SessionView::ShowTvLogs); }
 
 bool ClientThread::OnAccountSummaryReply(const std::string& reply) {
-    document_.SetTextReply(reply);
-    if (SessionView* view = document_.View()) view->ShowAccountSummary(reply, stop_.get_token());
-    TouchActivity();
-    return true;
+    return ShowTextReply(reply, &SessionView::ShowAccountSummary);
 }
 
 }  // namespace ostravel

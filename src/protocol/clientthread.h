@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/login.h"
+#include "app/sessionview.h"
 #include "net/blocksock.h"
 #include "platform/clock.h"
 
@@ -58,6 +59,8 @@ public:
 
 private:
     void HandleLoggedIn(std::string reply);
+    // Keeps a log or summary reply and shows it in the viewer, holding this thread until it closes.
+    bool ShowTextReply(const std::string& reply, void (SessionView::*show)(const std::string&, std::stop_token));
     void EndOfLoop();
 
     CzandrelDoc& document_;

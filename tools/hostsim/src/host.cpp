@@ -892,7 +892,8 @@ std::string Host::contentReply(int account) {
     const std::string files = conf(account, kServ).get("MediaFiles");
     for (const auto file : split(files, ';')) {
         if (!file.empty()) {
-            reply += "|" + std::string(file);
+            reply += '|';
+            reply += file;
         }
     }
     return reply + "|^end";

@@ -1,0 +1,23 @@
+// A view that drops everything, so a benchmark measures the session and not a window.
+#pragma once
+
+#include "app/sessionview.h"
+
+namespace ostravel {
+
+class NullView : public SessionView {
+public:
+    void InsertMessage(const std::string&) override {}
+    void ClearMessages() override {}
+    void SetStatusText(const std::string&) override {}
+    bool HasMainWindow() const override { return true; }
+    void SetTrayIcon(TrayOperation, const std::string&, int) override {}
+    void ShowDjLogs(const std::string&, std::stop_token) override {}
+    void ShowTvLogs(const std::string&, std::stop_token) override {}
+    void ShowAccountSummary(const std::string&, std::stop_token) override {}
+    bool EditServerConfig(DialogModel&, std::stop_token) override { return false; }
+    bool EditAutoDJConfig(DialogModel&, std::stop_token) override { return false; }
+    bool EditAutoTVConfig(DialogModel&, std::stop_token) override { return false; }
+};
+
+}  // namespace ostravel
