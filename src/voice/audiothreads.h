@@ -2,11 +2,26 @@
 // wired at start-up and stopped at exit.
 #pragma once
 
+#include <chrono>
+#include <memory>
+
+#include "voice/wavedevice.h"
+
 namespace ostravel {
+
+class CRecordSound;
+class CPlaySound;
+class CWriteSoundFile;
+class CPlayMMSound;
 
 class AudioThreads {
 public:
+    static constexpr int kSampleRate = 8000;
+    static constexpr std::chrono::milliseconds kStopWait{5000};
+
     AudioThreads();
+    // Tests pass fake devices and a message-box seam; nothing is opened until a thread is told to.
+    explicit AudioThreads(SoundServices services);
     ~AudioThreads();
     AudioThreads(const AudioThreads&) = delete;
     AudioThreads& operator=(const AudioThreads&) = delete;
@@ -15,6 +30,18 @@ public:
     void Start();
     // Tells each thread to stop, in shut-down order, waiting up to 5000 ms for each.
     void Stop();
+
+    CRecordSound* Capture() const { return capture_.get(); }
+    CPlaySound* Playback() const { return playback_.get(); }
+    CWriteSoundFile* Writer() const { return writer_.get(); }
+    CPlayMMSound* FilePlayer() const { return filePlayer_.get(); }
+
+private:
+    SoundServices services_;
+    std::unique_ptr<CRecordSound> capture_;
+    std::unique_ptr<CPlaySound> playback_;
+    std::unique_ptr<CWriteSoundFile> writer_;
+    std::unique_ptr<CPlayMMSound> filePlayer_;
 };
 
 }  // namespace ostravel
