@@ -1,0 +1,294 @@
+#include "app/zandrelview.h"
+
+#include <future>
+#include <mutex>
+
+#include <wx/generic/statbmpg.h>
+#include <wx/msgdlg.h>
+#include <wx/thread.h>
+
+#include "app/configdialogs.h"
+#include "app/connect.h"
+#include "app/mainfrm.h"
+#include "app/portal.h"
+#include "app/shellrules.h"
+#include "app/zandreldoc.h"
+#include "platform/openurl.h"
+#include "protocol/commands.h"
+#include "protocol/requests.h"
+#include "res/artwork.h"
+#include "ui/browserdialog.h"
+#include "ui/viewtextdialog.h"
+#include "ui/wxtext.h"
+
+namespace ostravel {
+
+namespace {
+
+const wxColour kFormGround(1, 1, 1);
+const wxColour kFormText(255, 255, 255);
+
+// The form is laid out in dialog units of the original 8-point font (1.5 by 1.625 pixels each), so
+// that it fits the frame's fixed 450 by 390 client area on every toolkit.
+wxPoint At(int x, int y) { return wxPoint(x * 3 / 2, y * 13 / 8); }
+wxSize Sized(int w, int h) { return wxSize(w * 3 / 2, h * 13 / 8); }
+
+// A window the receiver waits for: completed once, by whichever comes first, the user closing it
+// or the session ending.
+struct WindowWait {
+    std::mutex mutex;
+    bool done = false;
+    bool result = false;
+    DialogModel model;
+    std::promise<void> promise;
+
+    bool Finish(bool accepted, DialogModel* edited = nullptr) {
+        std::lock_guard lock(mutex);
+        if (done) return false;
+        done = true;
+        result = accepted;
+        if (edited != nullptr) model = std::move(*edited);
+        promise.set_value();
+        return true;
+    }
+    bool Done() {
+        std::lock_guard lock(mutex);
+        return done;
+    }
+};
+
+// A text viewer opened for the receiver: it stays usable beside the main window and releases the
+// receiver when it closes.
+class ReceiverViewer : public CViewTextDialog {
+public:
+    ReceiverViewer(wxWindow* parent, std::shared_ptr<WindowWait> wait)
+        : CViewTextDialog(parent), wait_(std::move(wait)) {
+        Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Finish(); }, wxID_OK);
+        Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { Finish(); });
+    }
+    bool Abandoned() const { return wait_->Done(); }
+
+private:
+    void Finish() {
+        wait_->Finish(true);
+        Destroy();
+    }
+    std::shared_ptr<WindowWait> wait_;
+};
+
+}  // namespace
+
+CzandrelView::CzandrelView(CMainFrame* frame, CzandrelDoc& doc, const CSocketAddress& endpoint,
+                           ReceiverFactory makeReceiver)
+    : wxPanel(frame, kMainForm, wxDefaultPosition, FormSize(), wxTAB_TRAVERSAL | wxBORDER_NONE),
+      frame_(frame),
+      doc_(doc),
+      session_(std::make_unique<SessionControl>(doc, endpoint, std::move(makeReceiver))) {
+    SetBackgroundColour(kFormGround);
+    SetForegroundColour(kFormText);
+
+    auto* logo = new wxGenericStaticBitmap(this, kLogoControl, LogoBitmap(Sized(215, 37).x, Sized(215, 37).y),
+                                           At(38, 1), Sized(215, 37));
+    logo->SetCursor(wxCursor(wxCURSOR_HAND));
+    logo->SetToolTip(WxText(PortalBasePage()));
+    logo->Bind(wxEVT_LEFT_UP, [this](wxMouseEvent&) { OnLogoClick(); });
+
+    statusBox_ = new wxTextCtrl(this, kStatusBox, wxEmptyString, At(14, 39), Sized(263, 106),
+                                wxTE_MULTILINE | wxTE_READONLY | wxTE_NO_VSCROLL | wxBORDER_SIMPLE);
+    // Not sorted: every line goes in at the top, so the newest is first.
+    messageList_ = new wxListBox(this, kMessageList, At(14, 149), Sized(263, 32), 0, nullptr,
+                                 wxLB_SINGLE | wxLB_NEEDED_SB | wxBORDER_SIMPLE);
+    for (wxWindow* control : {static_cast<wxWindow*>(statusBox_), static_cast<wxWindow*>(messageList_)}) {
+        control->SetBackgroundColour(kFormGround);
+        control->SetForegroundColour(kFormText);
+    }
+    // The list takes no selection.
+    messageList_->Bind(wxEVT_LISTBOX, [this](wxCommandEvent& event) {
+        if (event.GetSelection() != wxNOT_FOUND) messageList_->Deselect(event.GetSelection());
+    });
+
+    connect_ = new CConnect(frame, *session_);
+    doc_.SetView(this);
+}
+
+CzandrelView::~CzandrelView() {
+    ShutdownSession();
+    doc_.SetView(nullptr);
+}
+
+wxSize CzandrelView::FormSize() { return Sized(292, 190); }
+
+void CzandrelView::ShutdownSession() {
+    if (session_) session_->Shutdown();
+}
+
+bool CzandrelView::IsCommandEnabledNow(int commandId) const {
+    const SessionState session = doc_.Snapshot();
+    return IsCommandEnabled(commandId, session.loginId, session.highBitrate);
+}
+
+void CzandrelView::RunCommand(int commandId) {
+    const CommandInfo* command = FindCommand(commandId);
+    if (command == nullptr) return;
+    switch (command->kind) {
+        case CommandKind::Login:
+            OnLogin();
+            break;
+        case CommandKind::Logout:
+            OnLogout();
+            break;
+        case CommandKind::Request:
+            SendCommand(doc_, *command);  // does nothing while logged out
+            break;
+        case CommandKind::PortalPage:
+        case CommandKind::WebPage:
+        case CommandKind::TuneIn:
+            RunWebCommand(doc_, commandId, CurrentUrlOpener());
+            break;
+        case CommandKind::ServerLogs:
+            OnServerLogs();
+            break;
+        case CommandKind::Nothing:
+            break;
+    }
+}
+
+void CzandrelView::OnLogin() {
+    if (connect_->ShowModal() != wxID_OK) return;
+    session_->LoginAccepted();
+}
+
+void CzandrelView::OnLogout() {
+    try {
+        session_->Logout();
+    } catch (const CBlockingSocketException& error) {
+        wxMessageBox(WxText(error.GetErrorMessage()), kAppName, wxOK | wxICON_EXCLAMATION, frame_);
+    }
+}
+
+void CzandrelView::OnServerLogs() {
+    const SessionState session = doc_.Snapshot();
+    if (!session.LoggedIn()) {
+        doc_.InsertMessage(kInvalidLoginMessage);
+        return;
+    }
+    if (!CExplorer1::Available()) {
+        wxMessageBox("The server logs need a web browser engine, and none is installed on this system.",
+                     kAppName, wxOK | wxICON_INFORMATION, frame_);
+        return;
+    }
+    CBrowserDialog browser(frame_);
+    browser.m_title = kServerLogsTitle;
+    browser.m_url = WxText(ServerLogsAddress(session.userName, session.password));
+    browser.ShowModal();
+}
+
+void CzandrelView::OnLogoClick() { OpenLogoPage(doc_, CurrentUrlOpener()); }
+
+// ---------------------------------------------------------------------------------------------------
+// SessionView: everything runs on the UI thread, in the order the calls were made.
+
+void CzandrelView::InsertMessage(const std::string& line) {
+    CallAfter([this, line] { messageList_->Insert(WxText(line), 0); });
+}
+
+void CzandrelView::ClearMessages() {
+    CallAfter([this] { messageList_->Clear(); });
+}
+
+void CzandrelView::SetStatusText(const std::string& text) {
+    CallAfter([this, text] {
+        // The report ends its lines with CR LF; the text control wants bare line feeds.
+        wxString shown = WxText(text);
+        shown.Replace("\r\n", "\n");
+        statusBox_->ChangeValue(shown);
+    });
+}
+
+bool CzandrelView::HasMainWindow() const { return frame_ != nullptr; }
+
+void CzandrelView::SetTrayIcon(TrayOperation operation, const std::string& tip, int iconId) {
+    CallAfter([this, operation, tip, iconId] { frame_->SetTrayIcon(operation, tip, iconId); });
+}
+
+void CzandrelView::ShowDjLogs(const std::string& text, std::stop_token stop) { ShowText(text, stop); }
+void CzandrelView::ShowTvLogs(const std::string& text, std::stop_token stop) { ShowText(text, stop); }
+void CzandrelView::ShowAccountSummary(const std::string& text, std::stop_token stop) {
+    ShowText(text, stop);
+}
+
+void CzandrelView::ShowText(const std::string& text, std::stop_token stop) {
+    if (stop.stop_requested()) return;
+    if (wxIsMainThread()) {
+        // Nobody to hold: show it modally right here.
+        CViewTextDialog viewer(frame_);
+        viewer.m_text = WxText(text);
+        viewer.ShowModal();
+        return;
+    }
+    auto wait = std::make_shared<WindowWait>();
+    std::future<void> closed = wait->promise.get_future();
+    CallAfter([this, wait, text] {
+        if (wait->Done()) return;  // the session ended before the window could open
+        auto* viewer = new ReceiverViewer(frame_, wait);
+        viewer->m_text = WxText(text);
+        viewer->TransferDataToWindow();
+        viewer->Show();
+    });
+    std::stop_callback onStop(stop, [this, wait] {
+        if (!wait->Finish(false)) return;
+        // Close the viewers whose session has ended.
+        CallAfter([this] {
+            for (wxWindow* child : frame_->GetChildren()) {
+                auto* viewer = dynamic_cast<ReceiverViewer*>(child);
+                if (viewer != nullptr && viewer->Abandoned()) viewer->Destroy();
+            }
+        });
+    });
+    closed.wait();
+}
+
+bool CzandrelView::EditServerConfig(DialogModel& model, std::stop_token stop) {
+    return EditConfig(&RunServerConfigDialog, model, stop);
+}
+bool CzandrelView::EditAutoDJConfig(DialogModel& model, std::stop_token stop) {
+    return EditConfig(&RunAutoDJConfigDialog, model, stop);
+}
+bool CzandrelView::EditAutoTVConfig(DialogModel& model, std::stop_token stop) {
+    return EditConfig(&RunAutoTVConfigDialog, model, stop);
+}
+
+bool CzandrelView::EditConfig(DialogRunner run, DialogModel& model, std::stop_token stop) {
+    if (stop.stop_requested()) return false;
+    if (wxIsMainThread()) {
+        DialogModel edited = model;
+        if (!run(frame_, edited)) return false;
+        model = std::move(edited);
+        return true;
+    }
+    // The dialog edits its own copy: the receiver's model is only written back here, after the
+    // wait, so a session that ends meanwhile leaves it untouched.
+    auto wait = std::make_shared<WindowWait>();
+    wait->model = model;
+    std::future<void> closed = wait->promise.get_future();
+    CallAfter([this, wait, run] {
+        DialogModel edited;
+        {
+            std::lock_guard lock(wait->mutex);
+            if (wait->done) return;
+            edited = wait->model;
+        }
+        const bool saved = run(frame_, edited);
+        wait->Finish(saved, &edited);
+    });
+    {
+        std::stop_callback onStop(stop, [wait] { wait->Finish(false); });
+        closed.wait();
+    }
+    std::lock_guard lock(wait->mutex);
+    if (!wait->result) return false;
+    model = wait->model;
+    return true;
+}
+
+}  // namespace ostravel

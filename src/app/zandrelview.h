@@ -1,0 +1,78 @@
+// The main view (form 101): the logo, the status box and the message list, newest line on top. It
+// owns the commands of the menus, toolbar and tray menu, and is the SessionView of the session:
+// calls from the receiver thread are queued to the UI thread in the order they were made.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <wx/listbox.h>
+#include <wx/panel.h>
+#include <wx/textctrl.h>
+
+#include "app/login.h"
+#include "app/sessionview.h"
+
+namespace ostravel {
+
+class CzandrelDoc;
+class CMainFrame;
+class CConnect;
+
+inline constexpr int kMainForm = 101;
+inline constexpr int kLogoControl = 1003;
+inline constexpr int kStatusBox = 1012;
+inline constexpr int kMessageList = 1010;
+
+class CzandrelView : public wxPanel, public SessionView {
+public:
+    CzandrelView(CMainFrame* frame, CzandrelDoc& doc, const CSocketAddress& endpoint,
+                 ReceiverFactory makeReceiver);
+    ~CzandrelView() override;
+
+    CzandrelDoc& GetDocument() const { return doc_; }
+    SessionControl& Session() { return *session_; }
+    CConnect& LoginDialog() { return *connect_; }
+    wxListBox* MessageList() const { return messageList_; }
+    wxTextCtrl* StatusBox() const { return statusBox_; }
+    // The form's size in pixels (the frame shrinks to it).
+    static wxSize FormSize();
+
+    // Every command of the catalogue, by its catalogue id.
+    void RunCommand(int commandId);
+    bool IsCommandEnabledNow(int commandId) const;
+    void OnLogin();
+    void OnLogout();
+    void OnServerLogs();
+    void OnLogoClick();
+    // Logs out and ends every receiver; the frame's last step before it goes.
+    void ShutdownSession();
+
+    // SessionView
+    void InsertMessage(const std::string& line) override;
+    void ClearMessages() override;
+    void SetStatusText(const std::string& text) override;
+    bool HasMainWindow() const override;
+    void SetTrayIcon(TrayOperation operation, const std::string& tip, int iconId) override;
+    void ShowDjLogs(const std::string& text, std::stop_token stop) override;
+    void ShowTvLogs(const std::string& text, std::stop_token stop) override;
+    void ShowAccountSummary(const std::string& text, std::stop_token stop) override;
+    bool EditServerConfig(DialogModel& model, std::stop_token stop) override;
+    bool EditAutoDJConfig(DialogModel& model, std::stop_token stop) override;
+    bool EditAutoTVConfig(DialogModel& model, std::stop_token stop) override;
+
+private:
+    using DialogRunner = bool (*)(wxWindow*, DialogModel&);
+    void ShowText(const std::string& text, std::stop_token stop);
+    bool EditConfig(DialogRunner run, DialogModel& model, std::stop_token stop);
+
+    CMainFrame* frame_;
+    CzandrelDoc& doc_;
+    std::unique_ptr<SessionControl> session_;
+    CConnect* connect_ = nullptr;  // owned by the frame, like every top-level child
+    wxListBox* messageList_ = nullptr;
+    wxTextCtrl* statusBox_ = nullptr;
+};
+
+}  // namespace ostravel

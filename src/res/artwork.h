@@ -1,0 +1,22 @@
+// The program's pictures, drawn by code so that they are our own and scale cleanly: icons 128, 182,
+// 183 and 184 (one mast on four grounds), the logo bitmap 156 and the glyphs of toolbar 147.
+#pragma once
+
+#include <wx/bitmap.h>
+#include <wx/iconbndl.h>
+
+namespace ostravel {
+
+inline constexpr int kLogoBitmap = 156;
+inline constexpr int kToolbarResource = 147;
+inline constexpr int kToolbarGlyphSize = 20;
+
+// 16 and 32 pixel versions of an icon; the application icon for an unknown id.
+wxIconBundle IconBundle(int iconId);
+wxIcon SmallIcon(int iconId);
+// The site logo at its form size.
+wxBitmap LogoBitmap(int width, int height);
+// The 20 by 20 toolbar glyph of a command.
+wxBitmap ToolbarGlyph(int commandId);
+
+}  // namespace ostravel

@@ -1,0 +1,44 @@
+#include "ui/browserdialog.h"
+
+#include <wx/sizer.h>
+#include <wx/webview.h>
+
+#include "app/portal.h"
+#include "ui/wxtext.h"
+
+namespace ostravel {
+
+bool CExplorer1::Available() { return wxWebView::IsBackendAvailable(wxWebViewBackendDefault); }
+
+wxWebView* CExplorer1::Create(wxWindow* parent, int id, const wxSize& size) {
+    if (!Available()) return nullptr;
+    return wxWebView::New(parent, id, wxWebViewDefaultURLStr, wxDefaultPosition, size);
+}
+
+CBrowserDialog::CBrowserDialog(wxWindow* parent)
+    : wxDialog(parent, 162, "Browser Dialog", wxDefaultPosition, wxDefaultSize,
+               wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX | wxCLIP_CHILDREN),
+      m_url(WxText(PortalBasePage())),
+      m_title("Browser Dialog") {
+    SetSizer(new wxBoxSizer(wxVERTICAL));
+}
+
+bool CBrowserDialog::TransferDataToWindow() {
+    if (m_browser == nullptr) {
+        m_browser = CExplorer1::Create(this, 1136, ConvertDialogToPixels(wxSize(486, 282)));
+        if (m_browser != nullptr) {
+            GetSizer()->Add(m_browser, 1, wxEXPAND);
+            GetSizer()->SetSizeHints(this);
+            CentreOnParent();
+        }
+    }
+    SetTitle(m_title);
+    if (m_browser != nullptr) {
+        m_browser->LoadURL(m_url);
+        // Ask for the page itself, not what an earlier opening left in the engine's cache.
+        m_browser->Reload(wxWEBVIEW_RELOAD_NO_CACHE);
+    }
+    return wxDialog::TransferDataToWindow();
+}
+
+}  // namespace ostravel

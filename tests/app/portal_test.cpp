@@ -1,0 +1,148 @@
+#include "app/portal.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/zandreldoc.h"
+#include "fakes/fake_url_opener.h"
+#include "fakes/recording_view.h"
+#include "platform/openurl.h"
+#include "protocol/commands.h"
+
+namespace ostravel {
+namespace {
+
+using testing::FakeUrlOpener;
+using testing::RecordingView;
+
+const std::string kHost = std::string("http://") + OSTRAVEL_PORTAL_HOST;
+
+TEST(PercentEncode, KeepsUnreservedAndEncodesEverythingElse) {
+    struct Case {
+        std::string in, out;
+    } cases[] = {
+        {"", ""},
+        {"AZaz09-._~", "AZaz09-._~"},
+        {"a b", "a%20b"},
+        {"a&b=c;d#e", "a%26b%3Dc%3Bd%23e"},
+        {"\"q'u?o/t+e%", "%22q%27u%3Fo%2Ft%2Be%25"},
+        {"\xC3\xA9", "%C3%A9"},  // bytes, upper-case hex
+        {std::string("a\0b", 3), "a%00b"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PercentEncode(c.in), c.out) << c.in;
+}
+
+SessionState LoggedIn(std::string user, std::string password, bool high = false) {
+    SessionState s;
+    s.loginId = 7;
+    s.userName = std::move(user);
+    s.password = std::move(password);
+    s.highBitrate = high;
+    return s;
+}
+
+TEST(WebCommandAddress, EveryPageAndLink) {
+    SessionState s = LoggedIn("dj", "pw");
+    s.streamIp = "10.0.0.5";
+    s.streamPort = "8000";
+    const std::string login = kHost + "/shoutcast/login.php?action=login&loginform=dj&passwordform=pw";
+    const std::string tune = kHost + "/shoutcast/Ostravel/tuneinlinks.php?file=";
+    struct Case {
+        int id;
+        std::string address;
+    } cases[] = {
+        {cmd::kBilling, login + "&redirect=scbilling.php"},
+        {cmd::kUpgrade, login + "&redirect=scupgrade.php"},
+        {cmd::kChangeTerm, login + "&redirect=changeterm.php"},
+        {cmd::kFaq, kHost + "/shoutcast/faq.php"},
+        {cmd::kContacts, kHost + "/shoutcast/contacts.php"},
+        {cmd::kTuneInWinamp, tune + "pls&host=10.0.0.5&port=8000"},
+        {cmd::kTuneInMediaPlayer, tune + "asx&host=10.0.0.5&port=8000"},
+        {cmd::kTuneInItunes, tune + "m3u&host=10.0.0.5&port=8000"},
+        {cmd::kTuneInReal, tune + "ram&host=10.0.0.5&port=8000"},
+        {cmd::kServerStart, ""},
+        {cmd::kServerLogs, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(WebCommandAddress(c.id, s), c.address) << c.id;
+}
+
+TEST(WebCommandAddress, UpgradeFollowsTheBitrateAndLogoTheLogin) {
+    SessionState s = LoggedIn("dj", "pw", true);
+    EXPECT_NE(WebCommandAddress(cmd::kUpgrade, s).find("&redirect=scupgradetv.php"), std::string::npos);
+    s.highBitrate = false;
+    EXPECT_NE(WebCommandAddress(cmd::kUpgrade, s).find("&redirect=scupgrade.php"), std::string::npos);
+
+    EXPECT_EQ(LogoAddress(s), kHost + "/shoutcast/login.php?action=login&loginform=dj&passwordform=pw");
+    EXPECT_EQ(LogoAddress(SessionState{}), kHost + "/shoutcast");
+}
+
+TEST(WebCommandAddress, CredentialsAndStreamAreEncoded) {
+    SessionState s = LoggedIn("a&b c\"d';e#f", "p=w&redirect=x");
+    EXPECT_EQ(WebCommandAddress(cmd::kBilling, s),
+              kHost + "/shoutcast/login.php?action=login&loginform=a%26b%20c%22d%27%3Be%23f"
+                      "&passwordform=p%3Dw%26redirect%3Dx&redirect=scbilling.php");
+    EXPECT_EQ(ServerLogsAddress(s.userName, s.password),
+              kHost + "/shoutcast/Ostravel/sclogs.php?loginsc=a%26b%20c%22d%27%3Be%23f"
+                      "&passwordsc=p%3Dw%26redirect%3Dx");
+    // No status report yet: both values empty.
+    EXPECT_EQ(WebCommandAddress(cmd::kTuneInWinamp, s),
+              kHost + "/shoutcast/Ostravel/tuneinlinks.php?file=pls&host=&port=");
+    s.streamIp = "h&x";
+    s.streamPort = "80 0";
+    EXPECT_EQ(WebCommandAddress(cmd::kTuneInWinamp, s),
+              kHost + "/shoutcast/Ostravel/tuneinlinks.php?file=pls&host=h%26x&port=80%200");
+}
+
+TEST(RunWebCommand, TuneInWhileLoggedOutWritesTheErrorAndOpensNothing) {
+    CzandrelDoc doc;
+    RecordingView view;
+    doc.SetView(&view);
+    FakeUrlOpener opener;
+
+    EXPECT_TRUE(RunWebCommand(doc, cmd::kTuneInItunes, opener));
+    EXPECT_TRUE(RunWebCommand(doc, cmd::kFaq, opener));
+    EXPECT_FALSE(RunWebCommand(doc, cmd::kServerStart, opener));
+    OpenLogoPage(doc, opener);
+
+    EXPECT_EQ(view.Lines(), std::vector<std::string>{kTuneInErrorMessage});
+    EXPECT_EQ(opener.Opened(),
+              (std::vector<std::string>{kHost + "/shoutcast/faq.php", kHost + "/shoutcast"}));
+    doc.SetView(nullptr);
+}
+
+#ifndef _WIN32
+// The real opener: a stand-in xdg-open on PATH records its argument vector.
+TEST(SystemUrlOpener, HandsTheAddressOverAsOneArgument) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("ostravel-open-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const fs::path script = dir / "xdg-open";
+    {
+        std::ofstream out(script);
+        out << "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > \"$(dirname \"$0\")/record\"\n";
+    }
+    fs::permissions(script, fs::perms::owner_all);
+    const char* oldPath = std::getenv("PATH");
+    const std::string saved = oldPath ? oldPath : "";
+    ::setenv("PATH", (dir.string() + ":" + saved).c_str(), 1);
+
+    SessionState s = LoggedIn("we ird&;'\"$(x)`y`", "p w");
+    const std::string address = WebCommandAddress(cmd::kBilling, s);
+    SystemUrlOpener opener(/*waitForExit=*/true);
+    const bool opened = opener.Open(address);
+    ::setenv("PATH", saved.c_str(), 1);
+
+    ASSERT_TRUE(opened);
+    std::ifstream in(dir / "record");
+    const std::string record{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(record, "1\n" + address + "\n");
+    fs::remove_all(dir);
+}
+#endif
+
+}  // namespace
+}  // namespace ostravel
