@@ -29,6 +29,8 @@
 #include "app/shellrules.h"
 #include "app/zandreldoc.h"
 #include "app/zandrelview.h"
+#include "config/autodjconfig.h"
+#include "config/autodjconfigdialog.h"
 #include "platform/openurl.h"
 #include "protocol/clientthread.h"
 #include "protocol/commands.h"
@@ -144,6 +146,28 @@ private:
     wxString* shownUser_;
 };
 
+// The AutoDJ settings dialog as the user meets it: reads the stream title shown, types a new one
+// (if any) and saves, or cancels.
+class EditAutoDJTitle : public wxExpectModalBase<CAutoDJConfigDialog> {
+public:
+    EditAutoDJTitle(wxString* shown, wxString newTitle = {}) : shown_(shown), newTitle_(std::move(newTitle)) {}
+
+protected:
+    int OnInvoked(CAutoDJConfigDialog* dialog) const override {
+        auto* title = dynamic_cast<wxTextCtrl*>(dialog->FindWindow(autodjdlg::kStreamTitle));
+        if (title == nullptr) return wxID_CANCEL;
+        *shown_ = title->GetValue();
+        if (newTitle_.empty()) return wxID_CANCEL;
+        title->ChangeValue(newTitle_);
+        dialog->TransferDataFromWindow();  // what the Save button does before it closes the dialog
+        return wxID_OK;
+    }
+
+private:
+    wxString* shown_;
+    wxString newTitle_;
+};
+
 class DesktopTest : public ::testing::Test {
 protected:
     void Open(unsigned short port) {
@@ -235,6 +259,26 @@ TEST_F(DesktopTest, SessionThroughTheWindows) {
     EXPECT_EQ(frame_->TrayIconId(), kIconApplication);
     EXPECT_TRUE(view_->StatusBox()->IsEmpty());
     EXPECT_EQ(EnabledMenuCommands(), (std::vector<int>{cmd::kLogin, cmd::kLogout, cmd::kFaq, cmd::kContacts}));
+}
+
+// Configure AutoDJ against the host: the dialog shows the host's values, Save sends them, and the
+// next Configure shows what the host stored.
+TEST_F(DesktopTest, AutoDJSettingsRoundTripThroughTheHost) {
+    RequireHost();
+    Open(g_host.port);
+    LogIn("dj", "djpass");
+    wxString first, second;
+    const std::size_t before = Lines().size();
+    auto configure = [&](wxString& shown) {
+        view_->RunCommand(cmd::kDjConfigure);
+        return PumpUntil([&] { return !shown.empty(); });
+    };
+    wxTEST_DIALOG(ASSERT_TRUE(configure(first)), EditAutoDJTitle(&first, "Round Trip Radio"));
+    EXPECT_NE(first, "Round Trip Radio");
+    // The host confirms the stored settings in the message list.
+    ASSERT_TRUE(PumpUntil([&] { return Lines().size() > before; }));
+    wxTEST_DIALOG(ASSERT_TRUE(configure(second)), EditAutoDJTitle(&second));
+    EXPECT_EQ(second, "Round Trip Radio");
 }
 
 TEST_F(DesktopTest, LowBitrateAccountKeepsAutoTVOff) {
