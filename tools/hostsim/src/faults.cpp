@@ -18,12 +18,12 @@ bool parseCount(std::string_view text, int& out) {
 
 }  // namespace
 
-bool applyFaultSpec(std::string_view spec, Faults& faults, std::string& error) {
+bool applyFaultList(std::string_view switches, Faults& faults, std::string& error) {
     Faults result = faults;
-    while (!spec.empty()) {
-        const auto comma = spec.find(',');
-        const auto item = spec.substr(0, comma);
-        spec = comma == std::string_view::npos ? std::string_view() : spec.substr(comma + 1);
+    while (!switches.empty()) {
+        const auto comma = switches.find(',');
+        const auto item = switches.substr(0, comma);
+        switches = comma == std::string_view::npos ? std::string_view() : switches.substr(comma + 1);
         if (item.empty()) {
             continue;
         }

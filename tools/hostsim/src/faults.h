@@ -21,7 +21,7 @@ struct Faults {
 // Applies a comma-separated list of switches on top of `faults`:
 //   none | stall | stall-after=N | close-after=N | reset-after=N | split=N | oversize | merge
 // Returns false with a reason on an unknown switch or a bad number; `faults` is then unchanged.
-bool applyFaultSpec(std::string_view spec, Faults& faults, std::string& error);
+bool applyFaultList(std::string_view switches, Faults& faults, std::string& error);
 
 std::string describeFaults(const Faults& faults);
 

@@ -587,7 +587,7 @@ Outcome Host::handle(Session& session, const Block& block) {
     }
     if (startsWith(block.text, kFaultCommand)) {
         Outcome outcome;
-        outcome.faultSpec = block.text.substr(kFaultCommand.size());
+        outcome.faultList = block.text.substr(kFaultCommand.size());
         return outcome;
     }
     if (session.loginPhase()) {

@@ -30,7 +30,7 @@ struct Session {
 struct Outcome {
     std::vector<std::string> replies;      // each is written as a chunk of its own
     bool close = false;                    // end the connection (after the log-off notice)
-    std::optional<std::string> faultSpec;  // a test asked this connection to misbehave
+    std::optional<std::string> faultList;  // a test asked this connection to misbehave
 };
 
 constexpr std::string_view kFaultCommand = "hostsim_fault,";

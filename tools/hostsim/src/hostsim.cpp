@@ -138,10 +138,10 @@ void Connection::readLoop() {
                 ": " + escapeForLog(host_.maskForLog(block->text)));
             const bool wasLoggedIn = !session.loginPhase();
             Outcome outcome = host_.handle(session, *block);
-            if (outcome.faultSpec) {
+            if (outcome.faultList) {
                 std::lock_guard lock(mutex_);
                 std::string error;
-                if (applyFaultSpec(*outcome.faultSpec, faults_, error)) {
+                if (applyFaultList(*outcome.faultList, faults_, error)) {
                     log("faults now " + describeFaults(faults_));
                 } else {
                     log("fault switch refused: " + error);
@@ -485,10 +485,10 @@ void HostSim::acceptService() {
 
 void HostSim::acceptPortal() {
     const LogFn logger = [this](const std::string& line) { log(line); };
-    const FaultSetter setter = [this](std::string_view spec, std::string& result) {
+    const FaultSetter setter = [this](std::string_view switches, std::string& result) {
         std::lock_guard lock(mutex_);
         Faults next = faults_;
-        if (!applyFaultSpec(spec, next, result)) {
+        if (!applyFaultList(switches, next, result)) {
             return false;
         }
         faults_ = next;

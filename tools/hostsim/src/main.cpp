@@ -138,7 +138,7 @@ int main(int argc, char** argv) {
             }
         } else if (arg == "--fault") {
             std::string error;
-            if (!value(text) || !applyFaultSpec(text, options.faults, error)) {
+            if (!value(text) || !applyFaultList(text, options.faults, error)) {
                 return usageError("--fault: " + (error.empty() ? std::string("needs switches") : error));
             }
         } else {

@@ -329,11 +329,11 @@ HttpResponse handlePortalRequest(Host& host, std::string_view method, std::strin
         response.contentType = "text/plain; charset=utf-8";
         std::string result;
         bool present = false;
-        const std::string spec = find(items, "set", &present);
+        const std::string switches = find(items, "set", &present);
         if (!present) {
             response.status = 400;
             response.body = "usage: /hostsim/fault?set=SWITCHES\n";
-        } else if (!setFaults || !setFaults(spec, result)) {
+        } else if (!setFaults || !setFaults(switches, result)) {
             response.status = 400;
             response.body = "refused: " + result + "\n";
         } else {

@@ -14,14 +14,14 @@ using namespace test;
 
 class FaultTest : public ::testing::Test {
 protected:
-    void start(const char* spec) {
+    void start(const char* switches) {
         Options options;
         options.service = {"127.0.0.1", 0};
         options.portal = {"127.0.0.1", 0};
         options.dataDir = dir_.path();
         options.keepaliveSeconds = 0;
         std::string error;
-        ASSERT_TRUE(applyFaultSpec(spec, options.faults, error)) << error;
+        ASSERT_TRUE(applyFaultList(switches, options.faults, error)) << error;
         sim_ = std::make_unique<HostSim>(options);
         ASSERT_TRUE(sim_->start(error)) << error;
     }

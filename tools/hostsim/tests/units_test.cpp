@@ -103,7 +103,7 @@ TEST(EscapeForLog, EscapesEverythingOutsidePrintableAscii) {
 
 TEST(Faults, SwitchesParse) {
     struct Case {
-        const char* spec;
+        const char* switches;
         bool ok;
         const char* described;
     };
@@ -121,10 +121,10 @@ TEST(Faults, SwitchesParse) {
         {"merge=1", false, "none"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.spec);
+        SCOPED_TRACE(c.switches);
         Faults faults;
         std::string error;
-        EXPECT_EQ(applyFaultSpec(c.spec, faults, error), c.ok);
+        EXPECT_EQ(applyFaultList(c.switches, faults, error), c.ok);
         EXPECT_EQ(describeFaults(faults), c.described);
         EXPECT_EQ(error.empty(), c.ok);
     }
