@@ -156,12 +156,14 @@ void CzandrelApp::OnInitCmdLine(wxCmdLineParser& parser) {
                      "log in to the demo account, save screenshots into DIR and exit");
     parser.AddOption("", "demo-user", "user name for --demo-screenshots (default demo)");
     parser.AddOption("", "demo-password", "password for --demo-screenshots (default demo)");
+    parser.AddSwitch("", "exit-when-shown", "exit as soon as the main window is shown (start-up timing)");
 }
 
 bool CzandrelApp::OnCmdLineParsed(wxCmdLineParser& parser) {
     parser.Found("demo-screenshots", &screenshotDir_);
     parser.Found("demo-user", &demoUser_);
     parser.Found("demo-password", &demoPassword_);
+    exitWhenShown_ = parser.Found("exit-when-shown");
     return wxApp::OnCmdLineParsed(parser);
 }
 
@@ -199,6 +201,7 @@ bool CzandrelApp::OnInit() {
         std::filesystem::create_directories(NarrowText(screenshotDir_), ignored);
         demo_ = std::make_unique<DemoRun>(*frame_, screenshotDir_, demoUser_, demoPassword_);
     }
+    if (exitWhenShown_) frame_->CallAfter([frame = frame_] { frame->ExitProgram(); });
     return true;
 }
 

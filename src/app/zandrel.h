@@ -39,6 +39,7 @@ private:
     wxString screenshotDir_;
     wxString demoUser_ = "demo";
     wxString demoPassword_ = "demo";
+    bool exitWhenShown_ = false;
 };
 
 }  // namespace ostravel

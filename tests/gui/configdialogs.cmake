@@ -15,7 +15,7 @@ add_test(NAME configdialogs_gui COMMAND xvfb-run -a $<TARGET_FILE:configdialogs_
 set_tests_properties(configdialogs_gui PROPERTIES
   LABELS gui
   TIMEOUT 120
-  ENVIRONMENT ASAN_OPTIONS=detect_leaks=0)
+  ENVIRONMENT "${OSTRAVEL_GUI_LSAN}")
 
 # Pictures of the three dialogs for the README: `cmake --build . --target configdialogs_screenshots`.
 if(NOT OSTRAVEL_SCREENSHOT_DIR)
@@ -23,7 +23,7 @@ if(NOT OSTRAVEL_SCREENSHOT_DIR)
 endif()
 add_custom_target(configdialogs_screenshots
   COMMAND ${CMAKE_COMMAND} -E make_directory ${OSTRAVEL_SCREENSHOT_DIR}
-  COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0
+  COMMAND ${CMAKE_COMMAND} -E env "${OSTRAVEL_GUI_LSAN}"
           xvfb-run -a $<TARGET_FILE:configdialogs_gui_tests> --screenshots=${OSTRAVEL_SCREENSHOT_DIR}
   DEPENDS configdialogs_gui_tests
   VERBATIM)
