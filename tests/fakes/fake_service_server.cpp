@@ -29,14 +29,16 @@ struct FakeServiceServer::Connection {
         }
         return true;
     }
+    // An orderly close sends FIN at once. A reset must come from the final close with SO_LINGER
+    // {1, 0}: shut the reading side so the reader wakes, sees the end, and closes the socket itself
+    // (closing it under the reader's poll would only take effect when that poll returns).
     void Shutdown(bool reset) {
         std::lock_guard lock(mutex);
         if (closed) return;
         if (reset) {
             linger hard{1, 0};
             ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-            ::close(fd);
-            closed = true;
+            ::shutdown(fd, SHUT_RD);
         } else {
             ::shutdown(fd, SHUT_RDWR);
         }
@@ -181,7 +183,15 @@ void FakeServiceServer::CloseConnection() {
 }
 
 void FakeServiceServer::ResetConnection() {
-    if (auto connection = Newest()) connection->Shutdown(true);
+    auto connection = Newest();
+    if (!connection) return;
+    std::unique_lock lock(mutex_);
+    const int ended = ended_;
+    lock.unlock();
+    connection->Shutdown(true);
+    // Return once the reset has really gone out.
+    lock.lock();
+    changed_.wait(lock, [&] { return ended_ > ended; });
 }
 
 std::vector<std::string> FakeServiceServer::Blocks() const {

@@ -35,7 +35,7 @@ public:
 
     // Sends one chunk on the newest connection; false if there is none.
     bool Send(const std::string& chunk);
-    // Closes the newest connection in an orderly way, or with a reset.
+    // Closes the newest connection in an orderly way, or with a reset (returning once it is sent).
     void CloseConnection();
     void ResetConnection();
 
