@@ -25,7 +25,7 @@ extern char** environ;
 #include "app/zandrelview.h"
 #include "protocol/clientthread.h"
 #include "protocol/commands.h"
-#include "ui/browserdialog.h"
+#include "ui/browserloader.h"
 #include "ui/wxtext.h"
 #include "voice/audiothreads.h"
 
@@ -176,8 +176,8 @@ bool CzandrelApp::OnInit() {
         wxMessageBox(kSocketsFailedMessage, kAppName, wxOK | wxICON_ERROR);
         return false;
     }
-    // Only whether an engine exists: it starts when the browser dialog first opens.
-    webEngine_ = CExplorer1::Available();
+    // Only whether the browser module is there: it is loaded when the browser first opens.
+    webEngine_ = BrowserModulePresent();
 
     // Settings under "Quenlor" / "zandrel", with a recent-file list of four entries.
     wxConfigBase::Set(new wxConfig(kAppName, kRegistryKey));

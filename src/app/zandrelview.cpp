@@ -17,7 +17,7 @@
 #include "protocol/commands.h"
 #include "protocol/requests.h"
 #include "res/artwork.h"
-#include "ui/browserdialog.h"
+#include "ui/browserloader.h"
 #include "ui/viewtextdialog.h"
 #include "ui/wxtext.h"
 
@@ -107,7 +107,6 @@ CzandrelView::CzandrelView(CMainFrame* frame, CzandrelDoc& doc, const CSocketAdd
         if (event.GetSelection() != wxNOT_FOUND) messageList_->Deselect(event.GetSelection());
     });
 
-    connect_ = new CConnect(frame, *session_);
     doc_.SetView(this);
 }
 
@@ -153,8 +152,14 @@ void CzandrelView::RunCommand(int commandId) {
     }
 }
 
+CConnect& CzandrelView::LoginDialog() {
+    // One dialog for the whole run, made when it is first needed rather than at start-up.
+    if (connect_ == nullptr) connect_ = new CConnect(frame_, *session_);
+    return *connect_;
+}
+
 void CzandrelView::OnLogin() {
-    if (connect_->ShowModal() != wxID_OK) return;
+    if (LoginDialog().ShowModal() != wxID_OK) return;
     session_->LoginAccepted();
 }
 
@@ -172,15 +177,12 @@ void CzandrelView::OnServerLogs() {
         doc_.InsertMessage(kInvalidLoginMessage);
         return;
     }
-    if (!CExplorer1::Available()) {
+    const BrowserResult shown =
+        ShowBrowser(frame_, kServerLogsTitle, WxText(ServerLogsAddress(session.userName, session.password)));
+    if (shown != BrowserResult::Shown) {
         wxMessageBox("The server logs need a web browser engine, and none is installed on this system.",
                      kAppName, wxOK | wxICON_INFORMATION, frame_);
-        return;
     }
-    CBrowserDialog browser(frame_);
-    browser.m_title = kServerLogsTitle;
-    browser.m_url = WxText(ServerLogsAddress(session.userName, session.password));
-    browser.ShowModal();
 }
 
 void CzandrelView::OnLogoClick() { OpenLogoPage(doc_, CurrentUrlOpener()); }

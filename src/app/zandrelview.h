@@ -33,7 +33,7 @@ public:
 
     CzandrelDoc& GetDocument() const { return doc_; }
     SessionControl& Session() { return *session_; }
-    CConnect& LoginDialog() { return *connect_; }
+    CConnect& LoginDialog();
     wxListBox* MessageList() const { return messageList_; }
     wxTextCtrl* StatusBox() const { return statusBox_; }
     // The form's size in pixels (the frame shrinks to it).

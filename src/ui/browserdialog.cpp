@@ -3,7 +3,6 @@
 #include <wx/sizer.h>
 #include <wx/webview.h>
 
-#include "app/portal.h"
 #include "ui/wxtext.h"
 
 namespace ostravel {
@@ -18,7 +17,6 @@ wxWebView* CExplorer1::Create(wxWindow* parent, int id, const wxSize& size) {
 CBrowserDialog::CBrowserDialog(wxWindow* parent)
     : wxDialog(parent, 162, "Browser Dialog", wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX | wxCLIP_CHILDREN),
-      m_url(WxText(PortalBasePage())),
       m_title("Browser Dialog") {
     SetSizer(new wxBoxSizer(wxVERTICAL));
 }
@@ -42,3 +40,14 @@ bool CBrowserDialog::TransferDataToWindow() {
 }
 
 }  // namespace ostravel
+
+// The module's one entry point, found by name when the program first needs a browser. Returns the
+// dialog's result, or -1 when no web engine is available.
+extern "C" OSTRAVEL_BROWSER_EXPORT int ostravel_show_browser(wxWindow* parent, const char* caption,
+                                                             const char* url) {
+    if (!ostravel::CExplorer1::Available()) return -1;
+    ostravel::CBrowserDialog browser(parent);
+    browser.m_title = ostravel::WxText(caption);
+    browser.m_url = ostravel::WxText(url);
+    return browser.ShowModal();
+}

@@ -1,10 +1,17 @@
-// The embedded browser (dialog 162): one page, fetched anew each time. The web engine is created
-// when the dialog first opens, never at start-up.
+// The embedded browser (dialog 162): one page, fetched anew each time. It is built as a module of its
+// own (with the web engine's libraries) that the program loads the first time it shows a page, so
+// start-up never pays for the engine. The program reaches it through ui/browserloader.h.
 #pragma once
 
 #include <wx/dialog.h>
 
 class wxWebView;
+
+#ifdef _WIN32
+#define OSTRAVEL_BROWSER_EXPORT __declspec(dllexport)
+#else
+#define OSTRAVEL_BROWSER_EXPORT __attribute__((visibility("default")))
+#endif
 
 namespace ostravel {
 
@@ -21,7 +28,7 @@ class CBrowserDialog : public wxDialog {
 public:
     explicit CBrowserDialog(wxWindow* parent = nullptr);
 
-    wxString m_url;    // the portal's base page until the caller sets it
+    wxString m_url;    // the page to show
     wxString m_title;  // "Browser Dialog" until the caller sets it
 
     // Creates the engine, sets the caption and starts loading m_url.

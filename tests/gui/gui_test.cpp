@@ -281,6 +281,30 @@ TEST_F(DesktopTest, AutoDJSettingsRoundTripThroughTheHost) {
     EXPECT_EQ(second, "Round Trip Radio");
 }
 
+// The embedded browser is a module of its own: View Server Logs loads it and opens dialog 162.
+class ExpectBrowser : public wxExpectModalBase<wxDialog> {
+public:
+    explicit ExpectBrowser(int* shownId) : shownId_(shownId) {}
+
+protected:
+    int OnInvoked(wxDialog* dialog) const override {
+        *shownId_ = dialog->GetId();
+        return wxID_CANCEL;
+    }
+
+private:
+    int* shownId_;
+};
+
+TEST_F(DesktopTest, ServerLogsOpenTheBrowserModuleOnFirstUse) {
+    RequireHost();
+    Open(g_host.port);
+    LogIn("dj", "djpass");
+    int shownId = 0;
+    wxTEST_DIALOG(view_->RunCommand(cmd::kServerLogs), ExpectBrowser(&shownId));
+    EXPECT_EQ(shownId, 162);
+}
+
 TEST_F(DesktopTest, LowBitrateAccountKeepsAutoTVOff) {
     RequireHost();
     Open(g_host.port);
