@@ -143,8 +143,14 @@ void ClientThread::HandleLoggedIn(std::string reply) {
         id = std::string_view(reply).substr(first + 1, second == std::string::npos ? std::string::npos
                                                                                     : second - first - 1);
     }
-    document_.SetLoginId(ParseLeadingInt(id));
-    document_.InsertMessage(reply.substr(0, first));
+    {
+        // A log-off from the UI thread may be resetting the session right now: the id is taken
+        // only while this receiver's session is still alive, never after its reset.
+        std::lock_guard lock(sessionMutex_);
+        if (running_ == 0) return;
+        document_.SetLoginId(ParseLeadingInt(id));
+        document_.InsertMessage(reply.substr(0, first));
+    }
     RequestServerStatus();
 }
 
@@ -161,10 +167,13 @@ void ClientThread::LogOff() {
     document_.SendAllOnService(notice.data(), static_cast<int>(notice.size()), kLogOffSendSeconds);
     if (document_.LoginId() != 0) document_.InsertMessage(kFarewellMessage);
     document_.SetStatusBox("");
-    loggedOff_ = true;
-    running_ = 0;
+    {
+        std::lock_guard lock(sessionMutex_);
+        loggedOff_ = true;
+        running_ = 0;
+        document_.ResetSession();
+    }
     stop_.request_stop();
-    document_.ResetSession();
     if (document_.HasMainWindow()) {
         document_.SetTrayIcon(TrayOperation::Modify, kLoggedOffTip, kIconApplication);
     }

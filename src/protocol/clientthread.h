@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -70,6 +71,7 @@ private:
     std::atomic<bool> loggedOff_{false};
     std::atomic<std::int64_t> lastActivity_{0};
     std::int64_t currentTime_ = 0;
+    std::mutex sessionMutex_;  // orders a log-off's reset against a login confirmation
     std::stop_source stop_;
     std::thread thread_;
     // One receiver per object: the buffers are its own, never shared with a replaced one.
