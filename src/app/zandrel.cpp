@@ -38,7 +38,9 @@ bool SaveScreenshot(wxWindow* window, const wxString& path) {
     const wxRect rect = window->GetScreenRect();
 #ifndef _WIN32
     // The X server's own picture is exact; the in-process screen copy is the fallback.
-    const std::string whole = NarrowText(path) + ".root.png";
+    // The whole screen is kept beside the window's picture: it shows the tray icon's colour.
+    std::string whole = NarrowText(path);
+    whole.insert(whole.size() - (whole.size() >= 4 && whole.ends_with(".png") ? 4 : 0), "-screen");
     std::string program = "import";
     std::string option = "-window";
     std::string root = "root";
@@ -50,7 +52,6 @@ bool SaveScreenshot(wxWindow* window, const wxString& path) {
         waitpid(pid, &status, 0) == pid && status == 0) {
         wxImage screen;
         if (screen.LoadFile(WxText(whole), wxBITMAP_TYPE_PNG)) {
-            std::remove(whole.c_str());
             const wxRect inside = rect.Intersect(wxRect(0, 0, screen.GetWidth(), screen.GetHeight()));
             return screen.GetSubImage(inside).SaveFile(path, wxBITMAP_TYPE_PNG);
         }

@@ -359,6 +359,13 @@ TEST_F(DesktopTest, WebAddressesReachTheOpenerAsOneEncodedArgument) {
 
 TEST_F(DesktopTest, CloseHidesDoubleClickRestoresExitEnds) {
     Open(1);
+    // The window must be on the screen before its close box can be clicked: wait for its first paint.
+    bool painted = false;
+    view_->Bind(wxEVT_PAINT, [&](wxPaintEvent& event) {
+        painted = true;
+        event.Skip();
+    });
+    ASSERT_TRUE(PumpUntil([&] { return painted; }));
     frame_->Close();  // the close box
     PumpUntil([] { return false; }, 100ms);
     ASSERT_TRUE(alive_);
