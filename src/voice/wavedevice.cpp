@@ -103,6 +103,13 @@ std::string MultimediaErrorText(int code) {
     }
 }
 
+int MarkPrepared(WaveHeader* header, bool prepare) {
+    if (header == nullptr) return kWaveErrInvalidParam;
+    if (!prepare && (header->dwFlags & kHeaderInQueue) != 0) return kWaveErrStillPlaying;
+    header->dwFlags = prepare ? (header->dwFlags | kHeaderPrepared) : (header->dwFlags & ~kHeaderPrepared);
+    return kWaveOk;
+}
+
 namespace {
 
 // The few PortAudio entry points we use, resolved once.
@@ -182,13 +189,6 @@ int SampleFormatOf(const WaveFormat& format, PaSampleFormat& out) {
     } else {
         return kWaveErrBadFormat;
     }
-    return kWaveOk;
-}
-
-int Prepared(WaveHeader* header, bool prepare) {
-    if (header == nullptr) return kWaveErrInvalidParam;
-    if (!prepare && (header->dwFlags & kHeaderInQueue) != 0) return kWaveErrStillPlaying;
-    header->dwFlags = prepare ? (header->dwFlags | kHeaderPrepared) : (header->dwFlags & ~kHeaderPrepared);
     return kWaveOk;
 }
 
@@ -321,8 +321,8 @@ private:
 class PortAudioIn final : public WaveInDevice {
 public:
     explicit PortAudioIn(std::unique_ptr<PortAudioDevice> device) : device_(std::move(device)) {}
-    int Prepare(WaveHeader* header) override { return Prepared(header, true); }
-    int Unprepare(WaveHeader* header) override { return Prepared(header, false); }
+    int Prepare(WaveHeader* header) override { return MarkPrepared(header, true); }
+    int Unprepare(WaveHeader* header) override { return MarkPrepared(header, false); }
     int AddBuffer(WaveHeader* header) override { return device_->Queue(header); }
     int Start() override { return device_->StartThread(); }
     int Stop() override { return device_->StopThread(); }
@@ -344,8 +344,8 @@ private:
 class PortAudioOut final : public WaveOutDevice {
 public:
     explicit PortAudioOut(std::unique_ptr<PortAudioDevice> device) : device_(std::move(device)) {}
-    int Prepare(WaveHeader* header) override { return Prepared(header, true); }
-    int Unprepare(WaveHeader* header) override { return Prepared(header, false); }
+    int Prepare(WaveHeader* header) override { return MarkPrepared(header, true); }
+    int Unprepare(WaveHeader* header) override { return MarkPrepared(header, false); }
     int Write(WaveHeader* header) override { return device_->Queue(header); }
     int Reset() override {
         const int result = device_->StopThread(true);

@@ -45,6 +45,10 @@ inline constexpr std::uint32_t kHeaderDone = 0x1;
 inline constexpr std::uint32_t kHeaderPrepared = 0x2;
 inline constexpr std::uint32_t kHeaderInQueue = 0x10;
 
+// Prepares or unprepares a header for a device, as every device does it: a header still queued
+// cannot be unprepared.
+int MarkPrepared(WaveHeader* header, bool prepare);
+
 // A zeroed header with a zeroed data buffer of `bytes`.
 WaveHeader* NewBlock(std::size_t bytes);
 // A header for data already allocated with new[] (ownership passes to the block).

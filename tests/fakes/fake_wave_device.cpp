@@ -9,15 +9,8 @@ public:
         Reset();
         Close();
     }
-    int Prepare(WaveHeader* header) override {
-        header->dwFlags |= kHeaderPrepared;
-        return kWaveOk;
-    }
-    int Unprepare(WaveHeader* header) override {
-        if ((header->dwFlags & kHeaderInQueue) != 0) return kWaveErrStillPlaying;
-        header->dwFlags &= ~kHeaderPrepared;
-        return kWaveOk;
-    }
+    int Prepare(WaveHeader* header) override { return MarkPrepared(header, true); }
+    int Unprepare(WaveHeader* header) override { return MarkPrepared(header, false); }
     int AddBuffer(WaveHeader* header) override {
         if ((header->dwFlags & kHeaderPrepared) == 0) return kWaveErrUnprepared;
         std::lock_guard lock(system_.mutex_);
@@ -83,15 +76,8 @@ public:
         Reset();
         Close();
     }
-    int Prepare(WaveHeader* header) override {
-        header->dwFlags |= kHeaderPrepared;
-        return kWaveOk;
-    }
-    int Unprepare(WaveHeader* header) override {
-        if ((header->dwFlags & kHeaderInQueue) != 0) return kWaveErrStillPlaying;
-        header->dwFlags &= ~kHeaderPrepared;
-        return kWaveOk;
-    }
+    int Prepare(WaveHeader* header) override { return MarkPrepared(header, true); }
+    int Unprepare(WaveHeader* header) override { return MarkPrepared(header, false); }
     int Write(WaveHeader* header) override {
         if ((header->dwFlags & kHeaderPrepared) == 0) return kWaveErrUnprepared;
         std::lock_guard lock(system_.mutex_);

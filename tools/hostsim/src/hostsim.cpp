@@ -453,27 +453,35 @@ void HostSim::reap(bool all) {
     // Joined outside the lock: a finishing connection may still log.
 }
 
-void HostSim::acceptService() {
-    const LogFn logger = [this](const std::string& line) { log(line); };
+bool HostSim::acceptClient(const Fd& listener, Fd& client) {
     while (true) {
-        pollfd fds[2] = {{serviceListener_.get(), POLLIN, 0}, {stop_.readFd(), POLLIN, 0}};
+        pollfd fds[2] = {{listener.get(), POLLIN, 0}, {stop_.readFd(), POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
-            return;
+            return false;
         }
         if (fds[1].revents != 0) {
-            return;
+            return false;
         }
         if (fds[0].revents == 0) {
             continue;
         }
-        Fd fd(::accept4(serviceListener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
-        if (!fd.valid()) {
-            continue;
+        Fd accepted(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        if (accepted.valid()) {
+            client = std::move(accepted);
+            return true;
         }
+    }
+}
+
+void HostSim::acceptService() {
+    const LogFn logger = [this](const std::string& line) { log(line); };
+    Fd fd;
+    while (acceptClient(serviceListener_, fd)) {
         reap(false);
         std::lock_guard lock(mutex_);
         if (connections_.size() >= options_.maxConnections) {
             log("[svc] refusing a connection: " + std::to_string(connections_.size()) + " clients already");
+            fd.reset();
             continue;
         }
         // A client that stops reading must not hold a writer forever.
@@ -495,24 +503,12 @@ void HostSim::acceptPortal() {
         result = describeFaults(next);
         return true;
     };
-    while (true) {
-        pollfd fds[2] = {{portalListener_.get(), POLLIN, 0}, {stop_.readFd(), POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
-            return;
-        }
-        if (fds[1].revents != 0) {
-            return;
-        }
-        if (fds[0].revents == 0) {
-            continue;
-        }
-        Fd fd(::accept4(portalListener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
-        if (!fd.valid()) {
-            continue;
-        }
+    Fd fd;
+    while (acceptClient(portalListener_, fd)) {
         reap(false);
         std::lock_guard lock(mutex_);
         if (portalRequests_.size() >= options_.maxConnections) {
+            fd.reset();
             continue;
         }
         setSendTimeout(fd.get(), 5);

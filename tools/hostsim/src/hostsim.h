@@ -55,6 +55,8 @@ public:
     Faults faults() const;
 
 private:
+    // Waits for the next client of `listener`; false once the simulator is stopping.
+    bool acceptClient(const Fd& listener, Fd& client);
     void acceptService();
     void acceptPortal();
     void reap(bool all);
