@@ -12,9 +12,9 @@ public:
     void SetStatusText(const std::string&) override {}
     bool HasMainWindow() const override { return true; }
     void SetTrayIcon(TrayOperation, const std::string&, int) override {}
-    void ShowDjLogs(const std::string&, std::stop_token) override {}
-    void ShowTvLogs(const std::string&, std::stop_token) override {}
-    void ShowAccountSummary(const std::string&, std::stop_token) override {}
+    void ShowDjLogs(const std::string&) override {}
+    void ShowTvLogs(const std::string&) override {}
+    void ShowAccountSummary(const std::string&) override {}
     bool EditServerConfig(DialogModel&, std::stop_token) override { return false; }
     bool EditAutoDJConfig(DialogModel&, std::stop_token) override { return false; }
     bool EditAutoTVConfig(DialogModel&, std::stop_token) override { return false; }

@@ -8,7 +8,10 @@ namespace ostravel {
 CSocketAddress ServiceEndpoint() { return CSocketAddress(OSTRAVEL_SERVICE_ADDRESS, kServicePort); }
 
 SessionControl::SessionControl(CzandrelDoc& doc, CSocketAddress endpoint, ReceiverFactory makeReceiver)
-    : doc_(doc), endpoint_(endpoint), makeReceiver_(std::move(makeReceiver)) {}
+    : doc_(doc),
+      endpoint_(endpoint),
+      makeReceiver_(std::move(makeReceiver)),
+      connectSeconds_(CzandrelDoc::kConnectSeconds) {}
 
 SessionControl::~SessionControl() { Shutdown(); }
 
@@ -25,38 +28,61 @@ void SessionControl::JoinRetired() {
 }
 
 void SessionControl::LoginProcedure(std::string_view userName, std::string_view password) {
-    try {
-        if (doc_.ServiceHandle() != 0 && !doc_.Disconnected()) {
-            // An earlier session is still connected: log it off first.
-            if (receiver_ && receiver_->IsRunning()) {
-                try {
-                    receiver_->LogOff();
-                } catch (const CBlockingSocketException&) {
-                    // The notice could not go out; the old loop is still told to end below.
-                }
+    BeginLogin(userName, password, nullptr);
+    JoinConnect();
+}
+
+void SessionControl::BeginLogin(std::string_view userName, std::string_view password,
+                                std::function<void()> done) {
+    CancelLogin();
+    if (doc_.HasServiceSocket() && !doc_.Disconnected()) {
+        // An earlier session is still connected: log it off first.
+        if (receiver_ && receiver_->IsRunning()) {
+            try {
+                receiver_->LogOff();
+            } catch (const CBlockingSocketException&) {
+                // The notice could not go out; the old loop is still told to end below.
             }
-            Retire();
         }
-        // At most one receiver reads the connection, and an ending receiver must not write the
-        // flags of the session that replaces it: wait until every earlier one has ended.
         Retire();
-        JoinRetired();
-        // Nobody reads the old connection any more; close it instead of leaking it.
-        doc_.CloseService();
-
-        doc_.SetCredentials(userName, password);
-        const SessionState session = doc_.Snapshot();
-
-        doc_.ConnectService(endpoint_);
-        const auto first = MakeBlock(FirstLoginBlockText(session.userName), kCommandBlockSize);
-        doc_.SendOnService(first.data(), static_cast<int>(first.size()), kCommandSendSeconds);
-        const auto second =
-            MakeBlock(SecondLoginBlockText(session.userName, session.password), kCommandBlockSize);
-        doc_.SendOnService(second.data(), static_cast<int>(second.size()), kCommandSendSeconds);
-        doc_.SetDisconnected(false);
-    } catch (const CBlockingSocketException&) {
-        // No message here: the Login command reports a connection that did not come about.
     }
+    // At most one receiver reads the connection, and an ending receiver must not write the
+    // flags of the session that replaces it: wait until every earlier one has ended.
+    Retire();
+    JoinRetired();
+    // Nobody reads the old connection any more; close it instead of leaking it.
+    doc_.CloseService();
+    doc_.SetCredentials(userName, password);
+
+    // The connect may take seconds against a slow or silent host: it runs on a thread of its own,
+    // so the window stays alive and the user can cancel.
+    connectStop_ = std::stop_source();
+    connect_ = std::thread([this, session = doc_.Snapshot(), cancel = connectStop_.get_token(),
+                            done = std::move(done)] {
+        try {
+            doc_.ConnectService(endpoint_, connectSeconds_, cancel);
+            const auto first = MakeBlock(FirstLoginBlockText(session.userName), kCommandBlockSize);
+            doc_.SendOnService(first.data(), static_cast<int>(first.size()), kCommandSendSeconds);
+            const auto second =
+                MakeBlock(SecondLoginBlockText(session.userName, session.password), kCommandBlockSize);
+            doc_.SendOnService(second.data(), static_cast<int>(second.size()), kCommandSendSeconds);
+            doc_.SetDisconnected(false);
+        } catch (const CBlockingSocketException&) {
+            // No message here: the Login command reports a connection that did not come about. A
+            // connection whose login could not be sent is of no use to anyone.
+            doc_.CloseService();
+        }
+        if (done) done();
+    });
+}
+
+void SessionControl::CancelLogin() {
+    connectStop_.request_stop();
+    JoinConnect();
+}
+
+void SessionControl::JoinConnect() {
+    if (connect_.joinable()) connect_.join();
 }
 
 void SessionControl::LoginAccepted() {
@@ -73,6 +99,7 @@ void SessionControl::LoginAccepted() {
 }
 
 void SessionControl::Logout() {
+    CancelLogin();
     if (receiver_) {
         if (receiver_->IsRunning()) receiver_->LogOff();  // may throw: the caller shows it
         Retire();
@@ -81,6 +108,7 @@ void SessionControl::Logout() {
 }
 
 void SessionControl::Shutdown() {
+    CancelLogin();
     if (receiver_ && receiver_->IsRunning()) {
         try {
             receiver_->LogOff();

@@ -5,7 +5,9 @@
 
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "net/blocksock.h"
@@ -46,9 +48,18 @@ public:
     SessionControl(const SessionControl&) = delete;
     SessionControl& operator=(const SessionControl&) = delete;
 
-    // The login dialog's OK: logs an earlier connected session off, connects and sends the two
-    // login blocks; clears `disconnected` when that worked. Socket failures are swallowed.
+    // The login dialog's OK: logs an earlier connected session off, connects (waiting at most the
+    // connect time-out) and sends the two login blocks; clears `disconnected` when that worked.
+    // Socket failures are swallowed. Returns when it is done.
     void LoginProcedure(std::string_view userName, std::string_view password);
+    // The same, but the connect and the login blocks go on a thread of their own: this returns at
+    // once, and `done` (if any) is called on that thread when the attempt has finished, cancelled
+    // or not. The caller then runs LoginAccepted on the UI thread.
+    void BeginLogin(std::string_view userName, std::string_view password, std::function<void()> done);
+    // Gives up a connect in progress (it fails as if refused) and waits for its thread.
+    void CancelLogin();
+    // For tests: how long a connect may take.
+    void SetConnectSeconds(int seconds) { connectSeconds_ = seconds; }
     // The Login command once its dialog ended with OK: starts the receiver, or reports the failure.
     void LoginAccepted();
     // The Logout command. Throws CBlockingSocketException when the log-off notice cannot be sent
@@ -63,12 +74,16 @@ private:
     // Receivers that were logged off or replaced, kept until their thread has ended.
     void Retire();
     void JoinRetired();
+    void JoinConnect();
 
     CzandrelDoc& doc_;
     CSocketAddress endpoint_;
     ReceiverFactory makeReceiver_;
     std::unique_ptr<Receiver> receiver_;  // the process-wide receiver reference
     std::vector<std::unique_ptr<Receiver>> retired_;
+    int connectSeconds_;
+    std::stop_source connectStop_;
+    std::thread connect_;  // the login's connect, when one is in progress
 };
 
 }  // namespace ostravel

@@ -30,11 +30,11 @@ public:
     virtual bool HasMainWindow() const = 0;
     virtual void SetTrayIcon(TrayOperation operation, const std::string& tip, int iconId) = 0;
 
-    // The text viewer, opened by a reply. These hold the receiver: each returns once the user has
-    // closed the window, or as soon as `stop` is requested because the session is ending.
-    virtual void ShowDjLogs(const std::string& text, std::stop_token stop) = 0;
-    virtual void ShowTvLogs(const std::string& text, std::stop_token stop) = 0;
-    virtual void ShowAccountSummary(const std::string& text, std::stop_token stop) = 0;
+    // The text viewer, opened by a reply. It never holds the receiver: each call opens a window of
+    // its own and returns at once, so replies keep flowing while a log is read.
+    virtual void ShowDjLogs(const std::string& text) = 0;
+    virtual void ShowTvLogs(const std::string& text) = 0;
+    virtual void ShowAccountSummary(const std::string& text) = 0;
 
     // The three settings dialogs, drawn from `model`. They hold the receiver like the viewer. On
     // Save the controls' values are written back into `model` and the result is true; Cancel,

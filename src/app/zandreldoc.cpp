@@ -128,11 +128,14 @@ void CzandrelDoc::SetTrayIcon(TrayOperation operation, const std::string& tip, i
 }
 
 int CzandrelDoc::SendOnService(const char* data, int size, int seconds) {
+    // One send at a time, so two requests never interleave on the wire.
+    std::lock_guard sending(sendMutex_);
     std::shared_lock lock(socketMutex_);
     return serviceSocket_.Send(data, size, seconds);
 }
 
 int CzandrelDoc::SendAllOnService(const char* data, int size, int seconds) {
+    std::lock_guard sending(sendMutex_);
     std::shared_lock lock(socketMutex_);
     return serviceSocket_.SendAll(data, size, seconds);
 }
@@ -147,35 +150,40 @@ SOCKET CzandrelDoc::ServiceHandle() const {
     return serviceSocket_.m_socket;
 }
 
-void CzandrelDoc::ConnectService(const CSocketAddress& address) {
-    std::unique_lock lock(socketMutex_);
-    serviceSocket_.m_socket = 0;
+bool CzandrelDoc::HasServiceSocket() const {
+    std::shared_lock lock(socketMutex_);
+    return serviceSocket_.HasSocket();
+}
+
+void CzandrelDoc::ConnectService(const CSocketAddress& address, int seconds, std::stop_token cancel) {
+    // The connect runs on a socket of its own, outside the lock, so a slow host never blocks a
+    // thread that only wants to look at the connection.
+    CBlockingSocket connecting;
     try {
-        serviceSocket_.Create(SOCK_STREAM);
-        serviceSocket_.Connect(address);
+        connecting.Create(SOCK_STREAM);
+        connecting.Connect(address, seconds, cancel);
     } catch (const CBlockingSocketException&) {
         // A socket that never connected is nobody's: close it rather than leak it.
-        if (serviceSocket_.m_socket != 0 && serviceSocket_.m_socket != INVALID_SOCKET) {
-            serviceSocket_.CloseQuietly();
-        }
-        serviceSocket_.m_socket = 0;
+        connecting.CloseQuietly();
         throw;
     }
+    std::unique_lock lock(socketMutex_);
+    if (serviceSocket_.HasSocket()) serviceSocket_.CloseQuietly();
+    serviceSocket_.m_socket = connecting.m_socket;
 }
 
 void CzandrelDoc::CloseService() {
     std::unique_lock lock(socketMutex_);
-    if (serviceSocket_.m_socket != 0 && serviceSocket_.m_socket != INVALID_SOCKET) {
-        serviceSocket_.CloseQuietly();
-    }
-    serviceSocket_.m_socket = 0;
+    serviceSocket_.CloseQuietly();
+    serviceSocket_.m_socket = CBlockingSocket::kNoSocket;
 }
 
-void CzandrelDoc::CloseServiceIf(SOCKET handle) {
+bool CzandrelDoc::CloseServiceIf(SOCKET handle) {
     std::unique_lock lock(socketMutex_);
-    if (handle == 0 || serviceSocket_.m_socket != handle) return;
+    if (handle == CBlockingSocket::kNoSocket || serviceSocket_.m_socket != handle) return false;
     serviceSocket_.CloseQuietly();
-    serviceSocket_.m_socket = 0;
+    serviceSocket_.m_socket = CBlockingSocket::kNoSocket;
+    return true;
 }
 
 }  // namespace ostravel

@@ -5,6 +5,7 @@
 
 #include <mutex>
 #include <shared_mutex>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -94,13 +95,19 @@ public:
     int SendAllOnService(const char* data, int size, int seconds);
     int ReceiveOnService(char* buffer, int size, int seconds);
     SOCKET ServiceHandle() const;
-    // Creates and connects a new socket; on failure nothing is left open and the handle is 0.
-    void ConnectService(const CSocketAddress& address);
+    bool HasServiceSocket() const;
+    // Creates and connects a new socket, waiting at most `seconds` and giving up when `cancel` is
+    // requested; on failure nothing is left open and the document holds no socket.
+    void ConnectService(const CSocketAddress& address, int seconds = kConnectSeconds,
+                        std::stop_token cancel = {});
     // Closes the held socket (if any) and empties the handle; quiet.
     void CloseService();
     // Closes the socket only if it is still `handle`, so an ending receiver never closes the
-    // connection of a session that replaced its own.
-    void CloseServiceIf(SOCKET handle);
+    // connection of a session that replaced its own. True when it closed it.
+    bool CloseServiceIf(SOCKET handle);
+
+    // How long a login waits for the service server to accept the connection.
+    static constexpr int kConnectSeconds = 10;
 
 private:
     mutable std::mutex mutex_;
@@ -111,6 +118,7 @@ private:
     mutable std::mutex settingsMutex_;
     SettingsRecords settings_;
 
+    std::mutex sendMutex_;  // taken before socketMutex_
     mutable std::shared_mutex socketMutex_;
     CBlockingSocket serviceSocket_;
 };

@@ -57,23 +57,13 @@ struct WindowWait {
     }
 };
 
-// A text viewer opened for the receiver: it stays usable beside the main window and releases the
-// receiver when it closes.
-class ReceiverViewer : public CViewTextDialog {
+// A text viewer that closes itself, modeless beside the main window.
+class TextViewer : public CViewTextDialog {
 public:
-    ReceiverViewer(wxWindow* parent, std::shared_ptr<WindowWait> wait)
-        : CViewTextDialog(parent), wait_(std::move(wait)) {
-        Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Finish(); }, wxID_OK);
-        Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { Finish(); });
+    explicit TextViewer(wxWindow* parent) : CViewTextDialog(parent) {
+        Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Destroy(); }, wxID_OK);
+        Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { Destroy(); });
     }
-    bool Abandoned() const { return wait_->Done(); }
-
-private:
-    void Finish() {
-        wait_->Finish(true);
-        Destroy();
-    }
-    std::shared_ptr<WindowWait> wait_;
 };
 
 }  // namespace
@@ -213,41 +203,19 @@ void CzandrelView::SetTrayIcon(TrayOperation operation, const std::string& tip, 
     CallAfter([this, operation, tip, iconId] { frame_->SetTrayIcon(operation, tip, iconId); });
 }
 
-void CzandrelView::ShowDjLogs(const std::string& text, std::stop_token stop) { ShowText(text, stop); }
-void CzandrelView::ShowTvLogs(const std::string& text, std::stop_token stop) { ShowText(text, stop); }
-void CzandrelView::ShowAccountSummary(const std::string& text, std::stop_token stop) {
-    ShowText(text, stop);
-}
+void CzandrelView::ShowDjLogs(const std::string& text) { ShowText(text); }
+void CzandrelView::ShowTvLogs(const std::string& text) { ShowText(text); }
+void CzandrelView::ShowAccountSummary(const std::string& text) { ShowText(text); }
 
-void CzandrelView::ShowText(const std::string& text, std::stop_token stop) {
-    if (stop.stop_requested()) return;
-    if (wxIsMainThread()) {
-        // Nobody to hold: show it modally right here.
-        CViewTextDialog viewer(frame_);
-        viewer.m_text = WxText(text);
-        viewer.ShowModal();
-        return;
-    }
-    auto wait = std::make_shared<WindowWait>();
-    std::future<void> closed = wait->promise.get_future();
-    CallAfter([this, wait, text] {
-        if (wait->Done()) return;  // the session ended before the window could open
-        auto* viewer = new ReceiverViewer(frame_, wait);
+void CzandrelView::ShowText(const std::string& text) {
+    // Each reply gets a viewer of its own beside the main window; none holds the receiver, and a
+    // second log never replaces the first one the user is still reading.
+    CallAfter([this, text] {
+        auto* viewer = new TextViewer(frame_);
         viewer->m_text = WxText(text);
         viewer->TransferDataToWindow();
         viewer->Show();
     });
-    std::stop_callback onStop(stop, [this, wait] {
-        if (!wait->Finish(false)) return;
-        // Close the viewers whose session has ended.
-        CallAfter([this] {
-            for (wxWindow* child : frame_->GetChildren()) {
-                auto* viewer = dynamic_cast<ReceiverViewer*>(child);
-                if (viewer != nullptr && viewer->Abandoned()) viewer->Destroy();
-            }
-        });
-    });
-    closed.wait();
 }
 
 bool CzandrelView::EditServerConfig(DialogModel& model, std::stop_token stop) {

@@ -55,16 +55,16 @@ public:
     void SetStatusText(const std::string& text) override;
     bool HasMainWindow() const override;
     void SetTrayIcon(TrayOperation operation, const std::string& tip, int iconId) override;
-    void ShowDjLogs(const std::string& text, std::stop_token stop) override;
-    void ShowTvLogs(const std::string& text, std::stop_token stop) override;
-    void ShowAccountSummary(const std::string& text, std::stop_token stop) override;
+    void ShowDjLogs(const std::string& text) override;
+    void ShowTvLogs(const std::string& text) override;
+    void ShowAccountSummary(const std::string& text) override;
     bool EditServerConfig(DialogModel& model, std::stop_token stop) override;
     bool EditAutoDJConfig(DialogModel& model, std::stop_token stop) override;
     bool EditAutoTVConfig(DialogModel& model, std::stop_token stop) override;
 
 private:
     using DialogRunner = bool (*)(wxWindow*, DialogModel&);
-    void ShowText(const std::string& text, std::stop_token stop);
+    void ShowText(const std::string& text);
     bool EditConfig(DialogRunner run, DialogModel& model, std::stop_token stop);
 
     CMainFrame* frame_;

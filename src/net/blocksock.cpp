@@ -46,25 +46,35 @@ constexpr AddressLength kAddressLength = sizeof(sockaddr_in);  // 16
 
 enum class Readiness { kReadable, kWritable };
 
+#ifdef _WIN32
+constexpr int kNoSocketError = WSAENOTSOCK;
+#else
+constexpr int kNoSocketError = EBADF;
+#endif
+
+using Milliseconds = std::chrono::milliseconds;
+
+Milliseconds FromSeconds(int seconds) { return seconds < 0 ? Milliseconds(-1) : std::chrono::seconds(seconds); }
+
 // True when the socket is ready, or when the wait itself failed (the transfer call that follows then
-// reports the error); false when the time-out passed.
-bool WaitReady(SOCKET socket, Readiness readiness, int seconds) {
+// reports the error); false when the time-out passed. A negative wait has no limit.
+bool WaitReady(SOCKET socket, Readiness readiness, Milliseconds wait) {
 #ifdef _WIN32
     fd_set set;
     FD_ZERO(&set);
     FD_SET(socket, &set);
-    timeval timeout{seconds, 0};
+    timeval timeout{static_cast<long>(wait.count() / 1000), static_cast<long>(wait.count() % 1000 * 1000)};
     fd_set* readSet = readiness == Readiness::kReadable ? &set : nullptr;
     fd_set* writeSet = readiness == Readiness::kWritable ? &set : nullptr;
-    return select(0, readSet, writeSet, nullptr, seconds < 0 ? nullptr : &timeout) != 0;
+    return select(0, readSet, writeSet, nullptr, wait.count() < 0 ? nullptr : &timeout) != 0;
 #else
     if (socket < 0) {
         return true;  // nothing to wait on; the call reports EBADF at once
     }
     using Clock = std::chrono::steady_clock;
     const int errorBefore = errno;
-    const bool forever = seconds < 0;
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(forever ? 0 : seconds);
+    const bool forever = wait.count() < 0;
+    const Clock::time_point deadline = Clock::now() + (forever ? Milliseconds(0) : wait);
     // poll, not select: a descriptor number above FD_SETSIZE must work.
     pollfd entry{};
     entry.fd = socket;
@@ -72,8 +82,7 @@ bool WaitReady(SOCKET socket, Readiness readiness, int seconds) {
     for (;;) {
         int timeoutMs = -1;
         if (!forever) {
-            const long long left =
-                std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            const long long left = std::chrono::ceil<Milliseconds>(deadline - Clock::now()).count();
             timeoutMs = static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
         }
         entry.revents = 0;
@@ -304,8 +313,13 @@ std::string CSocketAddress::DottedQuad() const {
 // ---------------------------------------------------------------------------------------------------
 // CBlockingSocket
 
+void CBlockingSocket::RequireSocket(const char* operation) const {
+    // A closed or never-opened socket never reaches a system call.
+    if (!HasSocket()) throw CBlockingSocketException(operation, kNoSocketError);
+}
+
 void CBlockingSocket::Create(int type) {
-    assert(m_socket == 0);
+    assert(!HasSocket());
     // The datagram operations need a UDP socket; a fixed TCP protocol would refuse SOCK_DGRAM.
     const int protocol = type == SOCK_STREAM ? IPPROTO_TCP : type == SOCK_DGRAM ? IPPROTO_UDP : 0;
 #ifdef _WIN32
@@ -331,7 +345,7 @@ void CBlockingSocket::Create(int type) {
 }
 
 void CBlockingSocket::Connect(const CSocketAddress& address) {
-    assert(m_socket != 0);
+    RequireSocket("Connect");
     if (connect(m_socket, address, kAddressLength) == 0) {
         return;
     }
@@ -347,23 +361,86 @@ void CBlockingSocket::Connect(const CSocketAddress& address) {
     throw CBlockingSocketException("Connect", code);
 }
 
+void CBlockingSocket::Connect(const CSocketAddress& address, int seconds, std::stop_token cancel) {
+    RequireSocket("Connect");
+    using Clock = std::chrono::steady_clock;
+    const bool forever = seconds < 0;
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(forever ? 0 : seconds);
+    // Cancelling is checked between short waits, so a user who gives up is answered at once.
+    constexpr Milliseconds kCancelSlice(50);
+#ifdef _WIN32
+    u_long nonBlocking = 1;
+    ioctlsocket(m_socket, FIONBIO, &nonBlocking);
+    int code = 0;
+    if (connect(m_socket, address, kAddressLength) == SOCKET_ERROR) {
+        code = WSAGetLastError();
+        if (code == WSAEWOULDBLOCK) code = WSAEINPROGRESS;
+    }
+    const int inProgress = WSAEINPROGRESS;
+    const int timedOut = WSAETIMEDOUT;
+    const int cancelled = WSAECONNABORTED;
+#else
+    const int flags = fcntl(m_socket, F_GETFL);
+    fcntl(m_socket, F_SETFL, flags | O_NONBLOCK);
+    int code = 0;
+    if (connect(m_socket, address, kAddressLength) == -1) {
+        code = errno == EINTR ? EINPROGRESS : errno;  // an interrupted connect goes on in the kernel
+    }
+    const int inProgress = EINPROGRESS;
+    const int timedOut = ETIMEDOUT;
+    const int cancelled = ECANCELED;
+#endif
+    while (code == inProgress) {
+        if (cancel.stop_requested()) {
+            code = cancelled;
+            break;
+        }
+        Milliseconds wait = kCancelSlice;
+        if (!forever) {
+            const auto left = std::chrono::ceil<Milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) {
+                code = timedOut;
+                break;
+            }
+            wait = (std::min)(wait, left);
+        }
+        if (!WaitReady(m_socket, Readiness::kWritable, wait)) continue;
+        int error = 0;
+        AddressLength length = sizeof error;
+        if (getsockopt(m_socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0) {
+            error = LastSocketError();
+        }
+        code = error;
+    }
+    // Back to blocking: every transfer waits for readiness itself.
+#ifdef _WIN32
+    u_long blocking = 0;
+    ioctlsocket(m_socket, FIONBIO, &blocking);
+#else
+    fcntl(m_socket, F_SETFL, flags);
+#endif
+    if (code != 0) {
+        throw CBlockingSocketException("Connect", code);
+    }
+}
+
 void CBlockingSocket::Bind(const CSocketAddress& address) {
-    assert(m_socket != 0);
+    RequireSocket("Bind");
     if (bind(m_socket, address, kAddressLength) == SOCKET_ERROR) {
         throw CBlockingSocketException("Bind", LastSocketError());
     }
 }
 
 void CBlockingSocket::Listen() {
-    assert(m_socket != 0);
+    RequireSocket("Listen");
     if (listen(m_socket, 5) == SOCKET_ERROR) {
         throw CBlockingSocketException("Listen", LastSocketError());
     }
 }
 
 bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress* address) {
-    assert(m_socket != 0);
-    assert(target.m_socket == 0);
+    RequireSocket("Accept");
+    assert(!target.HasSocket());
     AddressLength length = kAddressLength;
     sockaddr* peer = address != nullptr ? static_cast<sockaddr*>(*address) : nullptr;
     AddressLength* lengthArgument = address != nullptr ? &length : nullptr;
@@ -403,7 +480,7 @@ bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress* address) {
 }
 
 void CBlockingSocket::ShutdownListener() {
-    assert(m_socket != 0);
+    if (!HasSocket()) return;
 #ifdef _WIN32
     m_closedByShutdown = closesocket(m_socket) == 0;
 #else
@@ -413,7 +490,7 @@ void CBlockingSocket::ShutdownListener() {
 }
 
 void CBlockingSocket::Close() {
-    if (m_socket == 0) {
+    if (!HasSocket()) {
         return;
     }
 #ifdef _WIN32
@@ -428,11 +505,11 @@ void CBlockingSocket::Close() {
         throw CBlockingSocketException("Close", errno);
     }
 #endif
-    m_socket = 0;
+    m_socket = kNoSocket;
 }
 
 void CBlockingSocket::CloseQuietly() {
-    if (m_socket == 0 || m_socket == INVALID_SOCKET) {
+    if (!HasSocket()) {
         return;
     }
 #ifdef _WIN32
@@ -449,8 +526,8 @@ void CBlockingSocket::CloseQuietly() {
 }
 
 int CBlockingSocket::Send(const char* data, int size, int seconds) {
-    assert(m_socket != 0);
-    if (!WaitReady(m_socket, Readiness::kWritable, seconds)) {
+    RequireSocket("Send");
+    if (!WaitReady(m_socket, Readiness::kWritable, FromSeconds(seconds))) {
         throw CBlockingSocketException("Send timeout");
     }
     const int sent = SendSome(m_socket, data, size);
@@ -469,8 +546,12 @@ int CBlockingSocket::SendAll(const char* data, int size, int seconds) {
 }
 
 int CBlockingSocket::Receive(char* buffer, int size, int seconds) {
-    assert(m_socket != 0);
-    if (!WaitReady(m_socket, Readiness::kReadable, seconds)) {
+    return ReceiveWithin(buffer, size, FromSeconds(seconds));
+}
+
+int CBlockingSocket::ReceiveWithin(char* buffer, int size, std::chrono::milliseconds wait) {
+    RequireSocket("Receive");
+    if (!WaitReady(m_socket, Readiness::kReadable, wait)) {
         return -1;
     }
     const int received = ReceiveSome(m_socket, buffer, size);
@@ -481,8 +562,8 @@ int CBlockingSocket::Receive(char* buffer, int size, int seconds) {
 }
 
 int CBlockingSocket::ReceiveDatagram(char* buffer, int size, CSocketAddress* from, int seconds) {
-    assert(m_socket != 0);
-    if (!WaitReady(m_socket, Readiness::kReadable, seconds)) {
+    RequireSocket("ReceiveDatagram");
+    if (!WaitReady(m_socket, Readiness::kReadable, FromSeconds(seconds))) {
         throw CBlockingSocketException("Receive timeout");
     }
     sockaddr* sender = from != nullptr ? static_cast<sockaddr*>(*from) : nullptr;
@@ -494,8 +575,8 @@ int CBlockingSocket::ReceiveDatagram(char* buffer, int size, CSocketAddress* fro
 }
 
 int CBlockingSocket::SendDatagram(const char* data, int size, const CSocketAddress& to, int seconds) {
-    assert(m_socket != 0);
-    if (!WaitReady(m_socket, Readiness::kWritable, seconds)) {
+    RequireSocket("SendDatagram");
+    if (!WaitReady(m_socket, Readiness::kWritable, FromSeconds(seconds))) {
         throw CBlockingSocketException("Send timeout");
     }
     const int sent = SendSomeTo(m_socket, data, size, to);
@@ -506,7 +587,7 @@ int CBlockingSocket::SendDatagram(const char* data, int size, const CSocketAddre
 }
 
 void CBlockingSocket::GetPeerName(CSocketAddress* address) const {
-    assert(m_socket != 0);
+    RequireSocket("GetPeerName");
     AddressLength length = kAddressLength;
     if (getpeername(m_socket, *address, &length) == SOCKET_ERROR) {
         throw CBlockingSocketException("GetPeerName", LastSocketError());
@@ -514,7 +595,7 @@ void CBlockingSocket::GetPeerName(CSocketAddress* address) const {
 }
 
 void CBlockingSocket::GetSockName(CSocketAddress* address) const {
-    assert(m_socket != 0);
+    RequireSocket("GetSockName");
     AddressLength length = kAddressLength;
     if (getsockname(m_socket, *address, &length) == SOCKET_ERROR) {
         throw CBlockingSocketException("GetSockName", LastSocketError());

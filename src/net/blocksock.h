@@ -2,8 +2,10 @@
 // CBlockingSocketException (by value; catch by reference). POSIX on Linux, Winsock on Windows.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <exception>
+#include <stop_token>
 #include <string>
 
 #ifdef _WIN32
@@ -63,6 +65,10 @@ public:
 
     void Create(int type = SOCK_STREAM);
     void Connect(const CSocketAddress& address);
+    // Connects within `seconds` (negative: no limit) without blocking the thread beyond it, and
+    // gives up as soon as `cancel` is requested. Fails with "Connect": ETIMEDOUT (WSAETIMEDOUT) when
+    // the time ran out, ECANCELED (WSAECONNABORTED) when cancelled. The socket stays blocking.
+    void Connect(const CSocketAddress& address, int seconds, std::stop_token cancel = {});
     void Bind(const CSocketAddress& address);
     void Listen();  // backlog 5
     // true: target holds the connection, address the peer. false: the wait was cancelled
@@ -78,6 +84,8 @@ public:
     int SendAll(const char* data, int size, int seconds);
     // > 0 bytes received, 0 peer closed, -1 nothing arrived within `seconds`.
     int Receive(char* buffer, int size, int seconds);
+    // As Receive, with a wait measured in milliseconds.
+    int ReceiveWithin(char* buffer, int size, std::chrono::milliseconds wait);
     int ReceiveDatagram(char* buffer, int size, CSocketAddress* from, int seconds);
     int SendDatagram(const char* data, int size, const CSocketAddress& to, int seconds);
 
@@ -92,10 +100,16 @@ public:
     void ShutdownListener();
 
     operator SOCKET() const { return m_socket; }
+    bool HasSocket() const { return m_socket != kNoSocket; }
 
-    SOCKET m_socket = 0;  // 0: no socket
+    // "No socket" is never a number the system could hand out: descriptor 0 is a real one on
+    // POSIX, and a transfer on it would write to whatever standard input is.
+    static constexpr SOCKET kNoSocket = INVALID_SOCKET;
+    SOCKET m_socket = kNoSocket;
 
 private:
+    // Throws `operation`'s exception (EBADF, WSAENOTSOCK on Windows) when no socket is held.
+    void RequireSocket(const char* operation) const;
 #ifdef _WIN32
     bool m_closedByShutdown = false;  // ShutdownListener already closed the handle
 #endif

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <initializer_list>
 
 #include "app/zandreldoc.h"
 #include "protocol/commands.h"
@@ -50,10 +49,6 @@ namespace {
 
 bool Contains(std::string_view text, std::string_view key) { return text.find(key) != std::string_view::npos; }
 
-bool ContainsAny(std::string_view text, std::initializer_list<std::string_view> keys) {
-    return std::any_of(keys.begin(), keys.end(), [&](std::string_view key) { return Contains(text, key); });
-}
-
 struct StatePhrase {
     const char* phrase;
     int state;
@@ -66,6 +61,42 @@ constexpr StatePhrase kStatePhrases[] = {
     {"Server is Online. Connect a DJ", 1, "Quenlor Ostravel - Server Up, Stream Down", kIconServerUpStreamDown},
     {"Server is currently up and public", 2, "Quenlor Ostravel - Server Up, Stream Up", kIconServerUpStreamUp},
 };
+
+bool IsSettings(const ReplyRoute* route) {
+    if (route == nullptr) return false;
+    switch (route->action) {
+        case ReplyAction::ServerConfig:
+        case ReplyAction::ServerContent:
+        case ReplyAction::DjConfig:
+        case ReplyAction::TvConfig:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Where in `chunk` a reply keyword begins that may straddle the end of `gathered`, or npos. The
+// position is clamped into the chunk: bytes already gathered stay where they are.
+std::size_t FindOpeningKeyword(std::string_view gathered, std::string_view chunk) {
+    std::size_t longest = 0;
+    for (const ReplyRoute& route : kReplyRoutes) longest = std::max(longest, route.keyword.size());
+    const std::size_t tail = std::min(gathered.size() - 1, longest - 1);  // never the reply's own start
+    std::string joined(gathered.substr(gathered.size() - tail));
+    joined += chunk;
+    std::size_t best = std::string::npos;
+    for (const ReplyRoute& route : kReplyRoutes) {
+        const std::size_t at = joined.find(route.keyword);
+        if (at != std::string::npos) best = std::min(best, at);
+    }
+    if (best == std::string::npos) return best;
+    return best < tail ? 0 : best - tail;
+}
+
+// A piece that begins with a row's keyword starts a reply of its own.
+bool OpensReply(std::string_view chunk) {
+    const ReplyRoute* route = FindReplyRoute(chunk);
+    return route != nullptr && chunk.substr(0, route->keyword.size()) == route->keyword;
+}
 
 }  // namespace
 
@@ -98,39 +129,144 @@ int ClientThread::Run() {
     receiveBuffer_.assign(kReceiveBufferSize + 1, '\0');
     CBlockingSocket connection;
     connection.m_socket = handle_;
+    End end = End::Failed;
     try {
-        while (running_ != 0) {
+        for (;;) {
+            if (running_ == 0) {
+                end = End::LoggedOff;
+                break;
+            }
             currentTime_ = clock_.Now();
             if (currentTime_ - lastActivity_ >= kIdleSeconds) {
                 document_.InsertMessage(kTimedOutMessage);
                 LogOff();
+                continue;
             }
-            receiveBuffer_[0] = '\0';
-            const int n = connection.Receive(receiveBuffer_.data(), kReceiveBufferSize, kReceiveSeconds);
-            if (n == 0) break;  // the server closed the connection
-            std::string reply;
-            if (n > 0) {
-                receiveBuffer_[n] = '\0';
-                reply.assign(receiveBuffer_.data(), ::strnlen(receiveBuffer_.data(), n));
-                TouchActivity();
+            // While a reply is being gathered, a short silence ends it.
+            const bool gathering = !gathered_.empty() || discarding_;
+            const auto wait = gathering ? kReplyQuietGap : std::chrono::milliseconds(kReceiveSeconds * 1000);
+            const int n = connection.ReceiveWithin(receiveBuffer_.data(), kReceiveBufferSize, wait);
+            if (n <= 0) {
+                discarding_ = false;
+                // Quiet, or closed: whatever was gathered is all there is.
+                if (!gathered_.empty() && !Deliver(TakeGathered(), end)) break;
+                if (n == 0) {
+                    end = End::Closed;
+                    break;
+                }
+                continue;
             }
-            const std::string_view token = FirstToken(n > 0 ? std::string_view(reply) : std::string_view());
-            if (token.empty()) continue;
-            // Once the session is being logged off, a late reply must not write into it.
-            if (running_ == 0) break;
-            Dispatch(reply);
-            if (running_ == 0) break;
-            if (token == "/bye") {
-                running_ = 0;
-                break;
+            receiveBuffer_[n] = '\0';
+            std::string chunk(receiveBuffer_.data(), ::strnlen(receiveBuffer_.data(), n));
+            TouchActivity();
+            if (discarding_) continue;
+            if (!gathered_.empty()) {
+                if (OpensReply(chunk)) {
+                    // The next reply, glued on by the network: the gathered one is whole.
+                    if (!Deliver(TakeGathered(), end)) break;
+                } else if (Gather(chunk)) {
+                    if (GatheredWhole() && !Deliver(TakeGathered(), end)) break;
+                    continue;
+                } else {
+                    // The gathered settings end inside this piece; the rest is a reply of its own.
+                    if (!Deliver(TakeGathered(), end)) break;
+                    if (chunk.empty()) continue;
+                }
             }
-            HandleLoggedIn(std::move(reply));
+            if (Gather(chunk)) {
+                if (GatheredWhole() && !Deliver(TakeGathered(), end)) break;
+                continue;
+            }
+            if (!Deliver(chunk, end)) break;
         }
     } catch (const CBlockingSocketException&) {
         // A failed receive or a failed log-off notice ends the loop like a closed connection.
+        end = End::Failed;
     }
-    EndOfLoop();
+    EndOfLoop(end);
     return 0;
+}
+
+bool ClientThread::Gather(std::string& chunk) {
+    if (!gathered_.empty()) {
+        if (IsSettings(gatheredRoute_)) {
+            // Settings never hold a keyword (Save refuses them), so one in a later piece starts the
+            // next reply: the host sends the media list right after the settings.
+            if (const std::size_t next = FindOpeningKeyword(gathered_, chunk); next != std::string::npos) {
+                gathered_ += chunk.substr(0, next);
+                chunk.erase(0, next);
+                return false;  // the caller delivers the gathered reply and goes on with the rest
+            }
+        }
+        gathered_ += chunk;
+        if (gathered_.size() >= kReplyCap || std::chrono::steady_clock::now() - gatheredSince_ >= kReplyTimeCap) {
+            gathered_.resize(std::min(gathered_.size(), kReplyCap));
+            gatheredCut_ = true;
+            discarding_ = true;
+        }
+        return true;
+    }
+    const ReplyRoute* route = FindReplyRoute(chunk);
+    if (FirstToken(chunk).empty() || route == nullptr || !route->NeedsWholeReply() ||
+        HasErrorKeyword(*route, chunk)) {
+        return false;
+    }
+    // Already whole: its end marker is in this piece.
+    if (!route->endMarker.empty() && Contains(chunk, route->endMarker)) return false;
+    gathered_ = std::move(chunk);
+    gatheredRoute_ = route;
+    gatheredSince_ = std::chrono::steady_clock::now();
+    gatheredCut_ = false;
+    return true;
+}
+
+bool ClientThread::GatheredWhole() const {
+    return gatheredCut_ || (gatheredRoute_ != nullptr && !gatheredRoute_->endMarker.empty() &&
+                            Contains(gathered_, gatheredRoute_->endMarker));
+}
+
+std::string ClientThread::TakeGathered() {
+    std::string reply = std::move(gathered_);
+    gathered_.clear();
+    const ReplyRoute* route = gatheredRoute_;
+    const bool cut = gatheredCut_;
+    gatheredRoute_ = nullptr;
+    gatheredCut_ = false;
+    if (cut && route != nullptr) {
+        switch (route->action) {
+            case ReplyAction::ServerConfig:
+            case ReplyAction::ServerContent:
+            case ReplyAction::DjConfig:
+            case ReplyAction::TvConfig:
+                // Half a configuration saved back would overwrite the rest on the host.
+                document_.InsertMessage(kIncompleteSettingsMessage);
+                return {};
+            default:
+                break;
+        }
+    }
+    return reply;
+}
+
+bool ClientThread::Deliver(const std::string& reply, End& end) {
+    const std::string_view token = FirstToken(reply);
+    if (token.empty()) return true;
+    // Once the session is being logged off, a late reply must not write into it.
+    if (running_ == 0) {
+        end = End::LoggedOff;
+        return false;
+    }
+    Dispatch(reply);
+    if (running_ == 0) {
+        end = End::LoggedOff;
+        return false;
+    }
+    if (token == "/bye") {
+        end = End::Bye;
+        return false;
+    }
+    HandleLoggedIn(reply);
+    return true;
 }
 
 void ClientThread::HandleLoggedIn(std::string reply) {
@@ -147,43 +283,62 @@ void ClientThread::HandleLoggedIn(std::string reply) {
         // A log-off from the UI thread may be resetting the session right now: the id is taken
         // only while this receiver's session is still alive, never after its reset.
         std::lock_guard lock(sessionMutex_);
-        if (running_ == 0) return;
+        if (running_ == 0 || loggedOff_) return;
         document_.SetLoginId(ParseLeadingInt(id));
         document_.InsertMessage(reply.substr(0, first));
     }
     RequestServerStatus();
 }
 
-void ClientThread::EndOfLoop() {
-    // A connection the server closed, or that failed, is closed here. One this receiver logged off is
-    // abandoned: nobody reads it any more, so it is closed too (never a newer session's connection).
-    if (running_ != 0 || loggedOff_) document_.CloseServiceIf(handle_);
-    document_.SetDisconnected(true);
-    running_ = 0;
+void ClientThread::EndOfLoop(End end) {
+    // Every end of a session leaves it as a log-off does: nobody reads this connection any more,
+    // so it is closed (once, and never a newer session's), and the user is told to log in again
+    // unless he logged off himself.
+    {
+        std::lock_guard lock(sessionMutex_);
+        document_.CloseServiceIf(handle_);
+        if (!loggedOff_ && end != End::LoggedOff) {
+            loggedOff_ = true;
+            document_.ResetSession();
+            document_.InsertMessage(kSessionEndedMessage);
+            document_.SetStatusBox("");
+            if (document_.HasMainWindow()) {
+                document_.SetTrayIcon(TrayOperation::Modify, kLoggedOffTip, kIconApplication);
+            }
+        }
+        document_.SetDisconnected(true);
+        running_ = 0;
+    }
+    stop_.request_stop();
 }
 
 void ClientThread::LogOff() {
-    const auto notice = MakeBlock(kLogOffNotice, kLogOffBlockSize);
-    document_.SendAllOnService(notice.data(), static_cast<int>(notice.size()), kLogOffSendSeconds);
-    if (document_.LoginId() != 0) document_.InsertMessage(kFarewellMessage);
-    document_.SetStatusBox("");
     {
+        // Held across the notice: the host answers it by closing, and the receiver's own end must
+        // then find the session already logged off rather than report a lost connection.
         std::lock_guard lock(sessionMutex_);
+        // A session that has already ended (the host closed it, "/bye") has nobody left to tell.
+        if (loggedOff_) return;
+        const auto notice = MakeBlock(kLogOffNotice, kLogOffBlockSize);
+        document_.SendAllOnService(notice.data(), static_cast<int>(notice.size()), kLogOffSendSeconds);
+        if (document_.LoginId() != 0) document_.InsertMessage(kFarewellMessage);
+        document_.SetStatusBox("");
         loggedOff_ = true;
         running_ = 0;
         document_.ResetSession();
+        if (document_.HasMainWindow()) {
+            document_.SetTrayIcon(TrayOperation::Modify, kLoggedOffTip, kIconApplication);
+        }
     }
     stop_.request_stop();
-    if (document_.HasMainWindow()) {
-        document_.SetTrayIcon(TrayOperation::Modify, kLoggedOffTip, kIconApplication);
-    }
 }
 
 bool ClientThread::RequestServerStatus() {
     const SessionState session = document_.Snapshot();
     if (!session.LoggedIn()) return true;
-    const auto block = MakeBlock(
-        ComposeCommandRequest("shoutcast_server_status,", session.userName, session.password), kCommandBlockSize);
+    const std::string text = ComposeCommandRequest("shoutcast_server_status,", session.userName, session.password);
+    if (text.size() >= kCommandBlockSize) return false;  // cut short it would be another request
+    const auto block = MakeBlock(text, kCommandBlockSize);
     try {
         document_.SendOnService(block.data(), static_cast<int>(block.size()), kCommandSendSeconds);
     } catch (const CBlockingSocketException&) {
@@ -193,72 +348,37 @@ bool ClientThread::RequestServerStatus() {
 }
 
 bool ClientThread::Dispatch(const std::string& reply) {
-    auto toList = [&] {
+    const ReplyRoute* route = FindReplyRoute(reply);
+    if (route == nullptr) return false;
+    if (route->action == ReplyAction::ServerStatus) TouchActivity();
+    if (route->action == ReplyAction::MessageList || HasErrorKeyword(*route, reply)) {
         document_.InsertMessage(reply);
         return true;
-    };
-    if (Contains(reply, "Shoutcast server getconfig")) {
-        if (ContainsAny(reply, {"Cannot retreive", "Invalid Shoutcast server", "Error - "})) return toList();
-        return OnServerConfigReply(reply);
     }
-    if (Contains(reply, "Shoutcast server content")) {
-        if (ContainsAny(reply, {"Cannot retreive", "Invalid Shoutcast server", "Error - "})) return toList();
-        return OnServerContentReply(reply);
+    switch (route->action) {
+        case ReplyAction::ServerConfig: return OnServerConfigReply(reply);
+        case ReplyAction::ServerContent: return OnServerContentReply(reply);
+        case ReplyAction::DjConfig: return OnDjConfigReply(reply);
+        case ReplyAction::DjLogs: return OnDjLogsReply(reply);
+        case ReplyAction::TvLogs: return OnTvLogsReply(reply);
+        case ReplyAction::AccountSummary: return OnAccountSummaryReply(reply);
+        case ReplyAction::TvConfig: return ParseAutoTVConfig(reply);
+        case ReplyAction::ServerStatus: return ParseServerStatus(reply);
+        case ReplyAction::MessageList: break;
     }
-    if (Contains(reply, "Shoutcast server")) return toList();
-    if (Contains(reply, "Shoutcast dj getconfig")) {
-        if (ContainsAny(reply, {"Cannot retreive", "Invalid Shoutcast dj getconfig", "Error - "})) return toList();
-        return OnDjConfigReply(reply);
-    }
-    if (Contains(reply, "Shoutcast AutoDJ Logs")) {
-        if (ContainsAny(reply, {"Cannot retreive", "Invalid Shoutcast AutoDJ Logs", "Error - ",
-                                "Disabled for demo user"})) {
-            return toList();
-        }
-        return OnDjLogsReply(reply);
-    }
-    if (Contains(reply, "Shoutcast AutoTV Logs")) {
-        if (ContainsAny(reply, {"Cannot retreive", "Invalid Shoutcast AutoTV Logs", "Error - ",
-                                "Disabled for demo user"})) {
-            return toList();
-        }
-        return OnTvLogsReply(reply);
-    }
-    if (Contains(reply, "Shoutcast Account Summary")) {
-        if (ContainsAny(reply, {"Cannot retreive", "Invalid Shoutcast Account Summary", "Error - "})) {
-            return toList();
-        }
-        return OnAccountSummaryReply(reply);
-    }
-    if (Contains(reply, "Shoutcast AutoDJ")) return toList();
-    if (Contains(reply, "Shoutcast tv getconfig")) {
-        if (ContainsAny(reply, {"Cannot retreive", "Invalid Shoutcast", "Error - "})) return toList();
-        return ParseAutoTVConfig(reply);
-    }
-    if (Contains(reply, "Shoutcast AutoTV")) return toList();
-    if (Contains(reply, "Server Status:")) {
-        TouchActivity();
-        if (ContainsAny(reply, {"Error -", "Account currently suspended", "Can not retreive status",
-                                "Invalid login"})) {
-            return toList();
-        }
-        return ParseServerStatus(reply);
-    }
-    if (Contains(reply, "Failed login.")) return toList();
     return false;
 }
 
-bool ClientThread::ParseServerStatus(const std::string& reply) {
+StatusReport ParseStatusReport(std::string_view reply) {
+    StatusReport report;
     std::string_view statusData;
-    if (const std::size_t begin = reply.find("Server Status"); begin != std::string::npos) {
-        if (const std::size_t end = reply.find("Status End", begin); end != std::string::npos) {
-            statusData = std::string_view(reply).substr(begin, end - begin);
+    if (const std::size_t begin = reply.find("Server Status"); begin != std::string_view::npos) {
+        if (const std::size_t end = reply.find("Status End", begin); end != std::string_view::npos) {
+            statusData = reply.substr(begin, end - begin);
         }
     }
     const bool streamHidden =
         Contains(statusData, "Server is currently offline") || Contains(statusData, "Server is Online. Connect a DJ");
-    const bool hasMainWindow = document_.HasMainWindow();
-    std::string insertString;
     std::size_t begin = 0;
     for (;;) {
         const std::size_t quote = statusData.find('"', begin);
@@ -266,31 +386,49 @@ bool ClientThread::ParseServerStatus(const std::string& reply) {
             statusData.substr(begin, quote == std::string_view::npos ? std::string_view::npos : quote - begin);
         bool shown = true;
         if (Contains(field, "Stream IP:")) {
-            document_.SetStreamIp(NthWord(field, 2));
+            report.hasStreamIp = true;
+            report.streamIp = NthWord(field, 2);
             shown = !streamHidden;
         } else if (Contains(field, "Stream Port:")) {
-            document_.SetStreamPort(NthWord(field, 2));
+            report.hasStreamPort = true;
+            report.streamPort = NthWord(field, 2);
             shown = !streamHidden;
         } else if (Contains(field, "Server Status:")) {
-            if (hasMainWindow) {
-                for (const StatePhrase& phrase : kStatePhrases) {
-                    if (!Contains(field, phrase.phrase)) continue;
-                    document_.SetServerState(phrase.state);
-                    document_.SetTrayIcon(TrayOperation::Modify, phrase.tip, phrase.icon);
-                }
+            for (const StatePhrase& phrase : kStatePhrases) {
+                if (Contains(field, phrase.phrase)) report.states.push_back(phrase.state);
             }
         } else if (Contains(field, "Max. Bitrate:")) {
-            document_.SetHighBitrate(ParseLeadingInt(NthWord(field, 2)) >= 250);
+            report.hasBitrate = true;
+            report.highBitrate = ParseLeadingInt(NthWord(field, 2)) >= 250;
             shown = !streamHidden;
         }
         if (shown) {
-            insertString += field;
-            insertString += "\r\n";
+            report.display += field;
+            report.display += "\r\n";
         }
         if (quote == std::string_view::npos) break;
         begin = quote + 1;
     }
-    document_.SetStatusBox(insertString);
+    return report;
+}
+
+bool ClientThread::ParseServerStatus(const std::string& reply) {
+    const StatusReport report = ParseStatusReport(reply);
+    const bool hasMainWindow = document_.HasMainWindow();
+    // Stored and shown only while this session lives: a log-off racing with the report wins.
+    std::lock_guard lock(sessionMutex_);
+    if (loggedOff_) return true;
+    if (report.hasStreamIp) document_.SetStreamIp(report.streamIp);
+    if (report.hasStreamPort) document_.SetStreamPort(report.streamPort);
+    if (report.hasBitrate) document_.SetHighBitrate(report.highBitrate);
+    if (hasMainWindow) {
+        for (const int state : report.states) {
+            const StatePhrase& phrase = kStatePhrases[state];
+            document_.SetServerState(phrase.state);
+            document_.SetTrayIcon(TrayOperation::Modify, phrase.tip, phrase.icon);
+        }
+    }
+    document_.SetStatusBox(report.display);
     return true;
 }
 
@@ -321,10 +459,9 @@ bool ClientThread::ParseAutoTVConfig(const std::string& reply) {
     return true;
 }
 
-bool ClientThread::ShowTextReply(const std::string& reply,
-                                 void (SessionView::*show)(const std::string&, std::stop_token)) {
+bool ClientThread::ShowTextReply(const std::string& reply, void (SessionView::*show)(const std::string&)) {
     document_.SetTextReply(reply);
-    if (SessionView* view = document_.View()) (view->*show)(reply, stop_.get_token());
+    if (SessionView* view = document_.View()) (view->*show)(reply);
     TouchActivity();
     return true;
 }

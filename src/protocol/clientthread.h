@@ -3,17 +3,20 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <stop_token>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "app/login.h"
 #include "app/sessionview.h"
 #include "net/blocksock.h"
 #include "platform/clock.h"
+#include "protocol/replyroutes.h"
 
 namespace ostravel {
 
@@ -25,6 +28,29 @@ inline constexpr std::int64_t kIdleSeconds = 30;
 
 inline constexpr char kTimedOutMessage[] = "Connection timed out.";
 inline constexpr char kFarewellMessage[] = "Logging off... Have a great day!";
+// Shown whenever the session ends without the user logging off.
+inline constexpr char kSessionEndedMessage[] = "The connection to the server has ended. Please log in again.";
+inline constexpr char kIncompleteSettingsMessage[] =
+    "The server's settings reply did not arrive whole, so the settings dialog was not opened. Please try again.";
+
+// A reply that feeds a parser or a window is read until its end marker, or until the connection
+// has been quiet this long. TCP delivers the pieces of one write within a few milliseconds, while
+// the host leaves at least 50 ms between two replies, so 30 ms tells them apart.
+inline constexpr std::chrono::milliseconds kReplyQuietGap{30};
+// A reply is never gathered past this size or for longer than this: a host that sends without end
+// cannot hold the receiver. Far above the 25,600 bytes one receive reads.
+inline constexpr std::size_t kReplyCap = 1 << 20;
+inline constexpr std::chrono::seconds kReplyTimeCap{20};
+
+// What one status report says, before anything is stored or shown.
+struct StatusReport {
+    bool hasStreamIp = false, hasStreamPort = false, hasBitrate = false;
+    std::string streamIp, streamPort;
+    bool highBitrate = false;
+    std::vector<int> states;  // every state phrase found, in order; the last one wins
+    std::string display;      // the text for the status box
+};
+StatusReport ParseStatusReport(std::string_view reply);
 
 class ClientThread : public Receiver {
 public:
@@ -59,23 +85,41 @@ public:
     bool OnAccountSummaryReply(const std::string& reply);
 
 private:
+    enum class End { LoggedOff, Closed, Bye, Failed };
+
+    // Routes one whole reply and acts on "/bye" and "Logged In: "; false when the loop must end.
+    bool Deliver(const std::string& reply, End& end);
+    // Gathers the pieces of a reply that must be whole before use; true when `chunk` was taken.
+    bool Gather(std::string& chunk);
+    // Its end marker has come, or a cap stopped it.
+    bool GatheredWhole() const;
+    // The gathered reply, taken out; a settings reply cut short by the caps becomes nothing.
+    std::string TakeGathered();
     void HandleLoggedIn(std::string reply);
-    // Keeps a log or summary reply and shows it in the viewer, holding this thread until it closes.
-    bool ShowTextReply(const std::string& reply, void (SessionView::*show)(const std::string&, std::stop_token));
-    void EndOfLoop();
+    // Keeps a log or summary reply and opens a viewer for it.
+    bool ShowTextReply(const std::string& reply, void (SessionView::*show)(const std::string&));
+    void EndOfLoop(End end);
 
     CzandrelDoc& document_;
     const Clock& clock_;
-    SOCKET handle_ = 0;  // the connection this receiver reads, fixed at start
+    SOCKET handle_ = CBlockingSocket::kNoSocket;  // the connection this receiver reads, fixed at start
     std::atomic<int> running_{1};
-    std::atomic<bool> loggedOff_{false};
+    std::atomic<bool> loggedOff_{false};  // the session's reset has been done, by whoever ended it
     std::atomic<std::int64_t> lastActivity_{0};
     std::int64_t currentTime_ = 0;
-    std::mutex sessionMutex_;  // orders a log-off's reset against a login confirmation
+    // Orders a log-off's reset against whatever the receiver writes into the session (a login
+    // confirmation, a status report), so nothing of an ended session lands after its reset.
+    std::mutex sessionMutex_;
     std::stop_source stop_;
     std::thread thread_;
     // One receiver per object: the buffers are its own, never shared with a replaced one.
     std::string receiveBuffer_;
+    // A reply being gathered, the row it goes to, and when its first piece came.
+    std::string gathered_;
+    const ReplyRoute* gatheredRoute_ = nullptr;
+    std::chrono::steady_clock::time_point gatheredSince_;
+    bool gatheredCut_ = false;  // stopped by a cap, not by its end
+    bool discarding_ = false;   // the rest of a capped reply, dropped until the connection is quiet
 };
 
 // Parsing helpers, exposed for tests and benchmarks.

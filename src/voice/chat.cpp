@@ -15,7 +15,7 @@ namespace {
 
 // Without a connection there is nothing to send on; say so as the socket would.
 void RequireConnection(const CzandrelDoc& doc, const char* operation) {
-    if (doc.ServiceHandle() != 0) return;
+    if (doc.HasServiceSocket()) return;
 #ifdef _WIN32
     throw CBlockingSocketException(operation, WSAENOTCONN);
 #else

@@ -191,7 +191,7 @@ int ServerThread::Run() {
     // Closed under the lock, so Stop never shuts down a descriptor that was reused meanwhile.
     std::lock_guard lock(state.mutex);
     if (registered) state.sessions.erase(connection.m_socket);
-    if (connection.m_socket != 0 && connection.m_socket != INVALID_SOCKET) connection.CloseQuietly();
+    connection.CloseQuietly();
     return 0;
 }
 

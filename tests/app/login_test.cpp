@@ -50,7 +50,7 @@ private:
     std::vector<std::string>& log_;
     const FakeServiceServer& server_;
     bool running_ = false;
-    SOCKET startHandle_ = 0;
+    SOCKET startHandle_ = CBlockingSocket::kNoSocket;
 };
 
 class LoginTest : public ::testing::Test {
@@ -121,7 +121,7 @@ TEST(LoginUnreachable, ReportsTheFailureWithTheListCleared) {
     });
     session.LoginProcedure("user", "pw");
     EXPECT_TRUE(doc.Disconnected());
-    EXPECT_EQ(doc.ServiceHandle(), 0);  // nothing left open
+    EXPECT_FALSE(doc.HasServiceSocket());  // nothing left open
     session.LoginAccepted();
     EXPECT_FALSE(made);
     EXPECT_EQ(view.Lines(), (std::vector<std::string>{"Failed to connect to login server."}));

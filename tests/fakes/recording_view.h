@@ -40,11 +40,10 @@ public:
         Change([&] { tray_.push_back({operation, tip, iconId}); });
     }
 
-    void ShowDjLogs(const std::string& text, std::stop_token stop) override { Show("dj", text, stop); }
-    void ShowTvLogs(const std::string& text, std::stop_token stop) override { Show("tv", text, stop); }
-    void ShowAccountSummary(const std::string& text, std::stop_token stop) override {
-        Show("summary", text, stop);
-    }
+    // The viewer never holds the caller.
+    void ShowDjLogs(const std::string& text) override { Show("dj", text, {}, false); }
+    void ShowTvLogs(const std::string& text) override { Show("tv", text, {}, false); }
+    void ShowAccountSummary(const std::string& text) override { Show("summary", text, {}, false); }
 
     bool EditServerConfig(DialogModel& model, std::stop_token stop) override {
         return Edit("server", model, stop);
@@ -147,12 +146,12 @@ protected:
     }
 
     // Records the window and, while windows are held, waits for Release() or the stop request.
-    void Show(const std::string& kind, const std::string& text, std::stop_token stop) {
+    void Show(const std::string& kind, const std::string& text, std::stop_token stop, bool holds = true) {
         std::unique_lock lock(mutex_);
         shown_.emplace_back(kind, text);
         ++openWindows_;
         changed_.notify_all();
-        if (holdWindows_) {
+        if (holds && holdWindows_) {
             const int ticket = released_;
             changed_.wait(lock, stop, [&] { return released_ > ticket; });
         }

@@ -176,13 +176,13 @@ TEST(CBlockingSocketTest, AcceptFillsThePeerAndNamesMatch) {
 TEST(CBlockingSocketTest, CloseForgetsTheHandleAndIsSafeTwice) {
     CBlockingSocket empty;
     EXPECT_NO_THROW(empty.Close());
-    EXPECT_EQ(empty.m_socket, 0);
+    EXPECT_EQ(empty.m_socket, CBlockingSocket::kNoSocket);
 
     CBlockingSocket socket;
     socket.Create();
     const SOCKET held = socket.m_socket;
     socket.Close();
-    EXPECT_EQ(socket.m_socket, 0);
+    EXPECT_EQ(socket.m_socket, CBlockingSocket::kNoSocket);
     EXPECT_EQ(fcntl(held, F_GETFD), -1);
 
     // The freed number is handed out again; a second Close must leave the new owner alone.
@@ -200,7 +200,7 @@ TEST(CBlockingSocketTest, CloseQuietlyClosesButKeepsTheValue) {
     socket.CloseQuietly();
     EXPECT_EQ(socket.m_socket, held);
     EXPECT_EQ(fcntl(held, F_GETFD), -1);
-    socket.m_socket = 0;
+    socket.m_socket = CBlockingSocket::kNoSocket;
 }
 
 TEST(CBlockingSocketTest, FailingCallsThrowTheirWordAndTheSystemCode) {
@@ -347,7 +347,7 @@ TEST(CBlockingSocketTest, FailedCloseKeepsTheHandle) {
     EXPECT_EQ(error.m_operation, "Close");
     EXPECT_EQ(error.m_errorCode, EBADF);
     EXPECT_EQ(socket.m_socket, held);
-    socket.m_socket = 0;
+    socket.m_socket = CBlockingSocket::kNoSocket;
 }
 
 TEST(CBlockingSocketTest, ResolverFindsNumericAndLocalNames) {
@@ -711,7 +711,7 @@ TEST(CBlockingSocketTest, ShutdownListenerCancelsABlockedAccept) {
     CBlockingSocket again;
     EXPECT_FALSE(listener.socket.Accept(again, nullptr));
     listener.socket.Close();
-    EXPECT_EQ(listener.socket.m_socket, 0);
+    EXPECT_EQ(listener.socket.m_socket, CBlockingSocket::kNoSocket);
 }
 
 // ----------------------------------------------------------------------------------------------------
