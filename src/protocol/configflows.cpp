@@ -5,6 +5,7 @@
 #include "config/autotvconfig.h"
 #include "config/serverconfig.h"
 #include "protocol/requests.h"
+#include "protocol/settingsguard.h"
 
 namespace ostravel {
 
@@ -20,6 +21,21 @@ void SendIfLoggedIn(CzandrelDoc& doc, Build build) {
     SendSettingsRequest(doc, text);
 }
 
+// Opens the dialog until Save gives values that can travel, or the user cancels. A refused Save
+// says why and reopens the dialog with what the user typed, so nothing is lost or sent corrupted.
+template <class Edit>
+bool EditUntilSendable(CzandrelDoc& doc, DialogModel& model, const DialogLayout& layout, std::stop_token stop,
+                       Edit edit) {
+    const DialogModel opened = model;
+    while (edit(model)) {
+        const std::optional<SettingsProblem> problem = FindSettingsProblem(model, opened, layout);
+        if (!problem) return true;
+        doc.InsertMessage(SettingsProblemMessage(*problem));
+        if (stop.stop_requested()) return false;
+    }
+    return false;
+}
+
 }  // namespace
 
 // Runs on the receiver when the content reply arrives. The settings reply came first and was only
@@ -30,7 +46,11 @@ void EditServerConfig(CzandrelDoc& doc, std::stop_token stop) {
         return MakeServerConfigModel(s.server);
     });
     SessionView* view = doc.View();
-    if (view == nullptr || !view->EditServerConfig(model, stop)) return;
+    if (view == nullptr) return;
+    const bool saved = EditUntilSendable(doc, model, ServerConfigLayout(), stop, [&](DialogModel& shown) {
+        return view->EditServerConfig(shown, stop);
+    });
+    if (!saved) return;
     doc.WithSettings([&](SettingsRecords& s) { SaveServerConfigModel(model, s.server); });
     SendIfLoggedIn(doc, [](SettingsRecords& s, const std::string& user, const std::string& password) {
         return BuildServerSetRequest(s.server, user, password);
@@ -43,7 +63,11 @@ void EditAutoDJConfig(CzandrelDoc& doc, std::stop_token stop) {
         return MakeAutoDJConfigModel(s.autoDJ);
     });
     SessionView* view = doc.View();
-    if (view == nullptr || !view->EditAutoDJConfig(model, stop)) return;
+    if (view == nullptr) return;
+    const bool saved = EditUntilSendable(doc, model, AutoDJConfigLayout(), stop, [&](DialogModel& shown) {
+        return view->EditAutoDJConfig(shown, stop);
+    });
+    if (!saved) return;
     doc.WithSettings([&](SettingsRecords& s) { SaveAutoDJConfigModel(model, s.autoDJ); });
     SendIfLoggedIn(doc, [](SettingsRecords& s, const std::string& user, const std::string& password) {
         return BuildAutoDJSetRequest(s.autoDJ, user, password);
@@ -56,7 +80,11 @@ void EditAutoTVConfig(CzandrelDoc& doc, const std::string& reply, std::stop_toke
         return MakeAutoTVConfigModel(s.autoTV);
     });
     SessionView* view = doc.View();
-    if (view == nullptr || !view->EditAutoTVConfig(model, stop)) return;
+    if (view == nullptr) return;
+    const bool saved = EditUntilSendable(doc, model, AutoTVConfigLayout(), stop, [&](DialogModel& shown) {
+        return view->EditAutoTVConfig(shown, stop);
+    });
+    if (!saved) return;
     doc.WithSettings([&](SettingsRecords& s) { SaveAutoTVConfigModel(model, s.autoTV); });
     SendIfLoggedIn(doc, [](SettingsRecords& s, const std::string& user, const std::string& password) {
         return BuildAutoTVSetRequest(s.autoTV, s.autoDJ, user, password);

@@ -14,6 +14,8 @@ std::vector<char> MakeBlock(std::string_view text, std::size_t size) {
     return block;
 }
 
+bool FitsBlock(std::string_view text, std::size_t blockSize) { return text.size() < blockSize; }
+
 std::string LoginPart(std::string_view userName, std::string_view password) {
     std::string part = "?loginsc=";
     part += userName;
@@ -63,6 +65,11 @@ std::string SettingsTooLongMessage(std::size_t length) {
            std::to_string(kSettingsBlockSize - 1) + " fit in one request.";
 }
 
+std::string CommandTooLongMessage(std::size_t length, std::size_t blockSize) {
+    return "Command not sent: the request is " + std::to_string(length) + " characters long, at most " +
+           std::to_string(blockSize > 0 ? blockSize - 1 : 0) + " fit in one request.";
+}
+
 namespace {
 
 void OnSendFailed(CzandrelDoc& doc) {
@@ -76,6 +83,12 @@ void OnSendFailed(CzandrelDoc& doc) {
 
 SendResult SendRequestText(CzandrelDoc& doc, std::string_view text, std::size_t blockSize) {
     if (doc.LoginId() == 0) return SendResult::NotLoggedIn;
+    if (!FitsBlock(text, blockSize)) {
+        // Cut short, the host would read another user name, password or action than the user's.
+        doc.InsertMessage(blockSize == kSettingsBlockSize ? SettingsTooLongMessage(text.size())
+                                                          : CommandTooLongMessage(text.size(), blockSize));
+        return SendResult::TooLong;
+    }
     const std::vector<char> block = MakeBlock(text, blockSize);
     try {
         // One send; a partial send is not repeated.
@@ -100,12 +113,7 @@ SendResult SendCommand(CzandrelDoc& doc, int commandId) {
 }
 
 SendResult SendSettingsRequest(CzandrelDoc& doc, const std::string& text) {
-    if (doc.LoginId() == 0) return SendResult::NotLoggedIn;
-    if (text.size() >= kSettingsBlockSize) {
-        // Cut short, the service would store a truncated configuration.
-        doc.InsertMessage(SettingsTooLongMessage(text.size()));
-        return SendResult::TooLong;
-    }
+    // Cut short, the service would store a truncated configuration: SendRequestText refuses it.
     return SendRequestText(doc, text, kSettingsBlockSize);
 }
 

@@ -23,8 +23,10 @@ inline constexpr char kSendFailedMessage[] = "Error sending command to server. P
 inline constexpr char kLoggedOffTip[] = "Quenlor Ostravel - Logged Off";
 
 // The text, then NUL and zero fill up to `size`; a text of `size` bytes or more is cut to `size`
-// and carries no NUL.
+// and carries no NUL. Requests are never sent cut: check FitsBlock first.
 std::vector<char> MakeBlock(std::string_view text, std::size_t size);
+// True when text travels whole in a block of blockSize, its NUL included.
+bool FitsBlock(std::string_view text, std::size_t blockSize);
 
 // "?loginsc=" + user + "&passwordsc=" + password, unescaped.
 std::string LoginPart(std::string_view userName, std::string_view password);
@@ -43,12 +45,13 @@ enum class SendResult {
     Sent,
     NotLoggedIn,  // nothing sent, nothing shown
     Failed,       // the send failed: message shown, session reset
-    TooLong       // settings too long for their block: message shown, nothing sent
+    TooLong       // the text does not fit its block: message shown, nothing sent, session goes on
 };
 
-// The one sending procedure: does nothing while logged out; otherwise sends `text` as one block
-// of `blockSize` with a 3-second time-out. On a socket failure: the error line at the top of the
-// message list, the session reset, the tray icon back to the application icon, "Logged Off".
+// The one sending procedure: does nothing while logged out; refuses with a message a text that does
+// not fit its block; otherwise sends `text` as one block of `blockSize` with a 3-second time-out. On
+// a socket failure: the error line at the top of the message list, the session reset, the tray icon
+// back to the application icon, "Logged Off".
 SendResult SendRequestText(CzandrelDoc& doc, std::string_view text,
                            std::size_t blockSize = kCommandBlockSize);
 // A request command of the catalogue, composed from the session's credentials.
@@ -58,5 +61,8 @@ SendResult SendCommand(CzandrelDoc& doc, int commandId);
 // its NUL is refused with a message rather than sent cut short.
 SendResult SendSettingsRequest(CzandrelDoc& doc, const std::string& text);
 std::string SettingsTooLongMessage(std::size_t length);
+// The line shown for a command refused because it does not fit its block (long user name and
+// password).
+std::string CommandTooLongMessage(std::size_t length, std::size_t blockSize = kCommandBlockSize);
 
 }  // namespace ostravel

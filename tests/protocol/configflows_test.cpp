@@ -1,5 +1,6 @@
 #include "protocol/configflows.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "app/zandreldoc.h"
@@ -12,6 +13,7 @@
 #include "protocol/clientthread.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
+#include "protocol/settingsguard.h"
 
 namespace ostravel {
 namespace {
@@ -124,6 +126,121 @@ TEST_F(ConfigFlowTest, OversizeRequestIsRefusedWithALine) {
     ASSERT_TRUE(server.WaitForBlocks(1));
     EXPECT_EQ(Sent().size(), 1u);
     EXPECT_EQ(Sent()[0].rfind("shoutcast_server_status,", 0), 0u);
+}
+
+// A Save whose value would break the set request (or the routing of the host's next reply) sends
+// nothing, says which field and what, and reopens the dialog with what the user typed; the corrected
+// Save then goes out once.
+struct RefusedCase {
+    std::vector<const char*> replies;
+    int controlId;
+    const char* typed;
+    const char* line;
+    const char* corrected;
+    const char* sentItem;
+};
+
+void PrintTo(const RefusedCase& c, std::ostream* out) { *out << '"' << c.typed << '"'; }
+
+class RefusedValueTest : public ConfigFlowTest, public ::testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(RefusedValueTest, ReopensWithWhatWasTypedAndSendsTheCorrectionOnce) {
+    const RefusedCase& c = GetParam();
+    int saves = 0;
+    int other = 0;  // a second edit the user changed on the way
+    view.SetEditor([&](const std::string&, DialogModel& model) {
+        if (++saves == 1) {
+            other = model.edits.front().id == c.controlId ? model.edits.back().id : model.edits.front().id;
+            model.Edit(c.controlId).text = c.typed;
+            model.Edit(other).text = "typed too";
+        } else {
+            model.Edit(c.controlId).text = c.corrected;
+        }
+        return true;
+    });
+    for (const char* reply : c.replies) receiver.Dispatch(reply);
+
+    ASSERT_EQ(view.Opened().size(), 2u);
+    EXPECT_EQ(view.Opened()[1].Edit(c.controlId).text, c.typed);
+    EXPECT_EQ(view.Opened()[1].Edit(other).text, "typed too");
+    EXPECT_EQ(view.Lines(), std::vector<std::string>{c.line});
+    // The set request, then a marker: nothing else went out before or between them.
+    SendCommand(doc, cmd::kServerStatus);
+    ASSERT_TRUE(server.WaitForBlocks(2));
+    const std::vector<std::string> sent = Sent();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_THAT(sent[0], ::testing::HasSubstr("setconfig,?loginsc=my+user&passwordsc=pw&config="));
+    EXPECT_THAT(sent[0], ::testing::HasSubstr(c.sentItem));
+    EXPECT_THAT(sent[0], ::testing::HasSubstr("typed+too|"));
+    EXPECT_EQ(sent[1].rfind("shoutcast_server_status,", 0), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllDialogs, RefusedValueTest,
+    ::testing::Values(
+        RefusedCase{{kDjSettings}, autodjdlg::kStreamTitle, "C++ Radio",
+                    R"(Settings not sent: "Stream Title" may not contain "+".)", "C Plus Radio",
+                    "StreamTitle=C+Plus+Radio|"},
+        RefusedCase{{kServerSettings, kServerContent}, serverdlg::kTitleFormat, "Now | %s",
+                    R"(Settings not sent: "Title Format" may not contain "|".)", "Now: %s",
+                    "TitleFormat=Now:+%s|"},
+        RefusedCase{{kTvSettings}, autotvdlg::kGenre, "Rock=Pop",
+                    R"(Settings not sent: "Genre" may not contain "=".)", "Rock/Pop", "Genre=Rock/Pop|"},
+        RefusedCase{{kServerSettings, kServerContent}, serverdlg::kCustomIntro, "Cannot retreive.mp3",
+                    "Settings not sent: \"Play Intro File (Custom)\" may not contain \"Cannot retreive\".",
+                    "intro.mp3", "CustomIntroFile=intro.mp3|"},
+        // Of phrases starting at the same place the shortest is named: removing it clears the longer.
+        RefusedCase{{kTvSettings}, autotvdlg::kStreamTitle, "My Shoutcast server getconfig",
+                    R"(Settings not sent: "Stream Title" may not contain "Shoutcast server".)", "My TV 2",
+                    "StreamTitle=My+TV+2|"},
+        RefusedCase{{kDjSettings}, autodjdlg::kIrc, "#chan Error - x",
+                    R"(Settings not sent: "IRC" may not contain "Error -".)", "#chan", "IRC=#chan|"}));
+
+TEST_F(ConfigFlowTest, CancelOrStopAfterARefusalSendsNothing) {
+    view.SetEditor([](const std::string&, DialogModel& model) {
+        if (model.Edit(autodjdlg::kGenre).text == "a|b") return false;  // the user gives up
+        model.Edit(autodjdlg::kGenre).text = "a|b";
+        return true;
+    });
+    receiver.Dispatch(kDjSettings);
+    EXPECT_EQ(view.Opened().size(), 2u);
+    EXPECT_EQ(doc.Settings().autoDJ.genre, "Rock");
+
+    // The session stops while the refused dialog would reopen: it does not.
+    std::stop_source stopping;
+    view.SetEditor([&](const std::string&, DialogModel& model) {
+        model.Edit(autotvdlg::kIrc).text = "+";
+        stopping.request_stop();
+        return true;
+    });
+    EditAutoTVConfig(doc, kTvSettings, stopping.get_token());
+    EXPECT_EQ(view.Opened().size(), 3u);
+    EXPECT_EQ(view.Lines().size(), 2u);
+    EXPECT_EQ(doc.Settings().autoTV.irc, "");
+
+    SendCommand(doc, cmd::kServerStatus);
+    ASSERT_TRUE(server.WaitForBlocks(1));
+    EXPECT_EQ(Sent().size(), 1u);
+    EXPECT_EQ(Sent()[0].rfind("shoutcast_server_status,", 0), 0u);
+}
+
+// Drop-down choices cannot be typed: the host's own value goes back as it came, but a different
+// choice that would not survive the trip is refused like a typed one.
+TEST_F(ConfigFlowTest, UntouchedHostChoicesAreNotRefused) {
+    constexpr char kPlusPlaylists[] =
+        "Shoutcast dj getconfig|playListFile=rock+pop.lst|playListList=rock+pop.lst;jazz+blues.lst"
+        "|password=pw";
+    // The first Save picks the other list, the second goes back to the host's own.
+    view.SetEditor([&](const std::string&, DialogModel& model) {
+        ComboModel& playlist = model.Combo(autodjdlg::kPlayList);
+        playlist.selection = 1 - playlist.selection;
+        return true;
+    });
+    receiver.Dispatch(kPlusPlaylists);
+    EXPECT_EQ(view.Lines(),
+              std::vector<std::string>{R"(Settings not sent: "Playlist File" may not contain "+".)"});
+    ASSERT_TRUE(server.WaitForBlocks(1));
+    EXPECT_THAT(Sent()[0], ::testing::HasSubstr("|PlaylistFile=rock+pop.lst|"));
 }
 
 TEST_F(ConfigFlowTest, ConfigureServerSendsOnlyTheSettingsRequest) {

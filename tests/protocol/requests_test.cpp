@@ -160,6 +160,35 @@ TEST_F(SendingTest, OversizeSettingsAreRefusedNotCut) {
     EXPECT_EQ(server.Texts()[0].size(), 999u);
 }
 
+// User name and password may be 99 characters each: a command that no longer fits its block is
+// refused whole, never cut; one that just fits still goes.
+TEST_F(SendingTest, CommandThatDoesNotFitIsRefusedNotCut) {
+    const std::string user(99, 'u');
+    doc.SetLoginId(7);
+    for (std::size_t passwordLength : {99u, 89u}) {
+        doc.SetCredentials(user, std::string(passwordLength, 'p'));
+        EXPECT_EQ(SendCommand(doc, cmd::kServerClearLog), SendResult::TooLong);
+    }
+    ASSERT_EQ(view.Lines().size(), 2u);
+    EXPECT_EQ(view.Lines()[0], CommandTooLongMessage(256));
+    EXPECT_EQ(view.Lines()[0],
+              "Command not sent: the request is 256 characters long, at most 255 fit in one request.");
+    EXPECT_EQ(doc.LoginId(), 7);  // the session goes on
+
+    doc.SetCredentials(user, std::string(88, 'p'));
+    ASSERT_EQ(SendCommand(doc, cmd::kServerClearLog), SendResult::Sent);
+    ASSERT_TRUE(server.WaitForBlocks(1));
+    ASSERT_EQ(server.Blocks().size(), 1u);  // the first block on the wire: nothing went before it
+    const std::string block = server.Blocks()[0];
+    ASSERT_EQ(block.size(), 256u);
+    EXPECT_EQ(block[255], '\0');
+    EXPECT_EQ(block.substr(0, 255), ComposeCommandRequest(*FindCommand(cmd::kServerClearLog), user,
+                                                          std::string(88, 'p')));
+    EXPECT_TRUE(FitsBlock(block.substr(0, 255), kCommandBlockSize));
+    EXPECT_FALSE(FitsBlock(block, kCommandBlockSize));
+    EXPECT_EQ(view.Lines().size(), 2u);
+}
+
 TEST_F(SendingTest, FailedSendResetsTheSessionAndShowsLoggedOff) {
     LogIn();
     doc.SetStatusReport(2, "1.2.3.4", "8000", true);
