@@ -337,7 +337,7 @@ bool ClientThread::RequestServerStatus() {
     const SessionState session = document_.Snapshot();
     if (!session.LoggedIn()) return true;
     const std::string text = ComposeCommandRequest("shoutcast_server_status,", session.userName, session.password);
-    if (text.size() >= kCommandBlockSize) return false;  // cut short it would be another request
+    if (!FitsBlock(text, kCommandBlockSize)) return false;  // cut short it would be another request
     const auto block = MakeBlock(text, kCommandBlockSize);
     try {
         document_.SendOnService(block.data(), static_cast<int>(block.size()), kCommandSendSeconds);
