@@ -75,21 +75,16 @@ bool IsSettings(const ReplyRoute* route) {
     }
 }
 
-// Where in `chunk` a reply keyword begins that may straddle the end of `gathered`, or npos. The
-// position is clamped into the chunk: bytes already gathered stay where they are.
-std::size_t FindOpeningKeyword(std::string_view gathered, std::string_view chunk) {
-    std::size_t longest = 0;
-    for (const ReplyRoute& route : kReplyRoutes) longest = std::max(longest, route.keyword.size());
-    const std::size_t tail = std::min(gathered.size() - 1, longest - 1);  // never the reply's own start
-    std::string joined(gathered.substr(gathered.size() - tail));
-    joined += chunk;
-    std::size_t best = std::string::npos;
+// Where, at `from` or later, `text` holds the keyword of a reply that is used whole, or npos.
+// Settings never hold one (Save refuses them), so in a settings reply it marks the next reply: the
+// host sends the media list right behind the server's settings.
+std::size_t FindNextReply(std::string_view text, std::size_t from) {
+    std::size_t best = std::string_view::npos;
     for (const ReplyRoute& route : kReplyRoutes) {
-        const std::size_t at = joined.find(route.keyword);
-        if (at != std::string::npos) best = std::min(best, at);
+        if (!route.NeedsWholeReply()) continue;
+        best = std::min(best, text.find(route.keyword, from));
     }
-    if (best == std::string::npos) return best;
-    return best < tail ? 0 : best - tail;
+    return best;
 }
 
 // A piece that begins with a row's keyword starts a reply of its own.
@@ -160,24 +155,7 @@ int ClientThread::Run() {
             std::string chunk(receiveBuffer_.data(), ::strnlen(receiveBuffer_.data(), n));
             TouchActivity();
             if (discarding_) continue;
-            if (!gathered_.empty()) {
-                if (OpensReply(chunk)) {
-                    // The next reply, glued on by the network: the gathered one is whole.
-                    if (!Deliver(TakeGathered(), end)) break;
-                } else if (Gather(chunk)) {
-                    if (GatheredWhole() && !Deliver(TakeGathered(), end)) break;
-                    continue;
-                } else {
-                    // The gathered settings end inside this piece; the rest is a reply of its own.
-                    if (!Deliver(TakeGathered(), end)) break;
-                    if (chunk.empty()) continue;
-                }
-            }
-            if (Gather(chunk)) {
-                if (GatheredWhole() && !Deliver(TakeGathered(), end)) break;
-                continue;
-            }
-            if (!Deliver(chunk, end)) break;
+            if (!TakePiece(std::move(chunk), end)) break;
         }
     } catch (const CBlockingSocketException&) {
         // A failed receive or a failed log-off notice ends the loop like a closed connection.
@@ -187,18 +165,34 @@ int ClientThread::Run() {
     return 0;
 }
 
-bool ClientThread::Gather(std::string& chunk) {
+bool ClientThread::TakePiece(std::string piece, End& end) {
+    for (;;) {
+        if (!gathered_.empty() && OpensReply(piece)) {
+            // The next reply, glued on by the network: the gathered one is whole.
+            if (!Deliver(TakeGathered(), end)) return false;
+        }
+        if (Gather(piece)) return !GatheredWhole() || Deliver(TakeGathered(), end);
+        if (gathered_.empty()) return Deliver(piece, end);
+        // The gathered reply ends inside this piece; the rest is a reply of its own.
+        if (!Deliver(TakeGathered(), end)) return false;
+        if (piece.empty()) return true;
+    }
+}
+
+bool ClientThread::Gather(std::string& piece) {
     if (!gathered_.empty()) {
         if (IsSettings(gatheredRoute_)) {
-            // Settings never hold a keyword (Save refuses them), so one in a later piece starts the
-            // next reply: the host sends the media list right after the settings.
-            if (const std::size_t next = FindOpeningKeyword(gathered_, chunk); next != std::string::npos) {
-                gathered_ += chunk.substr(0, next);
-                chunk.erase(0, next);
-                return false;  // the caller delivers the gathered reply and goes on with the rest
+            // Look from a little before the join, in case a keyword straddles it.
+            const std::size_t overlap = std::min<std::size_t>(gathered_.size() - 1, 32);
+            const std::string joined = gathered_.substr(gathered_.size() - overlap) + piece;
+            if (const std::size_t next = FindNextReply(joined, 0); next != std::string::npos) {
+                const std::size_t cut = next < overlap ? 0 : next - overlap;
+                gathered_ += piece.substr(0, cut);
+                piece.erase(0, cut);
+                return false;
             }
         }
-        gathered_ += chunk;
+        gathered_ += piece;
         if (gathered_.size() >= kReplyCap || std::chrono::steady_clock::now() - gatheredSince_ >= kReplyTimeCap) {
             gathered_.resize(std::min(gathered_.size(), kReplyCap));
             gatheredCut_ = true;
@@ -206,17 +200,27 @@ bool ClientThread::Gather(std::string& chunk) {
         }
         return true;
     }
-    const ReplyRoute* route = FindReplyRoute(chunk);
-    if (FirstToken(chunk).empty() || route == nullptr || !route->NeedsWholeReply() ||
-        HasErrorKeyword(*route, chunk)) {
+    const ReplyRoute* route = FindReplyRoute(piece);
+    if (FirstToken(piece).empty() || route == nullptr || !route->NeedsWholeReply() ||
+        HasErrorKeyword(*route, piece)) {
         return false;
     }
-    // Already whole: its end marker is in this piece.
-    if (!route->endMarker.empty() && Contains(chunk, route->endMarker)) return false;
-    gathered_ = std::move(chunk);
     gatheredRoute_ = route;
     gatheredSince_ = std::chrono::steady_clock::now();
     gatheredCut_ = false;
+    if (IsSettings(route)) {
+        if (const std::size_t next = FindNextReply(piece, 1); next != std::string::npos) {
+            gathered_ = piece.substr(0, next);
+            piece.erase(0, next);
+            return false;
+        }
+    }
+    // Already whole: its end marker is in this piece.
+    if (!route->endMarker.empty() && Contains(piece, route->endMarker)) {
+        gatheredRoute_ = nullptr;
+        return false;
+    }
+    gathered_ = std::move(piece);
     return true;
 }
 

@@ -89,8 +89,12 @@ private:
 
     // Routes one whole reply and acts on "/bye" and "Logged In: "; false when the loop must end.
     bool Deliver(const std::string& reply, End& end);
-    // Gathers the pieces of a reply that must be whole before use; true when `chunk` was taken.
-    bool Gather(std::string& chunk);
+    // One piece as received: gathered, delivered, or both when it ends one reply and starts the
+    // next; false when the loop must end.
+    bool TakePiece(std::string piece, End& end);
+    // Gathers the pieces of a reply that must be whole before use; true when all of `piece` was
+    // taken. False with a reply gathered: that reply is whole and `piece` keeps what follows it.
+    bool Gather(std::string& piece);
     // Its end marker has come, or a cap stopped it.
     bool GatheredWhole() const;
     // The gathered reply, taken out; a settings reply cut short by the caps becomes nothing.

@@ -116,7 +116,12 @@ void FakeServiceServer::ReadLoop(std::shared_ptr<Connection> connection) {
     for (;;) {
         {
             std::unique_lock lock(mutex_);
-            changed_.wait(lock, [&] { return !stalled_ || stopping_; });
+            if (stalled_ && !stopping_) {
+                ++pausedReaders_;
+                changed_.notify_all();
+                changed_.wait(lock, [&] { return !stalled_ || stopping_; });
+                --pausedReaders_;
+            }
         }
         pollfd p{connection->fd, POLLIN, 0};
         int ready = ::poll(&p, 1, 100);
@@ -208,6 +213,11 @@ std::vector<std::string> FakeServiceServer::Texts() const {
 bool FakeServiceServer::WaitForBlocks(std::size_t count, std::chrono::milliseconds timeout) const {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, timeout, [&] { return blocks_.size() >= count; });
+}
+
+bool FakeServiceServer::WaitUntilStalled(int readers, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return pausedReaders_ >= readers; });
 }
 
 bool FakeServiceServer::WaitForAccepted(int count, std::chrono::milliseconds timeout) const {

@@ -32,6 +32,8 @@ public:
     void SetResponder(Responder responder);
     // While stalled the server reads nothing, so the client's sends eventually block.
     void SetStalled(bool stalled);
+    // Waits until `readers` connections' readers have stopped reading.
+    bool WaitUntilStalled(int readers = 1, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
 
     // Sends one chunk on the newest connection; false if there is none.
     bool Send(const std::string& chunk);
@@ -74,6 +76,7 @@ private:
     std::vector<std::string> blocks_;
     Responder responder_;
     bool stalled_ = false;
+    int pausedReaders_ = 0;
     int ended_ = 0;
 };
 

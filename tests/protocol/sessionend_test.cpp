@@ -1,0 +1,245 @@
+// Every way a session can end, end to end: the login, the real receiver, a fake server on a real
+// socket. Throughout, descriptor 0 is one end of a socket pair that must never see a byte.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <future>
+
+#include "app/login.h"
+#include "app/zandreldoc.h"
+#include "fakes/fake_clock.h"
+#include "fakes/fake_service_server.h"
+#include "fakes/recording_view.h"
+#include "protocol/clientthread.h"
+#include "protocol/commands.h"
+#include "protocol/requests.h"
+
+namespace ostravel {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::FakeClock;
+using testing::FakeServiceServer;
+using testing::RecordingView;
+
+constexpr char kUpAndPublic[] =
+    "Server Status: \"Server Status: Server is currently up and public\"Stream IP: 10.1.2.3\"Stream Port: 8010\""
+    "Max. Bitrate: 320\"Status End";
+
+// Puts a socket pair end where standard input was, for as long as it lives.
+class StdinTrap {
+public:
+    StdinTrap() {
+        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends_), 0);
+        saved_ = ::dup(0);
+        ::dup2(ends_[0], 0);
+        ::close(ends_[0]);
+    }
+    ~StdinTrap() {
+        ::dup2(saved_, 0);
+        ::close(saved_);
+        ::close(ends_[1]);
+    }
+    // Whatever was written to descriptor 0 so far.
+    std::string Written() const {
+        std::string all;
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::recv(ends_[1], buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n <= 0) return all;
+            all.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+
+private:
+    int ends_[2] = {-1, -1};
+    int saved_ = -1;
+};
+
+std::vector<std::string> HostAnswers(const std::string& text) {
+    if (text.rfind("Username,", 0) == 0) return {"Logged In: Hi=77"};
+    if (text.rfind("shoutcast_server_status,", 0) == 0) return {kUpAndPublic};
+    if (text.rfind("shoutcast_server_start,", 0) == 0) return {"Shoutcast server started"};
+    return {};
+}
+
+int OpenDescriptors() {
+    int count = 0;
+    if (DIR* dir = ::opendir("/proc/self/fd")) {
+        while (::readdir(dir) != nullptr) ++count;
+        ::closedir(dir);
+    }
+    return count;
+}
+
+class SessionFixture {
+protected:
+    SessionFixture() {
+        server.SetResponder(HostAnswers);
+        doc.SetView(&view);
+    }
+    void LogIn() {
+        session.LoginProcedure("user", "pw");
+        session.LoginAccepted();
+        ASSERT_TRUE(view.WaitForStatus([](const std::string& s) { return !s.empty(); }));
+        ASSERT_EQ(doc.LoginId(), 77);
+    }
+    // The receiver ends by itself; its thread's end is the signal.
+    void WaitForReceiverEnd() {
+        ASSERT_NE(session.CurrentReceiver(), nullptr);
+        session.CurrentReceiver()->Join();
+        EXPECT_FALSE(session.CurrentReceiver()->IsRunning());
+    }
+
+    StdinTrap stdinTrap;
+    FakeServiceServer server;
+    RecordingView view;
+    CzandrelDoc doc;
+    FakeClock clock;
+    SessionControl session{doc, CSocketAddress("127.0.0.1", server.Port()),
+                           [this](CzandrelDoc& d) { return std::make_unique<ClientThread>(d, clock); }};
+};
+
+enum class Ending { HostCloses, HostResets, HostSaysBye, IdleWithADeadConnection };
+
+class SessionEndTest : public SessionFixture, public ::testing::TestWithParam<Ending> {};
+
+TEST_P(SessionEndTest, LeavesTheSessionLoggedOffAndLoginWorksAgain) {
+    LogIn();
+    switch (GetParam()) {
+        case Ending::HostCloses:
+            server.CloseConnection();
+            break;
+        case Ending::HostResets:  // the receive fails
+            server.ResetConnection();
+            break;
+        case Ending::HostSaysBye:
+            server.Send("/bye");
+            break;
+        case Ending::IdleWithADeadConnection:
+            // The host hears nothing and the log-off notice cannot go out any more.
+            server.SetStalled(true);
+            ASSERT_TRUE(server.WaitUntilStalled());
+            ASSERT_EQ(::shutdown(doc.ServiceHandle(), SHUT_WR), 0);
+            clock.Advance(kIdleSeconds);
+            break;
+    }
+    WaitForReceiverEnd();
+    server.SetStalled(false);
+
+    const SessionState state = doc.Snapshot();
+    EXPECT_EQ(state.loginId, 0);
+    EXPECT_TRUE(state.disconnected);
+    EXPECT_EQ(state.serverState, 3);
+    EXPECT_FALSE(state.highBitrate);
+    EXPECT_FALSE(doc.HasServiceSocket());
+    EXPECT_TRUE(server.WaitForEnded(1));  // the client closed its end
+    EXPECT_EQ(view.Status(), "");
+    ASSERT_FALSE(view.Tray().empty());
+    EXPECT_EQ(view.Tray().back().tip, kLoggedOffTip);
+    EXPECT_EQ(view.Tray().back().iconId, kIconApplication);
+    const auto lines = view.Lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], kSessionEndedMessage);
+    if (GetParam() == Ending::IdleWithADeadConnection) {
+        EXPECT_EQ(lines[1], kTimedOutMessage);
+    }
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), kSessionEndedMessage), 1);
+
+    // Commands now send nothing, anywhere, and say nothing.
+    const std::size_t blocks = server.Blocks().size();
+    EXPECT_EQ(SendCommand(doc, cmd::kServerStart), SendResult::NotLoggedIn);
+    EXPECT_THROW(doc.SendOnService("x", 1, 1), CBlockingSocketException);
+    EXPECT_EQ(server.Blocks().size(), blocks);
+    EXPECT_EQ(view.Lines().size(), lines.size());
+
+    // A log-off of the ended session has nobody to tell.
+    session.Logout();
+    EXPECT_EQ(view.Lines().size(), lines.size());
+
+    LogIn();
+    EXPECT_EQ(server.Accepted(), 2);
+    EXPECT_EQ(SendCommand(doc, cmd::kServerStart), SendResult::Sent);
+    EXPECT_TRUE(view.WaitForLines([](const auto& l) { return l.front() == "Shoutcast server started"; }));
+    session.Shutdown();
+    EXPECT_EQ(stdinTrap.Written(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(AllEndings, SessionEndTest,
+                         ::testing::Values(Ending::HostCloses, Ending::HostResets, Ending::HostSaysBye,
+                                           Ending::IdleWithADeadConnection));
+
+class SessionCycles : public SessionFixture, public ::testing::Test {};
+
+TEST_F(SessionCycles, TwoHundredHostClosesLeakNoDescriptor) {
+    const int before = OpenDescriptors();
+    for (int cycle = 0; cycle < 200; ++cycle) {
+        LogIn();
+        server.CloseConnection();
+        WaitForReceiverEnd();
+        ASSERT_EQ(view.Lines().front(), kSessionEndedMessage) << cycle;
+    }
+    session.Shutdown();
+    EXPECT_TRUE(server.WaitForEnded(200));
+    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(stdinTrap.Written(), "");
+}
+
+// A listener whose queue is full: the kernel drops every further SYN, so a connect never completes.
+class SilentHost {
+public:
+    SilentHost() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        address_ = CSocketAddress("127.0.0.1", 0);
+        ::bind(listener_, address_, sizeof(sockaddr_in));
+        ::listen(listener_, 0);
+        socklen_t length = sizeof(sockaddr_in);
+        ::getsockname(listener_, address_, &length);
+        filler_.Create();
+        filler_.Connect(address_, 5);
+    }
+    ~SilentHost() {
+        filler_.Close();
+        ::close(listener_);
+    }
+    const CSocketAddress& Address() const { return address_; }
+
+private:
+    int listener_ = -1;
+    CSocketAddress address_;
+    CBlockingSocket filler_;
+};
+
+TEST(LoginConnect, AHostThatNeverAnswersFailsWithinTheTimeLimitOrAtOnceWhenCancelled) {
+    SilentHost host;
+    RecordingView view;
+    CzandrelDoc doc;
+    doc.SetView(&view);
+    SessionControl session(doc, host.Address(), [](CzandrelDoc& d) { return std::make_unique<ClientThread>(d); });
+    session.SetConnectSeconds(1);
+    const auto start = std::chrono::steady_clock::now();
+    session.LoginProcedure("user", "pw");
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, 900ms);
+    EXPECT_LT(took, 4s);
+    session.LoginAccepted();
+    EXPECT_EQ(view.Lines(), std::vector<std::string>{kConnectFailedMessage});
+    EXPECT_FALSE(doc.HasServiceSocket());
+    EXPECT_EQ(session.CurrentReceiver(), nullptr);
+
+    // The user gives up: the connect ends now, not at its limit, and tells its caller.
+    session.SetConnectSeconds(60);
+    std::promise<void> finished;
+    session.BeginLogin("user", "pw", [&] { finished.set_value(); });
+    const auto cancelAt = std::chrono::steady_clock::now();
+    session.CancelLogin();
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelAt, 2s);
+    EXPECT_EQ(finished.get_future().wait_for(0s), std::future_status::ready);
+    EXPECT_TRUE(doc.Disconnected());
+    EXPECT_FALSE(doc.HasServiceSocket());
+}
+
+}  // namespace
+}  // namespace ostravel
