@@ -33,8 +33,20 @@ public:
     }
     void SetStatusText(const std::string& text) override { Change([&] { status_ = text; }); }
     bool HasMainWindow() const override {
+        std::function<void()> once;
+        {
+            std::lock_guard lock(mutex_);
+            once.swap(onHasMainWindow_);
+        }
+        if (once) once();
         std::lock_guard lock(mutex_);
         return hasMainWindow_;
+    }
+    // Runs `action` (once) the next time someone asks for the main window, on that caller's thread:
+    // a way to put the user's click in the middle of a reply's handling.
+    void OnNextHasMainWindow(std::function<void()> action) {
+        std::lock_guard lock(mutex_);
+        onHasMainWindow_ = std::move(action);
     }
     void SetTrayIcon(TrayOperation operation, const std::string& tip, int iconId) override {
         Change([&] { tray_.push_back({operation, tip, iconId}); });
@@ -175,6 +187,7 @@ protected:
     std::vector<TrayCall> tray_;
     int clears_ = 0;
     bool hasMainWindow_ = true;
+    mutable std::function<void()> onHasMainWindow_;
     std::vector<std::pair<std::string, std::string>> shown_;
     bool holdWindows_ = false;
     int released_ = 0;

@@ -308,6 +308,20 @@ TEST_F(ReceiverTest, LogOffFromTheUiEndsTheLoopSoon) {
     EXPECT_TRUE(server.WaitForEnded(1));
 }
 
+TEST_F(ReceiverTest, ALogOffInTheMiddleOfAStatusReportWins) {
+    doc.SetLoginId(5);
+    view.OnNextHasMainWindow([&] { receiver.LogOff(); });  // the report is parsed, not yet shown
+    server.Send(kUpAndPublic);
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(view.Status(), "");
+    EXPECT_EQ(view.Tray().size(), 1u);
+    EXPECT_EQ(view.Tray().back().tip, "Quenlor Ostravel - Logged Off");
+    const SessionState state = doc.Snapshot();
+    EXPECT_FALSE(state.highBitrate);
+    EXPECT_EQ(state.serverState, 3);
+    EXPECT_EQ(state.streamIp, "");
+}
+
 TEST_F(ReceiverTest, StopReleasesAReceiverWaitingInAWindow) {
     view.HoldWindows(true);
     server.Send("Shoutcast tv getconfig|x=1");

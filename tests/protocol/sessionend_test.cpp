@@ -187,6 +187,23 @@ TEST_F(SessionCycles, TwoHundredHostClosesLeakNoDescriptor) {
     EXPECT_EQ(stdinTrap.Written(), "");
 }
 
+TEST_F(SessionCycles, ALogOffRacingStatusReportsLeavesNothingOfTheOldSession) {
+    for (int cycle = 0; cycle < 20; ++cycle) {
+        LogIn();
+        // Reports keep coming while the user logs off; none may land after the reset.
+        std::thread host([&] {
+            for (int report = 0; report < 20; ++report) server.Send(kUpAndPublic);
+        });
+        session.Logout();
+        host.join();
+        session.Shutdown();  // joins the retired receiver
+        ASSERT_EQ(view.Status(), "") << cycle;
+        ASSERT_EQ(view.Tray().back().tip, kLoggedOffTip) << cycle;
+        ASSERT_FALSE(doc.HighBitrate()) << cycle;
+        ASSERT_EQ(doc.Snapshot().serverState, 3) << cycle;
+    }
+}
+
 // A listener whose queue is full: the kernel drops every further SYN, so a connect never completes.
 class SilentHost {
 public:
