@@ -236,18 +236,10 @@ std::string ClientThread::TakeGathered() {
     const bool cut = gatheredCut_;
     gatheredRoute_ = nullptr;
     gatheredCut_ = false;
-    if (cut && route != nullptr) {
-        switch (route->action) {
-            case ReplyAction::ServerConfig:
-            case ReplyAction::ServerContent:
-            case ReplyAction::DjConfig:
-            case ReplyAction::TvConfig:
-                // Half a configuration saved back would overwrite the rest on the host.
-                document_.InsertMessage(kIncompleteSettingsMessage);
-                return {};
-            default:
-                break;
-        }
+    if (cut && IsSettings(route)) {
+        // Half a configuration saved back would overwrite the rest on the host.
+        document_.InsertMessage(kIncompleteSettingsMessage);
+        return {};
     }
     return reply;
 }
