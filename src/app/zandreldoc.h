@@ -97,7 +97,7 @@ public:
     SOCKET ServiceHandle() const;
     bool HasServiceSocket() const;
     // Creates and connects a new socket, waiting at most `seconds` and giving up when `cancel` is
-    // requested; on failure nothing is left open and the document holds no socket.
+    // requested; on failure nothing new is left open and the document is as it was.
     void ConnectService(const CSocketAddress& address, int seconds = kConnectSeconds,
                         std::stop_token cancel = {});
     // Closes the held socket (if any) and empties the handle; quiet.
