@@ -16,6 +16,7 @@ struct FakeServiceServer::Connection {
     std::mutex mutex;  // guards fd and closed against the reader's own close
     int fd = -1;
     bool closed = false;
+    bool finished = false;  // its reader is done (guarded by the server's mutex)
 
     bool Write(const std::string& data) {
         std::lock_guard lock(mutex);
@@ -93,6 +94,18 @@ void FakeServiceServer::AcceptLoop() {
         }
         auto connection = std::make_shared<Connection>();
         connection->fd = fd;
+        // Long runs make thousands of connections: the finished ones are let go.
+        std::vector<std::thread> finished;
+        {
+            std::lock_guard lock(mutex_);
+            for (std::size_t i = connections_.size(); i-- > 0;) {
+                if (!connections_[i]->finished) continue;
+                finished.push_back(std::move(readers_[i]));
+                readers_.erase(readers_.begin() + static_cast<std::ptrdiff_t>(i));
+                connections_.erase(connections_.begin() + static_cast<std::ptrdiff_t>(i));
+            }
+        }
+        for (std::thread& reader : finished) reader.join();
         std::lock_guard lock(mutex_);
         connections_.push_back(connection);
         readers_.emplace_back([this, connection] { ReadLoop(connection); });
@@ -156,6 +169,7 @@ void FakeServiceServer::ReadLoop(std::shared_ptr<Connection> connection) {
     {
         std::lock_guard lock(mutex_);
         ++ended_;
+        connection->finished = true;
     }
     changed_.notify_all();
 }
@@ -202,6 +216,11 @@ void FakeServiceServer::ResetConnection() {
 std::vector<std::string> FakeServiceServer::Blocks() const {
     std::lock_guard lock(mutex_);
     return blocks_;
+}
+
+void FakeServiceServer::ForgetBlocks() {
+    std::lock_guard lock(mutex_);
+    blocks_.clear();
 }
 
 std::vector<std::string> FakeServiceServer::Texts() const {

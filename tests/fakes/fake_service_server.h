@@ -43,6 +43,7 @@ public:
 
     // Every block received on any connection, in order: the full block bytes.
     std::vector<std::string> Blocks() const;
+    void ForgetBlocks();
     // The text of each block, up to its first NUL.
     std::vector<std::string> Texts() const;
     bool WaitForBlocks(std::size_t count,

@@ -104,6 +104,16 @@ public:
         return changed_.wait_for(lock, timeout, [&] { return openWindows_ == count; });
     }
 
+    // Drops what was recorded so far (a long run keeps only what it still checks).
+    void ForgetHistory() {
+        Change([&] {
+            lines_.clear();
+            tray_.clear();
+            shown_.clear();
+            opened_.clear();
+        });
+    }
+
     void SetHasMainWindow(bool value) {
         std::lock_guard lock(mutex_);
         hasMainWindow_ = value;
