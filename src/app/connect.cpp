@@ -1,16 +1,24 @@
 #include "app/connect.h"
 
+#include <mutex>
+
 #include <wx/button.h>
 #include <wx/sizer.h>
-#include <wx/stattext.h>
 
 #include "app/login.h"
 #include "ui/wxtext.h"
 
 namespace ostravel {
 
+// Where the login thread hands its result to the UI thread, for as long as the dialog is there. (A
+// wxWeakRef would not do: only the UI thread may touch one.)
+struct CConnect::Mailbox {
+    std::mutex mutex;
+    CConnect* dialog = nullptr;  // null once the dialog is gone
+};
+
 CConnect::CConnect(wxWindow* parent, SessionControl& session)
-    : wxDialog(parent, kLoginDialog, "Account Login"), session_(session) {
+    : wxDialog(parent, kLoginDialog, "Account Login"), session_(session), mailbox_(std::make_shared<Mailbox>()) {
     // The controls keep the template's order and widths; heights follow the toolkit's needs.
     auto* column = new wxBoxSizer(wxVERTICAL);
     const wxSize editSize = ConvertDialogToPixels(wxSize(100, 14));
@@ -21,10 +29,16 @@ CConnect::CConnect(wxWindow* parent, SessionControl& session)
     column->Add(new wxStaticText(this, wxID_STATIC, "Password"), 0, wxLEFT | wxRIGHT, 10);
     passwordEdit_ = new wxTextCtrl(this, kPasswordEdit, wxEmptyString, wxDefaultPosition,
                                    wxSize(editSize.x, -1), wxTE_PASSWORD);
-    column->Add(passwordEdit_, 0, wxLEFT | wxRIGHT | wxBOTTOM, 10);
+    column->Add(passwordEdit_, 0, wxLEFT | wxRIGHT, 10);
     // The session keeps at most 99 characters of each.
     userNameEdit_->SetMaxLength(kCredentialMaxLength);
     passwordEdit_->SetMaxLength(kCredentialMaxLength);
+
+    // Says that OK is connecting; its room is kept while it is empty, so nothing moves.
+    progress_ = new wxStaticText(this, wxID_STATIC, kConnectingText, wxDefaultPosition, wxDefaultSize,
+                                 wxST_NO_AUTORESIZE);
+    progress_->SetMinSize(progress_->GetBestSize());
+    column->Add(progress_, 0, wxLEFT | wxRIGHT | wxTOP, 10);
 
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
     auto* ok = new wxButton(this, wxID_OK, "OK");
@@ -33,12 +47,23 @@ CConnect::CConnect(wxWindow* parent, SessionControl& session)
     buttons->Add(new wxButton(this, wxID_CANCEL, "Cancel"));
     column->Add(buttons, 0, wxALIGN_CENTER | wxALL, 10);
     SetSizerAndFit(column);
+    progress_->SetLabel(wxEmptyString);
     CentreOnParent();
 
+    mailbox_->dialog = this;
     Bind(wxEVT_BUTTON, &CConnect::OnOK, this, wxID_OK);
+    // Also reached by Escape and the close box.
+    Bind(wxEVT_BUTTON, &CConnect::OnCancel, this, wxID_CANCEL);
+}
+
+CConnect::~CConnect() {
+    std::lock_guard lock(mailbox_->mutex);
+    mailbox_->dialog = nullptr;
 }
 
 int CConnect::ShowModal() {
+    // A login from an earlier OK that nobody waited for gives way to this one.
+    CancelConnect();
     userNameEdit_->ChangeValue(m_userName);
     passwordEdit_->ChangeValue(m_password);
     userNameEdit_->SetFocus();
@@ -46,15 +71,67 @@ int CConnect::ShowModal() {
 }
 
 void CConnect::OnOK(wxCommandEvent&) {
+    if (connecting_) return;  // one login at a time
     m_userName = userNameEdit_->GetValue();
     m_password = passwordEdit_->GetValue();
-    // Connects and sends both login blocks; a failure is reported by the Login command.
-    session_.LoginProcedure(NarrowText(m_userName), NarrowText(m_password));
+    const unsigned attempt = ++attempt_;
+    ShowConnecting(true);
+    // Connects and sends both login blocks on the session's login thread; the result comes back
+    // here on the UI thread, and a failure is reported by the Login command's last step.
+    session_.BeginLogin(NarrowText(m_userName), NarrowText(m_password), [mailbox = mailbox_, attempt] {
+        std::lock_guard lock(mailbox->mutex);
+        if (mailbox->dialog == nullptr) return;
+        mailbox->dialog->CallAfter([dialog = mailbox->dialog, attempt] { dialog->LoginFinished(attempt); });
+    });
+}
+
+void CConnect::OnCancel(wxCommandEvent& event) {
+    if (!connecting_) {
+        event.Skip();  // the dialog's own Cancel
+        return;
+    }
+    CancelConnect();
+}
+
+void CConnect::CancelConnect() {
+    if (!connecting_) return;
+    ++attempt_;  // whatever the login thread still reports no longer counts
+    ShowConnecting(false);
+    session_.CancelLogin();
+    // The connect may have come about just before the cancel: nobody will read that connection,
+    // so the session is left logged off rather than half connected.
+    try {
+        session_.Logout();
+    } catch (const CBlockingSocketException&) {
+        // No receiver runs during a login, so there is no notice to fail.
+    }
+    End(wxID_CANCEL);
+}
+
+void CConnect::LoginFinished(unsigned attempt) {
+    if (!connecting_ || attempt != attempt_) return;  // cancelled, or replaced by a later OK
+    ShowConnecting(false);
+    End(wxID_OK);
+    if (finished_) finished_();
+}
+
+void CConnect::ShowConnecting(bool connecting) {
+    connecting_ = connecting;
+    userNameEdit_->Enable(!connecting);
+    passwordEdit_->Enable(!connecting);
+    FindWindow(wxID_OK)->Enable(!connecting);
+    progress_->SetLabel(connecting ? wxString(kConnectingText) : wxString());
+    // Cancel is all that is left to press.
+    if (connecting) FindWindow(wxID_CANCEL)->SetFocus();
+}
+
+void CConnect::End(int result) {
     if (IsModal()) {
-        EndModal(wxID_OK);
+        EndModal(result);
     } else {
-        SetReturnCode(wxID_OK);
-        Hide();
+        // Shown by a test hook instead of a modal loop.
+        SetReturnCode(result);
+        if (IsShown()) Hide();
     }
 }
 

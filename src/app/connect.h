@@ -1,8 +1,14 @@
 // "Account Login" (dialog 139): user name and password. One object for the whole run, so it shows
-// the texts of the last OK when it opens again; OK connects and sends the login.
+// the texts of the last OK when it opens again. OK connects and sends the login on a thread of its
+// own: the dialog stays open, says it is connecting, and closes with OK when that has finished;
+// Cancel gives the connect up.
 #pragma once
 
+#include <functional>
+#include <memory>
+
 #include <wx/dialog.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 
 namespace ostravel {
@@ -13,26 +19,50 @@ inline constexpr int kLoginDialog = 139;
 inline constexpr int kUserNameEdit = 1001;
 inline constexpr int kPasswordEdit = 1002;
 inline constexpr int kCredentialMaxLength = 99;
+inline constexpr char kConnectingText[] = "Connecting to the server...";
 
 class CConnect : public wxDialog {
 public:
     CConnect(wxWindow* parent, SessionControl& session);
+    ~CConnect() override;
 
     // Shows the texts of the last OK (Cancel forgets what was typed since).
     int ShowModal() override;
 
+    // Run on the UI thread, once, when a login started by OK has finished (connected or not);
+    // never for one that was cancelled or replaced.
+    void SetLoginFinished(std::function<void()> finished) { finished_ = std::move(finished); }
+    // A connect started by OK is still going on.
+    bool Connecting() const { return connecting_; }
+    // Gives up the connect in progress, if any: the session is left logged off, nothing is
+    // reported, and the dialog ends with Cancel.
+    void CancelConnect();
+
     wxTextCtrl* UserNameEdit() const { return userNameEdit_; }
     wxTextCtrl* PasswordEdit() const { return passwordEdit_; }
+    wxStaticText* ProgressText() const { return progress_; }
 
     wxString m_userName;
     wxString m_password;
 
 private:
+    struct Mailbox;
+
     void OnOK(wxCommandEvent& event);
+    void OnCancel(wxCommandEvent& event);
+    void LoginFinished(unsigned attempt);
+    void ShowConnecting(bool connecting);
+    void End(int result);
 
     SessionControl& session_;
     wxTextCtrl* userNameEdit_ = nullptr;
     wxTextCtrl* passwordEdit_ = nullptr;
+    wxStaticText* progress_ = nullptr;
+    std::function<void()> finished_;
+    // The login thread reports here; the dialog unhooks itself when it goes.
+    std::shared_ptr<Mailbox> mailbox_;
+    unsigned attempt_ = 0;  // the OK whose result still counts
+    bool connecting_ = false;
 };
 
 }  // namespace ostravel

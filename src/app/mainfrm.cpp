@@ -1,6 +1,8 @@
 #include "app/mainfrm.h"
 
 #include <wx/app.h>
+#include <wx/dialog.h>
+#include <wx/modalhook.h>
 #include <wx/statusbr.h>
 #include <wx/thread.h>
 #include <wx/toolbar.h>
@@ -85,6 +87,28 @@ CTrayIcon::CTrayIcon(CMainFrame& frame) : frame_(frame) {
 // ---------------------------------------------------------------------------------------------------
 // Frame
 
+// Counts the modal dialogs whose loop is running, so that Exit never deletes one under its own
+// loop: the frame then goes once the last of them has returned.
+class CMainFrame::ModalWatch : public wxModalDialogHook {
+public:
+    explicit ModalWatch(CMainFrame& frame) : frame_(frame) { Register(); }
+    int Open() const { return open_; }
+
+protected:
+    int Enter(wxDialog*) override {
+        ++open_;
+        return wxID_NONE;  // shown as usual
+    }
+    void Exit(wxDialog*) override {
+        // Still inside the dialog's ShowModal: the frame goes from the outer loop.
+        if (--open_ == 0 && frame_.exiting_) frame_.CallAfter([frame = &frame_] { frame->Destroy(); });
+    }
+
+private:
+    CMainFrame& frame_;
+    int open_ = 0;
+};
+
 CMainFrame::CMainFrame(CzandrelDoc& doc, const CSocketAddress& endpoint, ReceiverFactory makeReceiver)
     // No sizing border and no maximize box: the window cannot be resized or maximized.
     : wxFrame(nullptr, wxID_ANY, kAppTitle, wxDefaultPosition, wxDefaultSize,
@@ -111,6 +135,7 @@ CMainFrame::CMainFrame(CzandrelDoc& doc, const CSocketAddress& endpoint, Receive
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateUI, this, kFirstWindowId, kLastWindowId);
     Bind(wxEVT_CLOSE_WINDOW, &CMainFrame::OnClose, this);
     Bind(wxEVT_IDLE, &CMainFrame::OnIdle, this);
+    modal_ = std::make_unique<ModalWatch>(*this);
 }
 
 CMainFrame::~CMainFrame() {
@@ -250,7 +275,20 @@ void CMainFrame::ExitProgram() {
         view_->OnLogout();
         view_->ShutdownSession();
     }
-    Destroy();
+    DestroyWhenDialogsClosed();
+}
+
+void CMainFrame::DestroyWhenDialogsClosed() {
+    // Exit can come while a modal dialog runs its own loop (the tray's Exit, the desktop session
+    // ending): the dialog is ended, and deleting it under that loop would crash.
+    if (modal_->Open() == 0) {
+        Destroy();
+        return;
+    }
+    for (wxWindow* window : wxTopLevelWindows) {
+        auto* dialog = dynamic_cast<wxDialog*>(window);
+        if (dialog != nullptr && dialog->IsModal()) dialog->EndModal(wxID_CANCEL);
+    }
 }
 
 void CMainFrame::OnClose(wxCloseEvent& event) {

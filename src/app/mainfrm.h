@@ -63,6 +63,9 @@ private:
     void OnClose(wxCloseEvent& event);
     void OnIdle(wxIdleEvent& event);
     void FitToForm();
+    void DestroyWhenDialogsClosed();
+
+    class ModalWatch;
 
     CzandrelDoc& doc_;
     CzandrelView* view_ = nullptr;
@@ -71,6 +74,7 @@ private:
     int trayIconId_ = 0;
     std::string trayTip_;
     bool exiting_ = false;
+    std::unique_ptr<ModalWatch> modal_;
 };
 
 }  // namespace ostravel

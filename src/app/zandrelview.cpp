@@ -8,7 +8,6 @@
 #include <wx/thread.h>
 
 #include "app/configdialogs.h"
-#include "app/connect.h"
 #include "app/mainfrm.h"
 #include "app/portal.h"
 #include "app/shellrules.h"
@@ -108,6 +107,7 @@ CzandrelView::~CzandrelView() {
 wxSize CzandrelView::FormSize() { return Sized(292, 190); }
 
 void CzandrelView::ShutdownSession() {
+    if (connect_) connect_->CancelConnect();
     if (session_) session_->Shutdown();
 }
 
@@ -144,16 +144,27 @@ void CzandrelView::RunCommand(int commandId) {
 
 CConnect& CzandrelView::LoginDialog() {
     // One dialog for the whole run, made when it is first needed rather than at start-up.
-    if (connect_ == nullptr) connect_ = new CConnect(frame_, *session_);
+    if (!connect_) {
+        connect_ = new CConnect(frame_, *session_);
+        // The Login command's last step runs when OK's connect has finished, not when ShowModal
+        // returns: a test hook answers ShowModal before the connect is done.
+        connect_->SetLoginFinished([this] { session_->LoginAccepted(); });
+    }
     return *connect_;
 }
 
 void CzandrelView::OnLogin() {
-    if (LoginDialog().ShowModal() != wxID_OK) return;
-    session_->LoginAccepted();
+    CConnect& dialog = LoginDialog();
+    if (dialog.IsShown()) {
+        dialog.Raise();  // already open, e.g. Login again from the tray
+        return;
+    }
+    dialog.ShowModal();
 }
 
 void CzandrelView::OnLogout() {
+    // A login still connecting is given up, so that it reports nothing afterwards.
+    if (connect_) connect_->CancelConnect();
     try {
         session_->Logout();
     } catch (const CBlockingSocketException& error) {

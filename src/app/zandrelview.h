@@ -10,7 +10,9 @@
 #include <wx/listbox.h>
 #include <wx/panel.h>
 #include <wx/textctrl.h>
+#include <wx/weakref.h>
 
+#include "app/connect.h"
 #include "app/login.h"
 #include "app/sessionview.h"
 
@@ -18,7 +20,6 @@ namespace ostravel {
 
 class CzandrelDoc;
 class CMainFrame;
-class CConnect;
 
 inline constexpr int kMainForm = 101;
 inline constexpr int kLogoControl = 1003;
@@ -70,7 +71,7 @@ private:
     CMainFrame* frame_;
     CzandrelDoc& doc_;
     std::unique_ptr<SessionControl> session_;
-    CConnect* connect_ = nullptr;  // owned by the frame, like every top-level child
+    wxWeakRef<CConnect> connect_;  // owned by the frame, like every top-level child
     wxListBox* messageList_ = nullptr;
     wxTextCtrl* statusBox_ = nullptr;
 };

@@ -1,150 +1,25 @@
 // The desktop program's windows, driven as a user would: menu commands by id, the login dialog by
 // wxTEST_DIALOG, the tray icon by its events; the host stand-in answers on an ephemeral port.
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <iterator>
-#include <string>
-#include <vector>
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <wx/app.h>
-#include <wx/evtloop.h>
 #include <wx/init.h>
-#include <wx/testing.h>
 #include <wx/toolbar.h>
-#include <wx/weakref.h>
 
-#include "app/connect.h"
-#include "app/mainfrm.h"
 #include "app/portal.h"
-#include "app/shellrules.h"
-#include "app/zandreldoc.h"
-#include "app/zandrelview.h"
 #include "config/autodjconfig.h"
 #include "config/autodjconfigdialog.h"
+#include "desktop_fixture.h"
 #include "platform/openurl.h"
-#include "protocol/clientthread.h"
-#include "protocol/commands.h"
 #include "protocol/requests.h"
 
-extern char** environ;
-
 namespace ostravel {
-namespace {
-
-namespace fs = std::filesystem;
-using namespace std::chrono_literals;
-
-const std::string kOddUser = "we\"ird & ;user's name";
-const std::string kOddPassword = "p&ss #word";
-
-// ---------------------------------------------------------------------------------------------------
-// The host stand-in on a free port, with one extra account whose name is full of URL specials.
-
-struct HostSim {
-    pid_t pid = 0;
-    unsigned short port = 0;
-    fs::path dir;
-
-    bool Start() {
-#ifdef HOSTSIM_PROGRAM
-        dir = fs::temp_directory_path() / ("ostravel-gui-" + std::to_string(::getpid()));
-        fs::create_directories(dir / "data");
-        {
-            std::ofstream accounts(dir / "accounts");
-            accounts << "dj\tdjpass\t320\tnormal\t8000\n"
-                     << "demo\tdemo\t128\tdemo\t8002\n"
-                     << kOddUser << '\t' << kOddPassword << "\t192\tnormal\t8004\n";
-        }
-        int out[2];
-        if (pipe(out) != 0) return false;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::vector<std::string> args = {HOSTSIM_PROGRAM,     "--listen",     "127.0.0.1:0", "--no-portal",
-                                         "--keepalive",       "0",            "--quiet",     "--data",
-                                         (dir / "data").string(), "--accounts", (dir / "accounts").string()};
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const int rc = posix_spawn(&pid, HOSTSIM_PROGRAM, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        if (rc != 0) return false;
-        // "listening service=ADDR:PORT portal=off data=DIR"
-        std::string line;
-        char c = 0;
-        while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
-        close(out[0]);
-        const auto at = line.find("service=127.0.0.1:");
-        if (at == std::string::npos) return false;
-        port = static_cast<unsigned short>(std::stoi(line.substr(at + 18)));
-        return true;
-#else
-        return false;
-#endif
-    }
-    void Stop() {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-        if (!dir.empty()) fs::remove_all(dir);
-    }
-};
 
 HostSim g_host;
-fs::path g_openerDir;  // holds the stand-in xdg-open and what it recorded
+fs::path g_openerDir;
 
-// Runs the event loop until `done` holds or the deadline passes.
-template <class Predicate>
-bool PumpUntil(Predicate done, std::chrono::milliseconds timeout = 10s) {
-    wxEventLoop loop;
-    wxEventLoopActivator active(&loop);
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        loop.DispatchTimeout(20);
-        wxTheApp->ProcessPendingEvents();
-        loop.ProcessIdle();  // deletes destroyed windows
-    }
-    return true;
-}
-
-// The login dialog as the user fills it in: texts typed, then OK or Cancel.
-class TypeInLogin : public wxExpectModalBase<CConnect> {
-public:
-    TypeInLogin(wxString user, wxString password, int button = wxID_OK, wxString* shownUser = nullptr)
-        : user_(std::move(user)), password_(std::move(password)), button_(button), shownUser_(shownUser) {}
-
-protected:
-    int OnInvoked(CConnect* dialog) const override {
-        if (shownUser_ != nullptr) *shownUser_ = dialog->UserNameEdit()->GetValue();
-        dialog->UserNameEdit()->ChangeValue(user_);
-        dialog->PasswordEdit()->ChangeValue(password_);
-        if (button_ == wxID_OK) {
-            wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
-            ok.SetEventObject(dialog->FindWindow(wxID_OK));
-            dialog->GetEventHandler()->ProcessEvent(ok);
-        }
-        return button_;
-    }
-
-private:
-    wxString user_, password_;
-    int button_;
-    wxString* shownUser_;
-};
+namespace {
 
 // The AutoDJ settings dialog as the user meets it: reads the stream title shown, types a new one
 // (if any) and saves, or cancels.
@@ -166,58 +41,6 @@ protected:
 private:
     wxString* shown_;
     wxString newTitle_;
-};
-
-class DesktopTest : public ::testing::Test {
-protected:
-    void Open(unsigned short port) {
-        frame_ = new CMainFrame(doc_, CSocketAddress("127.0.0.1", port),
-                                [](CzandrelDoc& d) { return std::make_unique<ClientThread>(d); });
-        frame_->Show();
-        view_ = frame_->GetActiveView();
-        alive_ = frame_;
-    }
-    void TearDown() override {
-        if (alive_) frame_->ExitProgram();
-        PumpUntil([&] { return !alive_; });
-    }
-    void RequireHost() {
-        if (g_host.port == 0) GTEST_SKIP() << "the host stand-in is not built";
-    }
-    void LogIn(const std::string& user, const std::string& password) {
-        wxTEST_DIALOG(view_->RunCommand(cmd::kLogin), TypeInLogin(user, password));
-        ASSERT_TRUE(PumpUntil([&] { return doc_.LoginId() != 0 && !view_->StatusBox()->IsEmpty(); }));
-    }
-    std::vector<std::string> Lines() const {
-        std::vector<std::string> lines;
-        for (const wxString& line : view_->MessageList()->GetStrings()) lines.push_back(line.ToStdString());
-        return lines;
-    }
-    // Enabled state of every catalogue command that has a menu item, as the menus show it.
-    std::vector<int> EnabledMenuCommands() {
-        frame_->GetMenuBar()->UpdateMenus();
-        std::vector<int> enabled;
-        for (const CommandInfo& c : CommandCatalogue()) {
-            if (c.menuPlace == nullptr) continue;
-            if (frame_->GetMenuBar()->IsEnabled(WindowIdFromCommand(c.id))) enabled.push_back(c.id);
-        }
-        return enabled;
-    }
-    std::vector<int> EnabledTrayEntries() {
-        std::unique_ptr<wxMenu> menu = frame_->BuildTrayMenu();
-        std::vector<int> enabled;
-        for (const TrayEntry& t : TrayMenu()) {
-            if (t.id == 0) continue;
-            wxMenuItem* item = menu->FindItem(WindowIdFromCommand(t.id));
-            if (item != nullptr && item->IsEnabled()) enabled.push_back(t.id);
-        }
-        return enabled;
-    }
-
-    CzandrelDoc doc_;
-    CMainFrame* frame_ = nullptr;
-    CzandrelView* view_ = nullptr;
-    wxWeakRef<CMainFrame> alive_;
 };
 
 TEST_F(DesktopTest, SessionThroughTheWindows) {
