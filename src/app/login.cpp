@@ -100,10 +100,14 @@ void SessionControl::LoginAccepted() {
 
 void SessionControl::Logout() {
     CancelLogin();
+    const bool read = receiver_ && receiver_->IsRunning();
     if (receiver_) {
-        if (receiver_->IsRunning()) receiver_->LogOff();  // may throw: the caller shows it
+        if (read) receiver_->LogOff();  // may throw: the caller shows it
         Retire();
     }
+    // A running receiver closes its connection as it ends; one nobody reads (a login given up just
+    // as it connected) is closed here rather than left open until the next login.
+    if (!read) doc_.CloseService();
     doc_.SetDisconnected(true);
 }
 

@@ -204,6 +204,15 @@ TEST_F(SessionCycles, ALogOffRacingStatusReportsLeavesNothingOfTheOldSession) {
     }
 }
 
+TEST_F(SessionCycles, ALoginGivenUpJustAsItConnectedLeavesNothingOpen) {
+    session.LoginProcedure("user", "pw");  // connected, but the receiver never started
+    ASSERT_TRUE(doc.HasServiceSocket());
+    session.Logout();
+    EXPECT_FALSE(doc.HasServiceSocket());
+    EXPECT_TRUE(server.WaitForEnded(1));
+    EXPECT_TRUE(doc.Disconnected());
+}
+
 // A listener whose queue is full: the kernel drops every further SYN, so a connect never completes.
 class SilentHost {
 public:
