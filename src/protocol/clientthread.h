@@ -29,7 +29,7 @@ inline constexpr std::int64_t kIdleSeconds = 30;
 inline constexpr char kTimedOutMessage[] = "Connection timed out.";
 inline constexpr char kFarewellMessage[] = "Logging off... Have a great day!";
 // Shown whenever the session ends without the user logging off.
-inline constexpr char kSessionEndedMessage[] = "The connection to the server has ended. Please log in again.";
+inline constexpr char kSessionEndedMessage[] = "Connection to the server ended. Please log in again.";
 inline constexpr char kIncompleteSettingsMessage[] =
     "The server's settings reply did not arrive whole, so the settings dialog was not opened. Please try again.";
 
