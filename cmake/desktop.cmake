@@ -37,3 +37,5 @@ target_link_libraries(ostravel PRIVATE ostravel_desktop)
 set_target_properties(ostravel PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 add_dependencies(ostravel ostravel_browser)
 
+# --version prints the project's version.
+target_compile_definitions(ostravel PRIVATE OSTRAVEL_VERSION="${PROJECT_VERSION}")

@@ -101,6 +101,16 @@ std::string WebCommandAddress(int commandId, const SessionState& session) {
     }
 }
 
+namespace {
+
+// A failure to open goes to the top of the message list, naming what failed and why. It may come
+// after the command has returned, from another thread; the document's calls are safe from any.
+UrlOpenFailed ReportTo(CzandrelDoc& doc, std::string what) {
+    return [&doc, what = std::move(what)](const std::string& reason) { doc.InsertMessage(what + ": " + reason); };
+}
+
+}  // namespace
+
 bool RunWebCommand(CzandrelDoc& doc, int commandId, UrlOpener& opener) {
     const CommandInfo* command = FindCommand(commandId);
     if (command == nullptr) return false;
@@ -113,10 +123,13 @@ bool RunWebCommand(CzandrelDoc& doc, int commandId, UrlOpener& opener) {
         doc.InsertMessage(kTuneInErrorMessage);
         return true;
     }
-    opener.Open(address);  // a browser that does not start is not reported
+    opener.Open(address, ReportTo(doc, command->kind == CommandKind::TuneIn ? kTuneInErrorMessage
+                                                                             : kWebPageErrorMessage));
     return true;
 }
 
-void OpenLogoPage(CzandrelDoc& doc, UrlOpener& opener) { opener.Open(LogoAddress(doc.Snapshot())); }
+void OpenLogoPage(CzandrelDoc& doc, UrlOpener& opener) {
+    opener.Open(LogoAddress(doc.Snapshot()), ReportTo(doc, kWebPageErrorMessage));
+}
 
 }  // namespace ostravel

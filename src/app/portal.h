@@ -13,6 +13,8 @@ class UrlOpener;
 struct SessionState;
 
 inline constexpr char kTuneInErrorMessage[] = "Error opening Tune-In Link";
+// A page that could not be opened: this, ": " and the reason.
+inline constexpr char kWebPageErrorMessage[] = "Error opening web page";
 inline constexpr char kInvalidLoginMessage[] =
     "Invalid login. Please login with a valid user name and password";
 inline constexpr char kServerLogsTitle[] = "Shoutcast Server Logs";
@@ -40,7 +42,8 @@ std::string LogoAddress(const SessionState& session);
 std::string WebCommandAddress(int commandId, const SessionState& session);
 
 // Runs a portal page, fixed page or tune-in command; false when `commandId` is none of those.
-// A tune-in link while logged out writes kTuneInErrorMessage instead of opening anything.
+// A tune-in link while logged out writes kTuneInErrorMessage instead of opening anything. An address
+// the opener cannot open writes kTuneInErrorMessage or kWebPageErrorMessage with the reason.
 bool RunWebCommand(CzandrelDoc& doc, int commandId, UrlOpener& opener);
 void OpenLogoPage(CzandrelDoc& doc, UrlOpener& opener);
 

@@ -2,7 +2,11 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include <wx/cmdline.h>
 #include <wx/config.h>
@@ -26,8 +30,13 @@ extern char** environ;
 #include "protocol/clientthread.h"
 #include "protocol/commands.h"
 #include "ui/browserloader.h"
+#include "platform/openurl.h"
 #include "ui/wxtext.h"
 #include "voice/audiothreads.h"
+
+#ifndef OSTRAVEL_VERSION
+#error "OSTRAVEL_VERSION comes from the build (the project's version)"
+#endif
 
 namespace ostravel {
 
@@ -146,25 +155,135 @@ private:
     std::chrono::steady_clock::time_point deadline_;
 };
 
+
+// The command line is read before the toolkit starts, so that --help, --version and a mistake are
+// answered without a display.
+struct OptionSpec {
+    const char* name;
+    const char* value;  // the value's name; nullptr for a switch
+    const char* help;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"help", nullptr, "show this help and exit"},
+    {"version", nullptr, "show the version and exit"},
+    {"demo-screenshots", "DIR", "log in to the demo account, save screenshots into DIR and exit"},
+    {"demo-user", "NAME", "user name for --demo-screenshots (default demo)"},
+    {"demo-password", "PASSWORD", "password for --demo-screenshots (default demo)"},
+    {"exit-when-shown", nullptr, "exit as soon as the main window is shown (start-up timing)"},
+    {"verbose", nullptr, "log more of what the toolkit does"},
+};
+
+#ifdef __WXGTK__
+// The toolkit's own options go on to it untouched.
+constexpr OptionSpec kToolkitOptions[] = {
+    {"display", "DISPLAY", nullptr},   {"class", "CLASS", nullptr},       {"name", "NAME", nullptr},
+    {"gtk-module", "MODULES", nullptr}, {"gdk-debug", "FLAGS", nullptr},  {"gdk-no-debug", "FLAGS", nullptr},
+    {"gtk-debug", "FLAGS", nullptr},   {"gtk-no-debug", "FLAGS", nullptr}, {"g-fatal-warnings", nullptr, nullptr},
+};
+#endif
+
+struct CommandLine {
+    enum Outcome { Run, Help, Version, Error } outcome = Run;
+    std::string error;
+    std::string screenshotDir, demoUser = "demo", demoPassword = "demo";
+    bool exitWhenShown = false;
+    std::vector<std::string> toolkitArgs;  // handed to the toolkit after the program's name
+};
+
+template <std::size_t N>
+const OptionSpec* FindOption(const OptionSpec (&options)[N], std::string_view name) {
+    for (const OptionSpec& option : options) {
+        if (name == option.name) return &option;
+    }
+    return nullptr;
+}
+
+CommandLine ParseCommandLine(int argc, char** argv) {
+    CommandLine line;
+    auto end = [&line](CommandLine::Outcome outcome, std::string error = {}) {
+        line.outcome = outcome;
+        line.error = std::move(error);
+        return line;
+    };
+    auto fail = [&end](std::string error) { return end(CommandLine::Error, std::move(error)); };
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "-h") return end(CommandLine::Help);
+        if (arg.size() < 3 || !arg.starts_with("--")) return fail("unexpected argument '" + std::string(arg) + "'");
+        std::string_view name = arg.substr(2);
+        std::string value;
+        const std::size_t equals = name.find('=');
+        const bool inlineValue = equals != std::string_view::npos;
+        if (inlineValue) {
+            value = name.substr(equals + 1);
+            name = name.substr(0, equals);
+        }
+        const OptionSpec* option = FindOption(kOptions, name);
+        bool toolkit = false;
+#ifdef __WXGTK__
+        if (option == nullptr && (option = FindOption(kToolkitOptions, name)) != nullptr) toolkit = true;
+#endif
+        if (option == nullptr) return fail("unknown option '--" + std::string(name) + "'");
+        if (option->value == nullptr && inlineValue) {
+            return fail("option '--" + std::string(name) + "' takes no value");
+        }
+        if (option->value != nullptr && !inlineValue) {
+            if (i + 1 >= argc) return fail("option '--" + std::string(name) + "' needs a value");
+            value = argv[++i];
+        }
+        if (toolkit) {
+            line.toolkitArgs.push_back("--" + std::string(name));
+            if (option->value != nullptr) line.toolkitArgs.push_back(value);
+        } else if (name == "help") {
+            return end(CommandLine::Help);
+        } else if (name == "version") {
+            line.outcome = CommandLine::Version;
+        } else if (name == "demo-screenshots") {
+            line.screenshotDir = value;
+        } else if (name == "demo-user") {
+            line.demoUser = value;
+        } else if (name == "demo-password") {
+            line.demoPassword = value;
+        } else if (name == "exit-when-shown") {
+            line.exitWhenShown = true;
+        } else if (name == "verbose") {
+            line.toolkitArgs.emplace_back("--verbose");
+        }
+    }
+    return line;
+}
+
+void PrintUsage() {
+    std::printf("Usage: ostravel [OPTION]...\n"
+                "Manage your hosted radio server, AutoDJ and AutoTV.\n\n");
+    for (const OptionSpec& option : kOptions) {
+        std::string left = std::string("--") + option.name;
+        if (option.value != nullptr) left += std::string(" ") + option.value;
+        std::printf("  %-28s %s\n", left.c_str(), option.help);
+    }
+#ifdef __WXGTK__
+    std::printf("\nThe toolkit's options (--display and the like) are passed on to it.\n");
+#endif
+}
+
+// Read before the toolkit starts; the application object takes its settings from here.
+CommandLine g_commandLine;
+
 }  // namespace
 
 CzandrelApp::CzandrelApp() = default;
 CzandrelApp::~CzandrelApp() = default;
 
-void CzandrelApp::OnInitCmdLine(wxCmdLineParser& parser) {
-    wxApp::OnInitCmdLine(parser);
-    parser.AddOption("", "demo-screenshots",
-                     "log in to the demo account, save screenshots into DIR and exit");
-    parser.AddOption("", "demo-user", "user name for --demo-screenshots (default demo)");
-    parser.AddOption("", "demo-password", "password for --demo-screenshots (default demo)");
-    parser.AddSwitch("", "exit-when-shown", "exit as soon as the main window is shown (start-up timing)");
-}
+// The program's own options were read before the toolkit started (main); the toolkit's parser
+// sees only what was left for it.
+void CzandrelApp::OnInitCmdLine(wxCmdLineParser& parser) { wxApp::OnInitCmdLine(parser); }
 
 bool CzandrelApp::OnCmdLineParsed(wxCmdLineParser& parser) {
-    parser.Found("demo-screenshots", &screenshotDir_);
-    parser.Found("demo-user", &demoUser_);
-    parser.Found("demo-password", &demoPassword_);
-    exitWhenShown_ = parser.Found("exit-when-shown");
+    screenshotDir_ = WxText(g_commandLine.screenshotDir);
+    demoUser_ = WxText(g_commandLine.demoUser);
+    demoPassword_ = WxText(g_commandLine.demoPassword);
+    exitWhenShown_ = g_commandLine.exitWhenShown;
     return wxApp::OnCmdLineParsed(parser);
 }
 
@@ -184,6 +303,9 @@ bool CzandrelApp::OnInit() {
     wxConfigBase::Set(new wxConfig(kAppName, kRegistryKey));
     recentFiles_ = std::make_unique<wxFileHistory>(kRecentFileCount);
     recentFiles_->Load(*wxConfigBase::Get());
+
+    // A browser that fails after a while is reported on this thread, where the view lives.
+    SystemUrlOpener::Instance().SetLatePoster([this](std::function<void()> task) { CallAfter(std::move(task)); });
 
     doc_ = std::make_unique<CzandrelDoc>();
     frame_ = new CMainFrame(*doc_, ServiceEndpoint(),
@@ -207,6 +329,8 @@ bool CzandrelApp::OnInit() {
 }
 
 int CzandrelApp::OnExit() {
+    // The document goes with the application; nothing may report into it afterwards.
+    SystemUrlOpener::Instance().StopLateReports();
     demo_.reset();
     if (audio_) audio_->Stop();
     if (wxConfigBase* config = wxConfigBase::Get(false)) {
@@ -219,5 +343,28 @@ int CzandrelApp::OnExit() {
 }  // namespace ostravel
 
 #ifndef OSTRAVEL_NO_APP_MAIN
-wxIMPLEMENT_APP(ostravel::CzandrelApp);
+wxIMPLEMENT_APP_NO_MAIN(ostravel::CzandrelApp);
+
+int main(int argc, char** argv) {
+    using ostravel::CommandLine;
+    ostravel::g_commandLine = ostravel::ParseCommandLine(argc, argv);
+    switch (ostravel::g_commandLine.outcome) {
+        case CommandLine::Help:
+            ostravel::PrintUsage();
+            return 0;
+        case CommandLine::Version:
+            std::printf("Ostravel %s\n", OSTRAVEL_VERSION);
+            return 0;
+        case CommandLine::Error:
+            std::fprintf(stderr, "ostravel: %s. Try --help.\n", ostravel::g_commandLine.error.c_str());
+            return 2;
+        case CommandLine::Run:
+            break;
+    }
+    std::vector<char*> toolkitArgv{argv[0]};
+    for (std::string& arg : ostravel::g_commandLine.toolkitArgs) toolkitArgv.push_back(arg.data());
+    toolkitArgv.push_back(nullptr);
+    int toolkitArgc = static_cast<int>(toolkitArgv.size()) - 1;
+    return wxEntry(toolkitArgc, toolkitArgv.data());
+}
 #endif

@@ -3,9 +3,35 @@
 namespace ostravel {
 
 namespace {
-std::string Cut(std::string_view text) {
-    return std::string(text.substr(0, CzandrelDoc::kCredentialCapacity - 1));
+
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// Bytes in the UTF-8 character that `lead` begins; 0 when it cannot begin one.
+std::size_t SequenceLength(unsigned char lead) {
+    if (lead >= 0xC2 && lead <= 0xDF) return 2;
+    if (lead >= 0xE0 && lead <= 0xEF) return 3;
+    if (lead >= 0xF0 && lead <= 0xF4) return 4;
+    return 0;
 }
+
+// At most 99 bytes, as the 100-byte buffer holds. A UTF-8 character the limit would split is left
+// out whole; bytes that are not UTF-8 are cut at the limit, as they came.
+std::string Cut(std::string_view text) {
+    const std::size_t limit = CzandrelDoc::kCredentialCapacity - 1;
+    if (text.size() <= limit) return std::string(text);
+    std::size_t start = limit;
+    while (start > 0 && limit - start < 3 && IsContinuation(static_cast<unsigned char>(text[start]))) --start;
+    const std::size_t length = SequenceLength(static_cast<unsigned char>(text[start]));
+    if (start < limit && length > limit - start && start + length <= text.size()) {
+        bool whole = true;
+        for (std::size_t i = start + 1; i < start + length; ++i) {
+            whole = whole && IsContinuation(static_cast<unsigned char>(text[i]));
+        }
+        if (whole) return std::string(text.substr(0, start));
+    }
+    return std::string(text.substr(0, limit));
+}
+
 }  // namespace
 
 CzandrelDoc::CzandrelDoc() { ResetSession(); }

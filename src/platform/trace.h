@@ -1,11 +1,17 @@
-// Debugger trace: diagnostic lines for developers, silent in release builds.
+// Debugger trace: diagnostic lines for developers. Release builds compile them out; elsewhere they
+// reach a debugger (the debug output on Windows, standard error only while a debugger is attached
+// on POSIX) and never clutter a normal run's output.
 #pragma once
 
+#include <functional>
 #include <string_view>
 
 namespace ostravel {
 
 void TraceLine(std::string_view text);
+
+// Sends trace lines to `sink` instead of the debugger (tests read them); empty restores the default.
+void SetTraceSink(std::function<void(std::string_view)> sink);
 
 }  // namespace ostravel
 

@@ -1,5 +1,6 @@
-// Narrow text from the server or the user as wxString: UTF-8 when it is valid, else Latin-1, so a
-// stray byte never blanks a whole reply.
+// The one place where narrow text meets wxString. Narrow text is what travels on the wire and what
+// the host sends: UTF-8 when it is valid, otherwise the host's own bytes, shown as Latin-1 so that
+// a stray byte never blanks a whole reply.
 #pragma once
 
 #include <string>
@@ -15,6 +16,10 @@ inline wxString WxText(std::string_view text) {
     return converted;
 }
 
-inline std::string NarrowText(const wxString& text) { return std::string(text.utf8_str()); }
+// What the user typed, as UTF-8.
+inline std::string NarrowText(const wxString& text) {
+    const wxScopedCharBuffer utf8 = text.utf8_str();
+    return std::string(utf8.data(), utf8.length());
+}
 
 }  // namespace ostravel

@@ -9,6 +9,7 @@
 
 #include "app/zandreldoc.h"
 #include "net/blocksock.h"
+#include "ui/wxtext.h"
 #include "voice/chat.h"
 
 namespace ostravel {
@@ -23,7 +24,7 @@ wxSize Size(wxWindow* window, int width, int height) {
 
 // Socket failures of the chat commands end in a message box with the exception's text.
 void ShowSocketError(wxWindow* parent, const CBlockingSocketException& error) {
-    wxMessageBox(wxString::FromUTF8(error.GetErrorMessage()), wxTheApp ? wxTheApp->GetAppDisplayName() : wxString(),
+    wxMessageBox(WxText(error.GetErrorMessage()), wxTheApp ? wxTheApp->GetAppDisplayName() : wxString(),
                  wxOK | wxICON_EXCLAMATION, parent);
 }
 
@@ -38,7 +39,7 @@ CMessageView::CMessageView(wxWindow* parent, CzandrelDoc& document)
     new wxButton(this, IDC_SEND, "Send", At(this, 90, 25), Size(this, 50, 14));
     new wxButton(this, IDC_CONNECT, "Connect", At(this, 90, 7), Size(this, 50, 14));
     m_list = new wxListBox(this, IDC_LIST, At(this, 8, 52), Size(this, 123, 40), 0, nullptr,
-                           wxLB_SORT | wxLB_SINGLE | wxLB_ALWAYS_SB | wxBORDER_SIMPLE);
+                           wxLB_SINGLE | wxLB_ALWAYS_SB | wxBORDER_SIMPLE);
     SetClientSize(Size(this, 141, 102));
     SetMinSize(GetSize());
     DoDataExchange(false);
@@ -69,7 +70,7 @@ void CMessageView::OnInitialUpdate() {
 
 void CMessageView::OnSend(wxCommandEvent&) {
     m_message = input_->GetValue();
-    const std::string text(m_message.mb_str(wxConvLibc));
+    const std::string text = NarrowText(m_message);
     try {
         // The text as typed: no terminator, no framing; an empty box is a 0-byte send.
         SendChatLine(GetDocument(), text);
@@ -78,14 +79,14 @@ void CMessageView::OnSend(wxCommandEvent&) {
         return;
     }
     display_->ChangeValue(m_message);
-    m_list->Insert(m_message, 0);  // sorted: the line lands in sort order
+    m_list->Insert(m_message, 0);  // newest first
 }
 
 void CMessageView::OnConnect(wxCommandEvent&) {
     try {
         // Runs on this thread, one 3-second wait at a time, as the command does.
         RunChatConnect(GetDocument(), [this](const std::string& text) {
-            display_->ChangeValue(wxString(text.c_str(), wxConvLibc));
+            display_->ChangeValue(WxText(text));
             display_->Update();
         });
     } catch (const CBlockingSocketException& error) {

@@ -1,5 +1,5 @@
-// CMessageView: the chat form (141 x 102 dialog units): a one-line display, an input box, a sorted
-// list of sent lines, "Send" and "Connect". It talks on the session's service connection.
+// CMessageView: the chat form (141 x 102 dialog units): a one-line display, an input box, the list
+// of sent lines (newest first), "Send" and "Connect". It talks on the session's service connection.
 #pragma once
 
 #include <wx/panel.h>

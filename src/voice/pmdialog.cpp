@@ -5,6 +5,7 @@
 #include <wx/textctrl.h>
 
 #include "net/blocksock.h"
+#include "ui/wxtext.h"
 #include "voice/chat.h"
 
 namespace ostravel {
@@ -23,12 +24,12 @@ CPMDialog::CPMDialog(wxWindow* parent, CzandrelDoc& document, std::function<std:
 }
 
 void CPMDialog::OnSend(wxCommandEvent&) {
-    const std::string message(message_->GetValue().mb_str(wxConvLibc));
+    const std::string message = NarrowText(message_->GetValue());
     const std::string selected = recipient_ ? recipient_() : std::string();
     try {
         SendPrivateMessage(document_, selected, message);
     } catch (const CBlockingSocketException& error) {
-        wxMessageBox(wxString::FromUTF8(error.GetErrorMessage()), GetTitle(), wxOK | wxICON_EXCLAMATION, this);
+        wxMessageBox(WxText(error.GetErrorMessage()), GetTitle(), wxOK | wxICON_EXCLAMATION, this);
     }
     // The dialog stays open and shows nothing.
 }

@@ -81,26 +81,32 @@ void CRecordSound::Begin() {
     }
     for (int i = 0; i < kQueuedBuffers; ++i) QueueBuffer();
 
-    // Flag and file come before the start, so the first buffer the device returns is already
-    // kept and already has a file to go to.
+    // The flag comes before the start, so the first buffer the device returns is kept and replaced.
     recording_ = true;
     CPlaySound* player = player_.load();
     CWriteSoundFile* writer = writer_.load();
-    if (player != nullptr) player->PostThreadMessage(WM_OUTPUT_OPEN, 0, 0);
-    if (writer != nullptr) {
-        writer->PostThreadMessage(WM_WAVEFILE_OPEN, 0,
-                                  reinterpret_cast<std::intptr_t>(NewWaveFileRequest(services_.captureFileName, m_format)));
+    int started = kWaveOk;
+    {
+        // The file is opened only once the device runs: a device that will not start leaves an
+        // earlier capture file as it was. Blocks wait here so that none reaches the writer before
+        // its file is opened.
+        std::lock_guard hold(routing_);
+        started = device_->Start();
+        if (started == kWaveOk) {
+            if (player != nullptr) player->PostThreadMessage(WM_OUTPUT_OPEN, 0, 0);
+            if (writer != nullptr) {
+                writer->PostThreadMessage(
+                    WM_WAVEFILE_OPEN, 0,
+                    reinterpret_cast<std::intptr_t>(NewWaveFileRequest(services_.captureFileName, m_format)));
+            }
+        }
     }
-
-    const int started = device_->Start();
     if (started != kWaveOk) {
         // Give the queued buffers back and leave the thread idle.
         recording_ = false;
         device_->Reset();
         device_->Close();
         device_.reset();
-        if (player != nullptr) player->PostThreadMessage(WM_OUTPUT_CLOSE, 0, 0);
-        if (writer != nullptr) writer->PostThreadMessage(WM_WAVEFILE_CLOSE, 0, 0);
         services_.ShowMessage(WaveInMessage(started, waves.ErrorText(started)));
     }
 }
@@ -132,6 +138,7 @@ void CRecordSound::OnBufferDone(unsigned notification, WaveHeader* header) {
 
     CWriteSoundFile* writer = writer_.load();
     if (writer != nullptr && recording) {
+        std::lock_guard hold(routing_);
         // Only the recorded bytes: the rest of the buffer is not sound.
         auto* copy = new WaveHeader(*header);
         copy->lpData = new char[recorded > 0 ? recorded : 1];

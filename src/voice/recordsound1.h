@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "platform/workerthread.h"
@@ -51,6 +52,7 @@ private:
     std::atomic<CPlaySound*> player_{nullptr};  // never set: routing a player has no effect
     std::atomic<CWriteSoundFile*> writer_{nullptr};
     std::atomic<int> queued_{0};  // diagnostic only
+    std::mutex routing_;          // held while the device starts and the file is opened
 };
 
 }  // namespace ostravel

@@ -5,7 +5,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <iterator>
+#include <mutex>
 
 #include "app/zandreldoc.h"
 #include "fakes/fake_url_opener.h"
@@ -114,7 +118,89 @@ TEST(RunWebCommand, TuneInWhileLoggedOutWritesTheErrorAndOpensNothing) {
     doc.SetView(nullptr);
 }
 
+TEST(RunWebCommand, AnAddressThatCannotBeOpenedPutsTheReasonAtTheTopOfTheList) {
+    CzandrelDoc doc;
+    RecordingView view;
+    doc.SetView(&view);
+    doc.SetCredentials("dj", "pw");
+    doc.SetLoginId(7);
+    FakeUrlOpener opener;
+    opener.FailWith("no browser");
+
+    EXPECT_TRUE(RunWebCommand(doc, cmd::kBilling, opener));
+    EXPECT_TRUE(RunWebCommand(doc, cmd::kTuneInReal, opener));
+    OpenLogoPage(doc, opener);
+    opener.FailWith("");
+    EXPECT_TRUE(RunWebCommand(doc, cmd::kContacts, opener));
+
+    EXPECT_EQ(view.Lines(), (std::vector<std::string>{"Error opening web page: no browser",
+                                                      "Error opening Tune-In Link: no browser",
+                                                      "Error opening web page: no browser"}));
+    EXPECT_EQ(opener.Opened().size(), 4u);
+    doc.SetView(nullptr);
+}
+
 #ifndef _WIN32
+// A PATH whose only directory holds the given stand-in xdg-open (none when `script` is empty), for
+// the life of the object.
+class OpenerPath {
+public:
+    explicit OpenerPath(const std::string& script) {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("ostravel-open-" + std::to_string(::getpid()) + "-" + std::to_string(++count_));
+        std::filesystem::create_directories(dir_);
+        if (!script.empty()) {
+            std::ofstream(dir_ / "xdg-open") << script;
+            std::filesystem::permissions(dir_ / "xdg-open", std::filesystem::perms::owner_all);
+        }
+        const char* old = std::getenv("PATH");
+        saved_ = old ? old : "";
+        ::setenv("PATH", dir_.c_str(), 1);
+    }
+    ~OpenerPath() {
+        ::setenv("PATH", saved_.c_str(), 1);
+        std::filesystem::remove_all(dir_);
+    }
+
+private:
+    static inline int count_ = 0;
+    std::filesystem::path dir_;
+    std::string saved_;
+};
+
+TEST(SystemUrlOpener, AMissingOrFailingOpenerIsNamedInTheMessageList) {
+    CzandrelDoc doc;
+    RecordingView view;
+    doc.SetView(&view);
+    {
+        OpenerPath none("");
+        SystemUrlOpener opener;
+        EXPECT_TRUE(RunWebCommand(doc, cmd::kFaq, opener));
+    }
+    EXPECT_EQ(view.Lines(), std::vector<std::string>{"Error opening web page: xdg-open was not found"});
+    {
+        // No browser: xdg-open says so by its status, possibly long after the command returned.
+        OpenerPath failing("#!/bin/sh\nexit 3\n");
+        SystemUrlOpener opener;
+        std::vector<std::function<void()>> posted;
+        std::mutex mutex;
+        std::condition_variable arrived;
+        opener.SetLatePoster([&](std::function<void()> task) {
+            std::lock_guard lock(mutex);
+            posted.push_back(std::move(task));
+            arrived.notify_all();
+        });
+        EXPECT_TRUE(RunWebCommand(doc, cmd::kFaq, opener));
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(arrived.wait_for(lock, std::chrono::seconds(10), [&] { return !posted.empty(); }));
+        // The late failure waits for the poster's thread (here: this one).
+        EXPECT_EQ(view.Lines().size(), 1u);
+        for (auto& task : posted) task();
+    }
+    EXPECT_EQ(view.Lines().front(), "Error opening web page: no browser or player was found (xdg-open status 3)");
+    doc.SetView(nullptr);
+}
+
 // The real opener: a stand-in xdg-open on PATH records its argument vector.
 TEST(SystemUrlOpener, HandsTheAddressOverAsOneArgument) {
     namespace fs = std::filesystem;

@@ -17,6 +17,8 @@ namespace {
 using namespace std::chrono_literals;
 
 // Runs `sox --i path` (no shell) and returns its exit status, or -1.
+std::string CommonFormatChunkFor8000() { return Chunk("fmt ", FormatBytes(MakeCommonFormat(8000))); }
+
 int SoxInfo(const std::string& path) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -156,6 +158,17 @@ TEST(CaptureFailures, DeviceFailuresShowTheWaveInMessageAndLeaveTheThreadIdle) {
         // The queued buffers went back (leak checkers would see any left) and the device closed.
         EXPECT_EQ(waves.InputQueued(), 0);
     }
+}
+
+TEST_F(Capture, ADeviceThatWillNotStartLeavesTheEarlierCaptureFileAsItWas) {
+    const std::string earlier = Wave(CommonFormatChunkFor8000() + Chunk("data", "earlier capture"));
+    WriteAll(services.captureFileName, earlier);
+    waves.FailInputStart(0x20);
+    capture->PostThreadMessage(WM_CAPTURE_BEGIN);
+    QuitAll();
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"WAVEIN:20:fake error 32"});
+    EXPECT_EQ(ReadAll(services.captureFileName), earlier);
+    EXPECT_EQ(waves.InputCloses(), 1);
 }
 
 class Writer : public ::testing::Test {

@@ -1,7 +1,11 @@
 // The file player: CPlayMMSound streaming WAVE files to CPlaySound on the fake output device.
 #include <gtest/gtest.h>
 
+#include <mutex>
+#include <string_view>
+
 #include "fakes/fake_wave_device.h"
+#include "platform/trace.h"
 #include "voice/playmmsound.h"
 #include "voice/playsound.h"
 #include "voice/voice_test_support.h"
@@ -106,6 +110,31 @@ TEST_F(FilePlayer, HaltWithBlocksQueuedReleasesThemAndReturnsTheSlots) {
     EXPECT_EQ(waves.OutputQueued(), 0);
     EXPECT_EQ(player->Slots().Count(), 3);
     EXPECT_EQ(waves.Played().size(), 3u);
+}
+
+TEST_F(FilePlayer, StopTracesGoToTheTraceFacilityNeverToStandardError) {
+    auto haltOneStream = [&](int opens) {
+        Play("long.wav", Wave(CommonFormatChunk() + Chunk("data", Samples(20 * 800, 3))));
+        ASSERT_TRUE(waves.WaitUntil([&] { return waves.OutputQueued() == 3; }));
+        filePlayer->PostThreadMessage(WM_FILEPLAY_HALT);
+        ASSERT_TRUE(WaitStreamOver(opens));
+    };
+    ::testing::internal::CaptureStderr();
+    haltOneStream(1);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+
+    std::mutex mutex;
+    std::string traced;
+    SetTraceSink([&](std::string_view line) {
+        std::lock_guard lock(mutex);
+        traced += line;
+    });
+    haltOneStream(2);
+    SetTraceSink({});
+#ifndef NDEBUG
+    std::lock_guard lock(mutex);
+    EXPECT_NE(traced.find("STOP EVENT SET\n"), std::string::npos) << traced;
+#endif
 }
 
 TEST_F(FilePlayer, ANewStreamStopsTheOldOneBeforeAnythingOfTheNewFileIsRead) {

@@ -1,0 +1,243 @@
+// The chat view and the private-message dialog on a real (virtual) display, talking to a socket of
+// the test's own; and the desktop program's command line, run without a display.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <wx/app.h>
+#include <wx/frame.h>
+#include <wx/init.h>
+#include <wx/listbox.h>
+#include <wx/log.h>
+#include <wx/textctrl.h>
+
+#include "app/zandreldoc.h"
+#include "net/blocksock.h"
+#include "voice/messageview.h"
+#include "voice/pmdialog.h"
+
+extern char** environ;
+
+namespace ostravel {
+namespace {
+
+const std::string kGreeting = "Grüße aus Köln, 東京 ✓";  // UTF-8 source
+
+// The document connected to a listening socket of the test's own, and a frame for the windows.
+class ChatWindows : public ::testing::Test {
+protected:
+    void SetUp() override {
+        listener.Create();
+        listener.Bind(CSocketAddress("127.0.0.1", 0));
+        listener.Listen();
+        CSocketAddress bound;
+        listener.GetSockName(&bound);
+        doc.ConnectService(CSocketAddress("127.0.0.1", bound.Port()));
+        ASSERT_TRUE(listener.Accept(server, nullptr));
+        frame = new wxFrame(nullptr, wxID_ANY, "chat");
+    }
+    void TearDown() override {
+        frame->Destroy();
+        wxTheApp->ProcessPendingEvents();
+        doc.CloseService();
+        server.CloseQuietly();
+        listener.CloseQuietly();
+    }
+    std::string ServerReceives(std::size_t size) {
+        std::string out;
+        char buffer[512];
+        while (out.size() < size) {
+            const int got = server.Receive(buffer, static_cast<int>(size - out.size()), 10);
+            if (got <= 0) break;
+            out.append(buffer, static_cast<std::size_t>(got));
+        }
+        return out;
+    }
+    static void Click(wxWindow* window, int id) {
+        wxCommandEvent click(wxEVT_BUTTON, id);
+        click.SetEventObject(window->FindWindow(id));
+        window->GetEventHandler()->ProcessEvent(click);
+    }
+    static wxTextCtrl* Text(wxWindow* window, int id) { return wxDynamicCast(window->FindWindow(id), wxTextCtrl); }
+
+    CzandrelDoc doc;
+    CBlockingSocket listener;
+    CBlockingSocket server;
+    wxFrame* frame = nullptr;
+};
+
+TEST_F(ChatWindows, SendSendsTheLineAsUtf8AndListsItNewestFirst) {
+    auto* view = new CMessageView(frame, doc);
+    frame->Show();
+    wxTextCtrl* input = Text(view, CMessageView::IDC_MESSAGE);
+    ASSERT_NE(input, nullptr);
+
+    input->ChangeValue("apple");
+    Click(view, CMessageView::IDC_SEND);
+    input->ChangeValue(wxString::FromUTF8(kGreeting));
+    Click(view, CMessageView::IDC_SEND);
+    input->ChangeValue("zebra");
+    Click(view, CMessageView::IDC_SEND);
+
+    EXPECT_EQ(ServerReceives(5 + kGreeting.size() + 5), "apple" + kGreeting + "zebra");
+    ASSERT_EQ(view->m_list->GetCount(), 3u);
+    EXPECT_EQ(view->m_list->GetString(0), "zebra");
+    EXPECT_EQ(view->m_list->GetString(1).utf8_string(), kGreeting);
+    EXPECT_EQ(view->m_list->GetString(2), "apple");
+    EXPECT_EQ(Text(view, CMessageView::IDC_DISPLAY)->GetValue(), "zebra");
+}
+
+TEST_F(ChatWindows, ConnectShowsTheHostsTextUtf8OrAsItsOwnBytes) {
+    auto* view = new CMessageView(frame, doc);
+    frame->Show();
+    struct Case {
+        std::string sent;
+        std::string shown;  // UTF-8
+    } cases[] = {
+        {kGreeting, kGreeting},
+        {"caf\xE9 cr\xE8me", "café crème"},  // not UTF-8: each byte one character
+    };
+    for (const Case& c : cases) {
+        // One piece, then the host stops sending: the loop ends with that piece on show.
+        ASSERT_EQ(server.Send(c.sent.data(), static_cast<int>(c.sent.size()), 10), static_cast<int>(c.sent.size()));
+        ::shutdown(static_cast<SOCKET>(server), SHUT_WR);
+        Click(view, CMessageView::IDC_CONNECT);
+        EXPECT_EQ(ServerReceives(4), "Send");
+        EXPECT_EQ(Text(view, CMessageView::IDC_DISPLAY)->GetValue().utf8_string(), c.shown);
+        // A new connection for the next case.
+        server.Close();
+        doc.CloseService();
+        CSocketAddress bound;
+        listener.GetSockName(&bound);
+        doc.ConnectService(CSocketAddress("127.0.0.1", bound.Port()));
+        ASSERT_TRUE(listener.Accept(server, nullptr));
+    }
+}
+
+TEST_F(ChatWindows, PrivateMessageCarriesTheTypedTextAsUtf8AndTheRecipientAsItCame) {
+    const std::string recipient = "\xC9ric";  // a name as the host sent it, not UTF-8
+    CPMDialog dialog(frame, doc, [&] { return recipient; });
+    dialog.Show();
+    wxTextCtrl* message = Text(&dialog, CPMDialog::IDC_MESSAGE);
+    ASSERT_NE(message, nullptr);
+    message->ChangeValue(wxString::FromUTF8(kGreeting));
+    Click(&dialog, CPMDialog::IDC_SEND);
+
+    std::string expected = "==> " + recipient + " " + kGreeting;
+    expected.resize(256, '\0');
+    EXPECT_EQ(ServerReceives(256), expected);
+    EXPECT_TRUE(dialog.IsShown());
+}
+
+#ifdef OSTRAVEL_PROGRAM
+struct ProgramRun {
+    int status = -1;
+    std::string out, err;
+};
+
+// Runs the desktop program with `args` and no display, and collects what it prints.
+ProgramRun RunProgram(const std::vector<std::string>& args) {
+    ProgramRun run;
+    char outName[] = "/tmp/ostravel-out-XXXXXX", errName[] = "/tmp/ostravel-err-XXXXXX";
+    const int out = mkstemp(outName), err = mkstemp(errName);
+    std::vector<std::string> argStrings{OSTRAVEL_PROGRAM};
+    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argStrings) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<char*> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (std::strncmp(*e, "DISPLAY=", 8) != 0 && std::strncmp(*e, "WAYLAND_DISPLAY=", 16) != 0) env.push_back(*e);
+    }
+    env.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out, 1);
+    posix_spawn_file_actions_adddup2(&actions, err, 2);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, OSTRAVEL_PROGRAM, &actions, nullptr, argv.data(), env.data()) == 0) {
+        int status = 0;
+        if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) run.status = WEXITSTATUS(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    auto slurp = [](int fd) {
+        std::string text;
+        char buffer[4096];
+        lseek(fd, 0, SEEK_SET);
+        for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+        close(fd);
+        return text;
+    };
+    run.out = slurp(out);
+    run.err = slurp(err);
+    unlink(outName);
+    unlink(errName);
+    return run;
+}
+
+TEST(CommandLine, HelpVersionAndMistakesAreAnsweredWithoutADisplay) {
+    const ProgramRun help = RunProgram({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: ostravel", 0), 0u) << help.out;
+    for (const char* option : {"--version", "--demo-screenshots DIR", "--demo-user", "--demo-password",
+                               "--exit-when-shown", "--verbose"}) {
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    }
+    EXPECT_EQ(help.err, "");
+
+    const ProgramRun version = RunProgram({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "Ostravel 1.0\n");
+
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--no-such-option"},
+                                                std::vector<std::string>{"--demo-user"},
+                                                std::vector<std::string>{"--exit-when-shown=yes"},
+                                                std::vector<std::string>{"stray"}}) {
+        const ProgramRun run = RunProgram(bad);
+        EXPECT_EQ(run.status, 2) << bad[0];
+        EXPECT_EQ(run.out, "") << bad[0];
+        ASSERT_FALSE(run.err.empty()) << bad[0];
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;  // one line
+        EXPECT_NE(run.err.find("Try --help"), std::string::npos) << run.err;
+    }
+    // A well-formed command line gets as far as the toolkit, which wants a display.
+    EXPECT_NE(RunProgram({"--demo-user=x", "--demo-password", "y", "--exit-when-shown"}).status, 2);
+}
+#endif
+
+}  // namespace
+}  // namespace ostravel
+
+class PartsTestApp : public wxApp {
+public:
+    bool OnInit() override { return true; }
+};
+wxIMPLEMENT_APP_NO_MAIN(PartsTestApp);
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    int wxArgc = 1;
+    if (!wxEntryStart(wxArgc, argv) || !wxTheApp->CallOnInit()) return 2;
+    // The program sets no locale of its own; pinning the C locale keeps the outcome the same on
+    // every machine, whatever LANG says.
+    std::setlocale(LC_ALL, "C");
+    delete wxLog::SetActiveTarget(new wxLogStderr);
+    // A failed wx check is a test failure, never a message box that nobody closes.
+    wxSetAssertHandler(
+        [](const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg) {
+            ADD_FAILURE() << file << ":" << line << " " << func << ": " << cond << " " << msg;
+        });
+    const int result = RUN_ALL_TESTS();
+    wxTheApp->OnExit();
+    wxEntryCleanup();
+    return result;
+}
