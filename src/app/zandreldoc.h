@@ -52,7 +52,7 @@ public:
 
     void SetLoginId(int loginId);
     void SetDisconnected(bool disconnected);
-    // Stores the credentials as typed, each cut to 99 characters.
+    // Stores the credentials as typed, each cut to at most 99 bytes on a character boundary.
     void SetCredentials(std::string_view userName, std::string_view password);
     // Stores the results of one status report; state -1 leaves serverState alone.
     void SetStatusReport(int serverState, const std::string& streamIp, const std::string& streamPort,
