@@ -87,10 +87,12 @@ std::size_t FindNextReply(std::string_view text, std::size_t from) {
     return best;
 }
 
-// A piece that begins with a row's keyword starts a reply of its own.
+// A piece that begins with a row's keyword, a login confirmation or the end word starts a reply
+// of its own.
 bool OpensReply(std::string_view chunk) {
-    const ReplyRoute* route = FindReplyRoute(chunk);
-    return route != nullptr && chunk.substr(0, route->keyword.size()) == route->keyword;
+    if (chunk.rfind("Logged In: ", 0) == 0 || FirstToken(chunk) == "/bye") return true;
+    return std::any_of(kReplyRoutes.begin(), kReplyRoutes.end(),
+                       [&](const ReplyRoute& route) { return chunk.rfind(route.keyword, 0) == 0; });
 }
 
 }  // namespace

@@ -33,10 +33,12 @@ inline constexpr char kSessionEndedMessage[] = "Connection to the server ended. 
 inline constexpr char kIncompleteSettingsMessage[] =
     "The server's settings reply did not arrive whole, so the settings dialog was not opened. Please try again.";
 
-// A reply that feeds a parser or a window is read until its end marker, or until the connection
-// has been quiet this long. TCP delivers the pieces of one write within a few milliseconds, while
-// the host leaves at least 50 ms between two replies, so 30 ms tells them apart.
-inline constexpr std::chrono::milliseconds kReplyQuietGap{30};
+// A reply that feeds a parser or a window is read until its end marker, until the next reply
+// begins (a read that opens with a reply's keyword, "Logged In: " or "/bye"), or until the
+// connection has been quiet this long. The host leaves at least 50 ms between replies, so the next
+// one nearly always opens a read of its own; the gap only has to outlast a pause in the middle of a
+// reply (a busy sender, a lost segment), and a tenth of a second is not felt when a window opens.
+inline constexpr std::chrono::milliseconds kReplyQuietGap{100};
 // A reply is never gathered past this size or for longer than this: a host that sends without end
 // cannot hold the receiver. Far above the 25,600 bytes one receive reads.
 inline constexpr std::size_t kReplyCap = 1 << 20;
