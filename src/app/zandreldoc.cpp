@@ -212,4 +212,14 @@ bool CzandrelDoc::CloseServiceIf(SOCKET handle) {
     return true;
 }
 
+void CzandrelDoc::StopReceivingIf(SOCKET handle) {
+    std::shared_lock lock(socketMutex_);
+    if (handle == CBlockingSocket::kNoSocket || serviceSocket_.m_socket != handle) return;
+#ifdef _WIN32
+    ::shutdown(handle, SD_RECEIVE);
+#else
+    ::shutdown(handle, SHUT_RD);
+#endif
+}
+
 }  // namespace ostravel

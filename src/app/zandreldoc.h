@@ -106,6 +106,10 @@ public:
     // connection of a session that replaced its own. True when it closed it.
     bool CloseServiceIf(SOCKET handle);
 
+    // Wakes a receive waiting on `handle`, if the document still holds it, by ending its reading
+    // side: the wait then returns at once instead of at its time-out. Sending is unaffected.
+    void StopReceivingIf(SOCKET handle);
+
     // How long a login waits for the service server to accept the connection.
     static constexpr int kConnectSeconds = 10;
 

@@ -114,6 +114,7 @@ void ClientThread::Start() {
 void ClientThread::Stop() {
     running_ = 0;
     stop_.request_stop();  // releases a wait for a window
+    document_.StopReceivingIf(handle_);  // and a wait for data
 }
 
 void ClientThread::Join() {
@@ -148,7 +149,8 @@ int ClientThread::Run() {
                 // Quiet, or closed: whatever was gathered is all there is.
                 if (!gathered_.empty() && !Deliver(TakeGathered(), end)) break;
                 if (n == 0) {
-                    end = End::Closed;
+                    // Either the host closed, or a log-off stopped the reading side.
+                    end = running_ == 0 ? End::LoggedOff : End::Closed;
                     break;
                 }
                 continue;
@@ -329,6 +331,8 @@ void ClientThread::LogOff() {
         }
     }
     stop_.request_stop();
+    // The notice is out; nothing more is read, so the loop need not wait out its receive.
+    document_.StopReceivingIf(handle_);
 }
 
 bool ClientThread::RequestServerStatus() {
