@@ -1,6 +1,5 @@
 #include "protocol/clientthread.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,6 +11,7 @@
 #include "fakes/fake_clock.h"
 #include "fakes/fake_service_server.h"
 #include "fakes/recording_view.h"
+#include "fakes/session_support.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
 
@@ -23,9 +23,7 @@ using testing::FakeServiceServer;
 using testing::RecordingView;
 using Lines = std::vector<std::string>;
 
-constexpr char kUpAndPublic[] =
-    "Server Status: \"Server Status: Server is currently up and public\"Stream IP: 10.1.2.3\"Stream Port: 8010\""
-    "Max. Bitrate: 320\"Status End";
+constexpr const char* kUpAndPublic = testing::kUpAndPublicReport;
 
 // Routing, straight through Dispatch: no thread, no socket.
 class DispatchTest : public ::testing::Test {
@@ -186,21 +184,8 @@ TEST(ReplyParsing, TokensNumbersAndWords) {
 }
 
 // The loop, against a fake server on a real socket.
-class ReceiverTest : public ::testing::Test {
+class ReceiverTest : public testing::ConnectedReceiverTest {
 protected:
-    void SetUp() override {
-        doc.SetView(&view);
-        doc.SetCredentials("user", "pw");
-        doc.ConnectService(CSocketAddress("127.0.0.1", server.Port()));
-        doc.SetDisconnected(false);
-        ASSERT_TRUE(server.WaitForAccepted(1));
-        receiver.Start();
-    }
-    void TearDown() override {
-        receiver.Stop();
-        receiver.Join();
-        doc.CloseService();
-    }
     // The loop ends by itself within one receive wait; the thread's end is the signal.
     bool WaitForEnd() {
         receiver.Join();
@@ -212,11 +197,6 @@ protected:
         });
     }
 
-    FakeServiceServer server;
-    RecordingView view;
-    CzandrelDoc doc;
-    FakeClock clock;
-    ClientThread receiver{doc, clock};
 };
 
 TEST_F(ReceiverTest, LoginConfirmationSetsTheIdAndAsksForTheStatus) {
@@ -331,14 +311,6 @@ TEST_F(ReceiverTest, StopReleasesAReceiverWaitingInAWindow) {
     EXPECT_EQ(view.OpenWindows(), 0);
 }
 
-int OpenDescriptors() {
-    int count = 0;
-    if (DIR* dir = ::opendir("/proc/self/fd")) {
-        while (::readdir(dir) != nullptr) ++count;
-        ::closedir(dir);
-    }
-    return count;
-}
 
 // Many whole sessions, with commands sent from a second thread while the receiver reads.
 TEST(ReceiverCycles, LoginCommandStatusLogoutTwoHundredTimes) {
@@ -354,7 +326,7 @@ TEST(ReceiverCycles, LoginCommandStatusLogoutTwoHundredTimes) {
     doc.SetView(&view);
     SessionControl session(doc, CSocketAddress("127.0.0.1", server.Port()),
                            [](CzandrelDoc& d) { return std::make_unique<ClientThread>(d); });
-    const int before = OpenDescriptors();
+    const int before = testing::OpenDescriptors();
     for (int cycle = 0; cycle < 200; ++cycle) {
         session.LoginProcedure("user", "pw");
         session.LoginAccepted();
@@ -370,7 +342,7 @@ TEST(ReceiverCycles, LoginCommandStatusLogoutTwoHundredTimes) {
     }
     session.Shutdown();
     EXPECT_TRUE(server.WaitForEnded(200));
-    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(testing::OpenDescriptors(), before);
 }
 
 }  // namespace

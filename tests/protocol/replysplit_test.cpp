@@ -2,40 +2,18 @@
 // a window or a parser is used whole; list lines go at once; nothing stops the session.
 #include <gtest/gtest.h>
 
-#include "app/zandreldoc.h"
-#include "fakes/fake_clock.h"
-#include "fakes/fake_service_server.h"
-#include "fakes/recording_view.h"
-#include "protocol/clientthread.h"
+#include "fakes/session_support.h"
 
 namespace ostravel {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::FakeClock;
-using testing::FakeServiceServer;
-using testing::RecordingView;
 
 constexpr std::size_t kSegment = 1448;  // what one Ethernet frame carries
-constexpr char kStatus[] =
-    "Server Status: \"Server Status: Server is currently up and public\"Stream IP: 10.1.2.3\"Stream Port: 8010\""
-    "Max. Bitrate: 320\"Status End";
+constexpr const char* kStatus = testing::kUpAndPublicReport;
 
-class SplitReplyTest : public ::testing::Test {
+class SplitReplyTest : public testing::ConnectedReceiverTest {
 protected:
-    void SetUp() override {
-        doc.SetView(&view);
-        doc.SetCredentials("user", "pw");
-        doc.ConnectService(CSocketAddress("127.0.0.1", server.Port()));
-        doc.SetDisconnected(false);
-        ASSERT_TRUE(server.WaitForAccepted(1));
-        receiver.Start();
-    }
-    void TearDown() override {
-        receiver.Stop();
-        receiver.Join();
-        doc.CloseService();
-    }
     // `text` from `from` on, one segment per write.
     void SendInSegments(const std::string& text, std::size_t from = 0, std::size_t segment = kSegment) {
         for (std::size_t at = from; at < text.size(); at += segment) ASSERT_TRUE(server.Send(text.substr(at, segment)));
@@ -50,11 +28,6 @@ protected:
         return false;
     }
 
-    FakeServiceServer server;
-    RecordingView view;
-    CzandrelDoc doc;
-    FakeClock clock;
-    ClientThread receiver{doc, clock};
 };
 
 TEST_F(SplitReplyTest, ALongLogInSegmentsShowsWholeOnce) {

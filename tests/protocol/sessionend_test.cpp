@@ -1,6 +1,5 @@
 // Every way a session can end, end to end: the login, the real receiver, a fake server on a real
 // socket. Throughout, descriptor 0 is one end of a socket pair that must never see a byte.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 #include "fakes/fake_clock.h"
 #include "fakes/fake_service_server.h"
 #include "fakes/recording_view.h"
+#include "fakes/session_support.h"
 #include "protocol/clientthread.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
@@ -24,9 +24,8 @@ using testing::FakeClock;
 using testing::FakeServiceServer;
 using testing::RecordingView;
 
-constexpr char kUpAndPublic[] =
-    "Server Status: \"Server Status: Server is currently up and public\"Stream IP: 10.1.2.3\"Stream Port: 8010\""
-    "Max. Bitrate: 320\"Status End";
+using testing::kUpAndPublicReport;
+using testing::OpenDescriptors;
 
 // Puts a socket pair end where standard input was, for as long as it lives.
 class StdinTrap {
@@ -60,19 +59,11 @@ private:
 
 std::vector<std::string> HostAnswers(const std::string& text) {
     if (text.rfind("Username,", 0) == 0) return {"Logged In: Hi=77"};
-    if (text.rfind("shoutcast_server_status,", 0) == 0) return {kUpAndPublic};
+    if (text.rfind("shoutcast_server_status,", 0) == 0) return {kUpAndPublicReport};
     if (text.rfind("shoutcast_server_start,", 0) == 0) return {"Shoutcast server started"};
     return {};
 }
 
-int OpenDescriptors() {
-    int count = 0;
-    if (DIR* dir = ::opendir("/proc/self/fd")) {
-        while (::readdir(dir) != nullptr) ++count;
-        ::closedir(dir);
-    }
-    return count;
-}
 
 class SessionFixture {
 protected:
@@ -192,7 +183,7 @@ TEST_F(SessionCycles, ALogOffRacingStatusReportsLeavesNothingOfTheOldSession) {
         LogIn();
         // Reports keep coming while the user logs off; none may land after the reset.
         std::thread host([&] {
-            for (int report = 0; report < 20; ++report) server.Send(kUpAndPublic);
+            for (int report = 0; report < 20; ++report) server.Send(kUpAndPublicReport);
         });
         session.Logout();
         host.join();

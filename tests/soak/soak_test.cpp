@@ -2,7 +2,6 @@
 // command from a second thread, a status report, a settings round trip, then the host closing the
 // connection or the user logging off. Run under ThreadSanitizer in CI; nothing may race, leak a
 // descriptor or grow.
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <malloc.h>
@@ -21,6 +20,7 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #include "config/autodjconfig.h"
 #include "fakes/fake_service_server.h"
 #include "fakes/recording_view.h"
+#include "fakes/session_support.h"
 #include "protocol/clientthread.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
@@ -32,21 +32,12 @@ using testing::FakeServiceServer;
 using testing::RecordingView;
 using Lines = std::vector<std::string>;
 
-constexpr char kStatus[] =
-    "Server Status: \"Server Status: Server is currently up and public\"Stream IP: 10.1.2.3\"Stream Port: 8010\""
-    "Max. Bitrate: 320\"Status End";
+using testing::kUpAndPublicReport;
+using testing::OpenDescriptors;
 constexpr char kDjSettings[] =
     "Shoutcast dj getconfig|playListFile=b.lst|password=pw|streamTitle=My Radio|genre=Rock|sampleRate=44100"
     "|playListList=a.lst;b.lst|maxBitrate=128";
 
-int OpenDescriptors() {
-    int count = 0;
-    if (DIR* dir = ::opendir("/proc/self/fd")) {
-        while (::readdir(dir) != nullptr) ++count;
-        ::closedir(dir);
-    }
-    return count;
-}
 
 // Live heap bytes: the sanitizers' own count where there is one (their quarantine and shadow would
 // swamp a resident-size figure), else the C library's.
@@ -67,7 +58,7 @@ TEST(Soak, AThousandSessionsLeaveNothingBehind) {
     FakeServiceServer server;
     server.SetResponder([](const std::string& text) -> std::vector<std::string> {
         if (text.rfind("Username,", 0) == 0) return {"Logged In: Hi=77"};
-        if (text.rfind("shoutcast_server_status,", 0) == 0) return {kStatus};
+        if (text.rfind("shoutcast_server_status,", 0) == 0) return {kUpAndPublicReport};
         if (text.rfind("shoutcast_server_start,", 0) == 0) return {"Shoutcast server started"};
         if (text.rfind("shoutcast_dj_getconfig,", 0) == 0) return {kDjSettings};
         if (text.rfind("shoutcast_dj_setconfig,", 0) == 0) return {"Shoutcast AutoDJ settings saved"};

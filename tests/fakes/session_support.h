@@ -1,0 +1,55 @@
+// What several session tests share: a status report, a receiver already reading a connection to a
+// fake server, and a count of the process's open descriptors.
+#pragma once
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/zandreldoc.h"
+#include "fakes/fake_clock.h"
+#include "fakes/fake_service_server.h"
+#include "fakes/recording_view.h"
+#include "protocol/clientthread.h"
+
+namespace ostravel::testing {
+
+inline constexpr char kUpAndPublicReport[] =
+    "Server Status: \"Server Status: Server is currently up and public\"Stream IP: 10.1.2.3\"Stream Port: 8010\""
+    "Max. Bitrate: 320\"Status End";
+
+inline int OpenDescriptors() {
+    int count = 0;
+    if (DIR* dir = ::opendir("/proc/self/fd")) {
+        while (::readdir(dir) != nullptr) ++count;
+        ::closedir(dir);
+    }
+    return count;
+}
+
+// The receive loop, running on a real socket to a fake server, for user "user" / "pw".
+class ConnectedReceiverTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        doc.SetView(&view);
+        doc.SetCredentials("user", "pw");
+        doc.ConnectService(CSocketAddress("127.0.0.1", server.Port()));
+        doc.SetDisconnected(false);
+        ASSERT_TRUE(server.WaitForAccepted(1));
+        receiver.Start();
+    }
+    void TearDown() override {
+        receiver.Stop();
+        receiver.Join();
+        doc.CloseService();
+    }
+
+    FakeServiceServer server;
+    RecordingView view;
+    CzandrelDoc doc;
+    FakeClock clock;
+    ClientThread receiver{doc, clock};
+};
+
+}  // namespace ostravel::testing
