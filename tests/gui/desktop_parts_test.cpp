@@ -20,8 +20,7 @@
 #include <wx/log.h>
 #include <wx/textctrl.h>
 
-#include "app/zandreldoc.h"
-#include "net/blocksock.h"
+#include "fakes/connected_document.h"
 #include "voice/messageview.h"
 #include "voice/pmdialog.h"
 
@@ -33,34 +32,16 @@ namespace {
 const std::string kGreeting = "Grüße aus Köln, 東京 ✓";  // UTF-8 source
 
 // The document connected to a listening socket of the test's own, and a frame for the windows.
-class ChatWindows : public ::testing::Test {
+class ChatWindows : public ::testing::Test, public testing::ConnectedDocument {
 protected:
     void SetUp() override {
-        listener.Create();
-        listener.Bind(CSocketAddress("127.0.0.1", 0));
-        listener.Listen();
-        CSocketAddress bound;
-        listener.GetSockName(&bound);
-        doc.ConnectService(CSocketAddress("127.0.0.1", bound.Port()));
-        ASSERT_TRUE(listener.Accept(server, nullptr));
+        Connect();
         frame = new wxFrame(nullptr, wxID_ANY, "chat");
     }
     void TearDown() override {
         frame->Destroy();
         wxTheApp->ProcessPendingEvents();
-        doc.CloseService();
-        server.CloseQuietly();
-        listener.CloseQuietly();
-    }
-    std::string ServerReceives(std::size_t size) {
-        std::string out;
-        char buffer[512];
-        while (out.size() < size) {
-            const int got = server.Receive(buffer, static_cast<int>(size - out.size()), 10);
-            if (got <= 0) break;
-            out.append(buffer, static_cast<std::size_t>(got));
-        }
-        return out;
+        Disconnect();
     }
     static void Click(wxWindow* window, int id) {
         wxCommandEvent click(wxEVT_BUTTON, id);
@@ -69,9 +50,6 @@ protected:
     }
     static wxTextCtrl* Text(wxWindow* window, int id) { return wxDynamicCast(window->FindWindow(id), wxTextCtrl); }
 
-    CzandrelDoc doc;
-    CBlockingSocket listener;
-    CBlockingSocket server;
     wxFrame* frame = nullptr;
 };
 

@@ -6,43 +6,16 @@
 #include <mutex>
 #include <thread>
 
-#include "app/zandreldoc.h"
-#include "net/blocksock.h"
+#include "fakes/connected_document.h"
 
 namespace ostravel {
 namespace {
 
 // The document connected to a listening socket of the test's own.
-class Chat : public ::testing::Test {
+class Chat : public ::testing::Test, public testing::ConnectedDocument {
 protected:
-    void SetUp() override {
-        listener.Create();
-        listener.Bind(CSocketAddress("127.0.0.1", 0));
-        listener.Listen();
-        CSocketAddress bound;
-        listener.GetSockName(&bound);
-        doc.ConnectService(CSocketAddress("127.0.0.1", bound.Port()));
-        ASSERT_TRUE(listener.Accept(server, nullptr));
-    }
-    void TearDown() override {
-        doc.CloseService();
-        server.CloseQuietly();
-        listener.CloseQuietly();
-    }
-    std::string ServerReceives(std::size_t size) {
-        std::string out;
-        char buffer[512];
-        while (out.size() < size) {
-            const int got = server.Receive(buffer, static_cast<int>(size - out.size()), 10);
-            if (got <= 0) break;
-            out.append(buffer, static_cast<std::size_t>(got));
-        }
-        return out;
-    }
-
-    CzandrelDoc doc;
-    CBlockingSocket listener;
-    CBlockingSocket server;
+    void SetUp() override { Connect(); }
+    void TearDown() override { Disconnect(); }
 };
 
 TEST_F(Chat, SendingAnEmptyLineSendsNoByteAndTypedTextGoesUnframed) {

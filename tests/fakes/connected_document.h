@@ -1,0 +1,47 @@
+// A session document connected to a listening socket of the test's own, whose far end the test
+// reads and writes directly.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/zandreldoc.h"
+#include "net/blocksock.h"
+
+namespace ostravel::testing {
+
+class ConnectedDocument {
+public:
+    void Connect() {
+        listener.Create();
+        listener.Bind(CSocketAddress("127.0.0.1", 0));
+        listener.Listen();
+        CSocketAddress bound;
+        listener.GetSockName(&bound);
+        doc.ConnectService(CSocketAddress("127.0.0.1", bound.Port()));
+        ASSERT_TRUE(listener.Accept(server, nullptr));
+    }
+    void Disconnect() {
+        doc.CloseService();
+        server.CloseQuietly();
+        listener.CloseQuietly();
+    }
+    // Exactly `size` bytes from the far end, or what came before it closed or went quiet for 10 s.
+    std::string ServerReceives(std::size_t size) {
+        std::string out;
+        char buffer[512];
+        while (out.size() < size) {
+            const int got = server.Receive(buffer, static_cast<int>(size - out.size()), 10);
+            if (got <= 0) break;
+            out.append(buffer, static_cast<std::size_t>(got));
+        }
+        return out;
+    }
+
+    CzandrelDoc doc;
+    CBlockingSocket listener;
+    CBlockingSocket server;
+};
+
+}  // namespace ostravel::testing
