@@ -16,6 +16,9 @@
 #include <utility>
 #include <vector>
 
+#include "config/autodjconfig.h"
+#include "config/autotvconfig.h"
+#include "config/serverconfig.h"
 #include "config/settingsgrammar.h"
 #include "net/blocksock.h"
 
@@ -202,6 +205,26 @@ inline void CheckSetRequestText(const std::string& text, std::string_view user, 
         }
     }
     Fail("a set request of no known kind", text.substr(0, 200), __FILE__, __LINE__);
+}
+
+// A settings dialog opened over `model` has every control of its kind, each selection inside its
+// items.
+inline void CheckDialogModel(const std::string& kind, const DialogModel& model) {
+    const DialogModel shape = kind == "server"   ? MakeServerConfigModel({})
+                              : kind == "autodj" ? MakeAutoDJConfigModel({})
+                                                 : MakeAutoTVConfigModel({});
+    FUZZ_CHECK_MSG(kind == "server" || kind == "autodj" || kind == "autotv", kind);
+    auto sameIds = [](const auto& a, const auto& b) {
+        if (a.size() != b.size()) return false;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            if (a[i].id != b[i].id) return false;
+        }
+        return true;
+    };
+    FUZZ_CHECK(sameIds(model.edits, shape.edits) && sameIds(model.combos, shape.combos));
+    FUZZ_CHECK(sameIds(model.lists, shape.lists) && model.radios.size() == shape.radios.size());
+    for (const ComboModel& c : model.combos) FUZZ_CHECK(c.selection >= -1 && c.selection < static_cast<int>(c.items.size()));
+    for (const ListModel& l : model.lists) FUZZ_CHECK(l.selection >= 0 && l.selection < static_cast<int>(l.items.size()));
 }
 
 }  // namespace ostravel::fuzz
