@@ -3,6 +3,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -93,6 +94,12 @@ inline bool ReadAvailable(int fd, std::string& out, int waitMs = 0) {
 inline int Unread(int fd) {
     int n = 0;
     return ::ioctl(fd, FIONREAD, &n) == 0 ? n : -1;
+}
+
+// Bytes sent on fd that the peer's end has not taken in yet; -1 when fd is no longer open.
+inline int Unsent(int fd) {
+    int n = 0;
+    return ::ioctl(fd, SIOCOUTQ, &n) == 0 ? n : -1;
 }
 
 // A request as the client frames it: its text, a NUL and zero fill to the block's size.

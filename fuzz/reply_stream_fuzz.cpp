@@ -6,10 +6,10 @@
 // box empty, tray back to "Logged Off", connection closed); every settings dialog opened sees a
 // complete model; the client sends nothing but whole 256/1000/14-byte blocks of known requests.
 #include <chrono>
-#include <thread>
+#include <condition_variable>
+#include <mutex>
 
 #include "app/zandreldoc.h"
-#include "fakes/fake_clock.h"
 #include "fakes/recording_view.h"
 #include "fuzz_support.h"
 #include "protocol/clientthread.h"
@@ -20,6 +20,31 @@ using namespace ostravel;
 namespace {
 
 constexpr char kUser[] = "user", kPassword[] = "pw";
+constexpr char kIdleMark[] = "Server Status: \"idle mark\"Status End";
+
+// A fixed clock that tells who waits on it each time the receiver reads it: the receiver reads the
+// clock right after every receive, which is when the harness may look again.
+class WatchedClock : public Clock {
+public:
+    std::int64_t Now() const override {
+        {
+            std::lock_guard lock(mutex_);
+            ++reads_;
+        }
+        read_.notify_all();
+        return 1'700'000'000;
+    }
+    void WaitForRead(std::chrono::milliseconds limit) const {
+        std::unique_lock lock(mutex_);
+        const std::uint64_t seen = reads_;
+        read_.wait_for(lock, limit, [&] { return reads_ != seen; });
+    }
+
+private:
+    mutable std::mutex mutex_;
+    mutable std::condition_variable read_;
+    mutable std::uint64_t reads_ = 0;
+};
 
 // Sends one write of the host while taking in whatever the client sends meanwhile, so neither side
 // can block the other.
@@ -52,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     view.SetHasMainWindow(window);
     int saves = 0;  // a refused Save reopens the dialog; the user gives up after a few
     if (save) view.SetEditor([&](const std::string&, DialogModel&) { return saves++ < 3; });
-    testing::FakeClock clock;
+    WatchedClock clock;
     CzandrelDoc doc;
     doc.SetView(&view);
     doc.SetCredentials(kUser, kPassword);
@@ -69,13 +94,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::string_view piece : SplitAll(input, '\x01')) {
             if (piece.empty()) continue;
             SendDraining(server, piece, wire);
-            // The next write goes once the receiver has read this one (or has ended).
-            while (receiver.IsRunning() && fuzz::Unread(client) > 0) {
+            // The next write goes once this one has arrived and the receiver has read it (or has
+            // ended), so that each is read on its own.
+            while (receiver.IsRunning() && (fuzz::Unsent(server) > 0 || fuzz::Unread(client) > 0)) {
                 fuzz::ReadAvailable(server, wire);
-                std::this_thread::yield();
+                clock.WaitForRead(std::chrono::milliseconds(1));
             }
         }
-        if (logOff) receiver.LogOff();
+        if (logOff) {
+            // A person logs off once the window shows what came before, never in the microseconds
+            // between a reply's handling and its request (the settings Save, the status request
+            // after a login): a status report of the host's marks that point.
+            SendDraining(server, kIdleMark, wire);
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            auto marked = [](const std::string& status) { return fuzz::Contains(status, "idle mark"); };
+            while (receiver.IsRunning() && !view.WaitForStatus(marked, std::chrono::milliseconds(5))) {
+                FUZZ_CHECK_MSG(std::chrono::steady_clock::now() < deadline, "the receiver stopped routing");
+            }
+            receiver.LogOff();
+        }
         ::shutdown(server, SHUT_WR);
         // The receiver sees the end and closes its side.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -116,7 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         const fuzz::WireBlock& block = blocks[i];
         if (block.size == kLogOffBlockSize) {
-            FUZZ_CHECK(logOff && i + 1 == blocks.size());
+            FUZZ_CHECK_MSG(logOff && i + 1 == blocks.size(), "followed by " + blocks.back().text);
         } else if (block.size == kSettingsBlockSize) {
             FUZZ_CHECK(save);
             fuzz::CheckSetRequestText(block.text, kUser, kPassword);
