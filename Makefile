@@ -2,7 +2,7 @@
 PRESET ?= dev
 BUILD := build/$(PRESET)
 
-.PHONY: all deps build run test tsan clean
+.PHONY: all deps build run test tsan fuzz-build fuzz-smoke fuzz clean
 
 all: build
 
@@ -23,6 +23,20 @@ tsan: deps
 	cmake --preset tsan
 	cmake --build --preset tsan
 	ctest --preset tsan
+
+# libFuzzer harnesses (clang, ASan + UBSan): fuzz-smoke runs each for 30 s over its seed corpus,
+# fuzz for FUZZ_SECONDS each.
+FUZZ_SECONDS ?= 600
+
+fuzz-build: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+
+fuzz-smoke: fuzz-build
+	scripts/fuzz 30
+
+fuzz: fuzz-build
+	scripts/fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build
