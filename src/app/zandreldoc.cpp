@@ -160,6 +160,13 @@ int CzandrelDoc::SendOnService(const char* data, int size, int seconds) {
     return serviceSocket_.Send(data, size, seconds);
 }
 
+int CzandrelDoc::SendOnServiceWhileLoggedIn(const char* data, int size, int seconds) {
+    std::lock_guard sending(sendMutex_);
+    if (LoginId() == 0) return -1;
+    std::shared_lock lock(socketMutex_);
+    return serviceSocket_.Send(data, size, seconds);
+}
+
 int CzandrelDoc::SendAllOnService(const char* data, int size, int seconds) {
     std::lock_guard sending(sendMutex_);
     std::shared_lock lock(socketMutex_);

@@ -92,6 +92,15 @@ public:
     // The one connection to the service server. Transfers share the socket; replacing or closing
     // the handle waits for them, so no thread ever sends on a closed or recycled descriptor.
     int SendOnService(const char* data, int size, int seconds);
+    // Sends only while someone is logged in, judged under the send lock: a request can then never
+    // follow the log-off notice of the session it belongs to (see HoldingSends). -1: nothing sent.
+    int SendOnServiceWhileLoggedIn(const char* data, int size, int seconds);
+    // Runs `f` with every other thread's sends held back; `f` itself may send.
+    template <class F>
+    decltype(auto) HoldingSends(F&& f) {
+        std::lock_guard sending(sendMutex_);
+        return f();
+    }
     int SendAllOnService(const char* data, int size, int seconds);
     int ReceiveOnService(char* buffer, int size, int seconds);
     SOCKET ServiceHandle() const;
@@ -122,7 +131,7 @@ private:
     mutable std::mutex settingsMutex_;
     SettingsRecords settings_;
 
-    std::mutex sendMutex_;  // taken before socketMutex_
+    std::recursive_mutex sendMutex_;  // taken before socketMutex_
     mutable std::shared_mutex socketMutex_;
     CBlockingSocket serviceSocket_;
 };

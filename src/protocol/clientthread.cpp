@@ -319,13 +319,16 @@ void ClientThread::LogOff() {
         std::lock_guard lock(sessionMutex_);
         // A session that has already ended (the host closed it, "/bye") has nobody left to tell.
         if (loggedOff_) return;
-        const auto notice = MakeBlock(kLogOffNotice, kLogOffBlockSize);
-        document_.SendAllOnService(notice.data(), static_cast<int>(notice.size()), kLogOffSendSeconds);
-        if (document_.LoginId() != 0) document_.InsertMessage(kFarewellMessage);
-        document_.SetStatusBox("");
-        loggedOff_ = true;
-        running_ = 0;
-        document_.ResetSession();
+        // From the notice to the reset no other send goes out: nothing of this session follows it.
+        document_.HoldingSends([&] {
+            const auto notice = MakeBlock(kLogOffNotice, kLogOffBlockSize);
+            document_.SendAllOnService(notice.data(), static_cast<int>(notice.size()), kLogOffSendSeconds);
+            if (document_.LoginId() != 0) document_.InsertMessage(kFarewellMessage);
+            document_.SetStatusBox("");
+            loggedOff_ = true;
+            running_ = 0;
+            document_.ResetSession();
+        });
         if (document_.HasMainWindow()) {
             document_.SetTrayIcon(TrayOperation::Modify, kLoggedOffTip, kIconApplication);
         }
@@ -342,11 +345,11 @@ bool ClientThread::RequestServerStatus() {
     if (!FitsBlock(text, kCommandBlockSize)) return false;  // cut short it would be another request
     const auto block = MakeBlock(text, kCommandBlockSize);
     try {
-        document_.SendOnService(block.data(), static_cast<int>(block.size()), kCommandSendSeconds);
+        return document_.SendOnServiceWhileLoggedIn(block.data(), static_cast<int>(block.size()),
+                                                    kCommandSendSeconds) >= 0;
     } catch (const CBlockingSocketException&) {
         return false;
     }
-    return true;
 }
 
 bool ClientThread::Dispatch(const std::string& reply) {

@@ -91,8 +91,10 @@ SendResult SendRequestText(CzandrelDoc& doc, std::string_view text, std::size_t 
     }
     const std::vector<char> block = MakeBlock(text, blockSize);
     try {
-        // One send; a partial send is not repeated.
-        doc.SendOnService(block.data(), static_cast<int>(block.size()), kCommandSendSeconds);
+        // One send; a partial send is not repeated. A log-off that came first wins.
+        if (doc.SendOnServiceWhileLoggedIn(block.data(), static_cast<int>(block.size()), kCommandSendSeconds) < 0) {
+            return SendResult::NotLoggedIn;
+        }
     } catch (const CBlockingSocketException&) {
         OnSendFailed(doc);
         return SendResult::Failed;

@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <future>
 
 #include "app/login.h"
@@ -202,6 +203,29 @@ TEST_F(SessionCycles, ALoginGivenUpJustAsItConnectedLeavesNothingOpen) {
     EXPECT_FALSE(doc.HasServiceSocket());
     EXPECT_TRUE(server.WaitForEnded(1));
     EXPECT_TRUE(doc.Disconnected());
+}
+
+TEST_F(SessionCycles, NoRequestEverFollowsTheLogOffNotice) {
+    server.SetCloseOnLogOff(false);  // the host keeps reading, so a late request would be seen
+    for (int cycle = 0; cycle < 50; ++cycle) {
+        LogIn();
+        std::atomic<bool> stop{false};
+        std::thread commands([&] {
+            while (!stop && SendCommand(doc, cmd::kServerStart) == SendResult::Sent) {
+            }
+        });
+        session.Logout();
+        stop = true;
+        commands.join();
+        server.CloseConnection();
+        session.Shutdown();
+        ASSERT_TRUE(server.WaitForEnded(cycle + 1));
+        const auto texts = server.Texts();
+        const auto notice = std::find(texts.begin(), texts.end(), kLogOffNotice);
+        ASSERT_NE(notice, texts.end()) << cycle;
+        ASSERT_EQ(notice + 1, texts.end()) << cycle << ": " << *(notice + 1);
+        server.ForgetBlocks();
+    }
 }
 
 // A listener whose queue is full: the kernel drops every further SYN, so a connect never completes.
