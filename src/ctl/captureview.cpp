@@ -57,14 +57,14 @@ std::size_t CaptureView::Count() const {
     return events_.size();
 }
 
-std::optional<ViewEvent> CaptureView::WaitFor(std::size_t from, const std::function<bool(const ViewEvent&)>& match,
-                                              Clock::time_point deadline, std::size_t* index) const {
+std::optional<ViewEvent> CaptureView::WaitFor(std::size_t from, const Match& match, Clock::time_point deadline,
+                                              std::size_t* index) const {
     std::unique_lock lock(mutex_);
     std::size_t next = from;
     std::optional<ViewEvent> found;
     changed_.wait_until(lock, deadline, [&] {
         for (; next < events_.size(); ++next) {
-            if (match(events_[next])) {
+            if (match(events_[next], next)) {
                 found = events_[next];
                 if (index != nullptr) *index = next;
                 return true;

@@ -44,10 +44,12 @@ public:
     bool EditAutoTVConfig(DialogModel& model, std::stop_token) override;
 
     std::size_t Count() const;
-    // The first event at index `from` or later that `match` accepts, waiting for it until
-    // `deadline`; its index goes to `index`. Nothing when the deadline passed first.
-    std::optional<ViewEvent> WaitFor(std::size_t from, const std::function<bool(const ViewEvent&)>& match,
-                                     Clock::time_point deadline, std::size_t* index = nullptr) const;
+    // The first event at index `from` or later that `match` accepts (given the event and its
+    // index), waiting for it until `deadline`; its index goes to `index`. Nothing when the
+    // deadline passed first.
+    using Match = std::function<bool(const ViewEvent&, std::size_t index)>;
+    std::optional<ViewEvent> WaitFor(std::size_t from, const Match& match, Clock::time_point deadline,
+                                     std::size_t* index = nullptr) const;
     // The tray tip last set, "" before any.
     std::string TrayTip() const;
 

@@ -90,7 +90,6 @@ std::string_view EventKeyword(const ViewEvent& event) {
 }
 
 bool AnswersCommand(const ViewEvent& event, const CtlCommand& command) {
-    if (EndsSession(event)) return true;
     if (event.kind == Kind::Message && event.text == kIncompleteSettingsMessage) return true;
     const std::string_view keyword = EventKeyword(event);
     return !keyword.empty() &&
@@ -157,7 +156,7 @@ SessionResult RunSession(const SessionRequest& request) {
     for (;;) {
         std::size_t at = 0;
         const auto line = view.WaitFor(
-            next, [](const ViewEvent& e) { return e.kind == Kind::Message; }, deadline, &at);
+            next, [](const ViewEvent& e, std::size_t) { return e.kind == Kind::Message; }, deadline, &at);
         if (!line) return fail(kExitTimeout, "the host did not answer the login" + within);
         next = at + 1;
         if (EndsSession(*line)) return fail(kExitEnded, "the host ended the connection during the login");
@@ -170,7 +169,7 @@ SessionResult RunSession(const SessionRequest& request) {
         // As in the desktop, AutoTV is offered only once a status report shows a plan that has it;
         // the receiver asks for one right after the login.
         const auto report = view.WaitFor(
-            0, [](const ViewEvent& e) { return e.kind == Kind::Status || EndsSession(e) ||
+            0, [](const ViewEvent& e, std::size_t) { return e.kind == Kind::Status || EndsSession(e) ||
                                                EventKeyword(e) == RouteKeyword(ReplyAction::ServerStatus); },
             deadline);
         if (!report) return fail(kExitTimeout, "no status report from the host" + within);
@@ -194,8 +193,14 @@ SessionResult RunSession(const SessionRequest& request) {
                                               ": the user name and password are too long for the request");
     }
 
+    // The answer comes after the request; the session's end counts wherever it is, since the host
+    // may have closed while the request was going out.
     const auto answer = view.WaitFor(
-        sentAt, [&command](const ViewEvent& e) { return AnswersCommand(e, command); }, deadline);
+        0,
+        [&](const ViewEvent& e, std::size_t index) {
+            return EndsSession(e) || (index >= sentAt && AnswersCommand(e, command));
+        },
+        deadline);
     result.elapsed = Clock::now() - start;
     if (!answer) return fail(kExitTimeout, std::string(command.words) + ": no answer from the host" + within);
     if (EndsSession(*answer)) {
