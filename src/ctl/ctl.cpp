@@ -42,60 +42,71 @@ struct Failure {
     std::string reason;
 };
 
-std::optional<Failure> ParseOptions(const std::vector<std::string>& args, Options& options) {
+// One argument at `i` (moved past the value it takes). The command words are collected even after
+// a mistake, so that check still answers as a monitoring check.
+std::optional<Failure> ParseOption(const std::vector<std::string>& args, std::size_t& i, Options& options) {
     const auto usage = [](std::string reason) { return Failure{kExitUsage, std::move(reason)}; };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        std::optional<std::string> value;
-        if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
-            if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
-                value = arg.substr(eq + 1);
-                arg.erase(eq);
-            }
-        }
-        const auto takeValue = [&](std::optional<std::string>& out) -> std::optional<Failure> {
-            if (!value) {
-                if (i + 1 >= args.size()) return usage(arg + " needs a value");
-                value = args[++i];
-            }
-            out = *value;
-            return std::nullopt;
-        };
-        const bool takesValue = arg == "--user" || arg == "--password-file" || arg == "--server" || arg == "--timeout";
-        if (value && !takesValue) return usage(arg + " takes no value");
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-        } else if (arg == "--version") {
-            options.version = true;
-        } else if (arg == "--json") {
-            options.json = true;
-        } else if (arg == "--user") {
-            if (auto failure = takeValue(options.userName)) return failure;
-        } else if (arg == "--password-file") {
-            if (auto failure = takeValue(options.passwordFile)) return failure;
-        } else if (arg == "--server") {
-            if (auto failure = takeValue(options.server)) return failure;
-        } else if (arg == "--timeout") {
-            std::optional<std::string> text;
-            if (auto failure = takeValue(text)) return failure;
-            double seconds = 0;
-            const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), seconds);
-            if (text->empty() || ec != std::errc() || end != text->data() + text->size() ||
-                !std::isfinite(seconds) || seconds <= 0 || seconds > 86400) {
-                return usage("--timeout needs a number of seconds above 0 and at most 86400, not '" + *text + "'");
-            }
-            options.timeoutSeconds = seconds;
-        } else if (arg == "--password" || arg == "-p") {
-            // Anything on the command line shows in every user's process list.
-            return Failure{kExitCredentials, "the password is not taken on the command line; use --password-file FILE or " +
-                                                 std::string(kPasswordVariable)};
-        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
-            return usage("unknown option '" + arg + "' (see " + std::string(kProgram) + " --help)");
-        } else {
-            options.words.push_back(arg);
+    std::string arg = args[i];
+    std::optional<std::string> value;
+    if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
+        if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg.erase(eq);
         }
     }
+    const auto takeValue = [&](std::optional<std::string>& out) -> std::optional<Failure> {
+        if (!value) {
+            if (i + 1 >= args.size()) return usage(arg + " needs a value");
+            value = args[++i];
+        }
+        out = *value;
+        return std::nullopt;
+    };
+    const bool takesValue = arg == "--user" || arg == "--password-file" || arg == "--server" || arg == "--timeout";
+    if (value && !takesValue) return usage(arg + " takes no value");
+    if (arg == "--help" || arg == "-h") {
+        options.help = true;
+    } else if (arg == "--version") {
+        options.version = true;
+    } else if (arg == "--json") {
+        options.json = true;
+    } else if (arg == "--user") {
+        if (auto failure = takeValue(options.userName)) return failure;
+    } else if (arg == "--password-file") {
+        if (auto failure = takeValue(options.passwordFile)) return failure;
+    } else if (arg == "--server") {
+        if (auto failure = takeValue(options.server)) return failure;
+    } else if (arg == "--timeout") {
+        std::optional<std::string> text;
+        if (auto failure = takeValue(text)) return failure;
+        double seconds = 0;
+        const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), seconds);
+        if (text->empty() || ec != std::errc() || end != text->data() + text->size() ||
+            !std::isfinite(seconds) || seconds <= 0 || seconds > 86400) {
+            return usage("--timeout needs a number of seconds above 0 and at most 86400, not '" + *text + "'");
+        }
+        options.timeoutSeconds = seconds;
+    } else if (arg == "--password" || arg == "-p") {
+        // Anything on the command line shows in every user's process list. Its value is skipped,
+        // so that it is never taken for a command word and echoed.
+        if (!value && i + 1 < args.size()) ++i;
+        return Failure{kExitCredentials, "the password is not taken on the command line; use --password-file FILE or " +
+                                             std::string(kPasswordVariable)};
+    } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
+        return usage("unknown option '" + arg + "' (see " + std::string(kProgram) + " --help)");
+    } else {
+        options.words.push_back(arg);
+    }
     return std::nullopt;
+}
+
+std::optional<Failure> ParseOptions(const std::vector<std::string>& args, Options& options) {
+    std::optional<Failure> first;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::optional<Failure> failure = ParseOption(args, i, options);
+        if (failure && !first) first = std::move(failure);
+    }
+    return first;
 }
 
 std::optional<Failure> ParseServer(const std::string& text, CSocketAddress& endpoint) {
