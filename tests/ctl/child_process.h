@@ -68,16 +68,15 @@ public:
     const std::string& Out() const { return outText_; }
     const std::string& Err() const { return errText_; }
 
-    // Reads standard output until it holds a whole line starting with `prefix`; that line, or
-    // nothing when the deadline passed or the output ended first.
-    std::optional<std::string> WaitForLine(const std::string& prefix, std::chrono::milliseconds timeout) {
+    // Reads standard output until it holds a whole line containing `text` (after the lines already
+    // taken by an earlier call); that line, or nothing when the deadline passed or the output ended.
+    std::optional<std::string> WaitForLine(const std::string& text, std::chrono::milliseconds timeout) {
         const Clock::time_point deadline = Clock::now() + timeout;
         for (;;) {
-            for (std::size_t begin = 0; begin < outText_.size();) {
-                const std::size_t end = outText_.find('\n', begin);
-                if (end == std::string::npos) break;
-                if (outText_.compare(begin, prefix.size(), prefix) == 0) return outText_.substr(begin, end - begin);
-                begin = end + 1;
+            for (std::size_t end; (end = outText_.find('\n', taken_)) != std::string::npos;) {
+                const std::string line = outText_.substr(taken_, end - taken_);
+                taken_ = end + 1;
+                if (line.find(text) != std::string::npos) return line;
             }
             if (!ReadSome(deadline)) return std::nullopt;
         }
@@ -137,6 +136,7 @@ private:
     bool errDone_ = false;
     std::string outText_;
     std::string errText_;
+    std::size_t taken_ = 0;  // standard output up to here has been looked through
 };
 
 }  // namespace ostravel::testing
