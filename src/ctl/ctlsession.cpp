@@ -185,9 +185,10 @@ SessionResult RunSession(const SessionRequest& request) {
         case SendResult::Sent:
             break;
         case SendResult::NotLoggedIn:
-            return fail(kExitLogin, "the host did not confirm the login");
+            // The login was confirmed above: only the session's end since then logs it out.
+            return fail(kExitEnded, std::string(command.words) + ": the host ended the connection before the request");
         case SendResult::Failed:
-            return fail(kExitEnded, std::string(command.words) + ": the request could not be sent; the connection is lost");
+            return fail(kExitEnded, std::string(command.words) + ": the host ended the connection; the request could not be sent");
         case SendResult::TooLong:
             return fail(kExitCredentials, std::string(command.words) +
                                               ": the user name and password are too long for the request");
