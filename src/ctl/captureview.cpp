@@ -29,9 +29,8 @@ void CaptureView::SetStatusText(const std::string& text) {
     Add(ViewEvent::Kind::Status, text, icon);
 }
 
-void CaptureView::SetTrayIcon(TrayOperation, const std::string& tip, int iconId) {
+void CaptureView::SetTrayIcon(TrayOperation, const std::string&, int iconId) {
     std::lock_guard lock(mutex_);
-    trayTip_ = tip;
     if (iconId == kIconServerDown || iconId == kIconServerUpStreamDown || iconId == kIconServerUpStreamUp) {
         reportIcon_ = iconId;
     }
@@ -73,11 +72,6 @@ std::optional<ViewEvent> CaptureView::WaitFor(std::size_t from, const Match& mat
         return false;
     });
     return found;
-}
-
-std::string CaptureView::TrayTip() const {
-    std::lock_guard lock(mutex_);
-    return trayTip_;
 }
 
 }  // namespace ostravel::ctl

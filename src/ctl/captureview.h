@@ -50,8 +50,6 @@ public:
     using Match = std::function<bool(const ViewEvent&, std::size_t index)>;
     std::optional<ViewEvent> WaitFor(std::size_t from, const Match& match, Clock::time_point deadline,
                                      std::size_t* index = nullptr) const;
-    // The tray tip last set, "" before any.
-    std::string TrayTip() const;
 
 private:
     void Add(ViewEvent::Kind kind, const std::string& text, int trayIcon = 0, const DialogModel* model = nullptr);
@@ -60,7 +58,6 @@ private:
     mutable std::condition_variable changed_;
     std::vector<ViewEvent> events_;
     int reportIcon_ = 0;  // set by a status report's state, taken by its status text
-    std::string trayTip_;
 };
 
 }  // namespace ostravel::ctl

@@ -242,15 +242,19 @@ Commands:
     }
     text += R"(
 Exit status:
-  0  done                       5  the host refused the login
-  1  the host answered an error 6  no answer within the time-out
-  2  bad command line           7  the host ended the connection first
-  3  no usable user name or     8  the account's plan has no such service
-     password
-check uses the monitoring plugin convention instead: it prints one line, "OSTRAVEL OK - ..." with
-performance data, and exits 0 (OK: server up and public), 1 (WARNING: server up without a source),
-2 (CRITICAL: server down, or the login refused) or 3 (UNKNOWN: no answer, no connection, or any
-other failure).
+  0  done
+  1  the host answered with an error
+  2  bad command line
+  3  no usable user name or password (none given, password file open to others, too long)
+  4  the service server could not be reached
+  5  the host refused the login
+  6  no answer within the time-out
+  7  the host ended the connection first
+  8  the account's plan has no such service (AutoTV)
+check follows the monitoring plugin convention instead: it prints one line, "OSTRAVEL OK - ..."
+with performance data, and exits 0 (OK: server up and public), 1 (WARNING: server up without a
+source), 2 (CRITICAL: server down, or the login refused) or 3 (UNKNOWN: no answer, no connection,
+or any other failure).
 Every failure is also told in one line on standard error.
 )";
     return text;

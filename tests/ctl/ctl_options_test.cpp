@@ -101,6 +101,10 @@ TEST(CtlCommandLine, HelpListsEveryCommandAndVersionNamesTheProgram) {
         EXPECT_NE(r.out.find("  " + std::string(command.words) + "  "), std::string::npos) << command.words;
     }
     EXPECT_NE(r.out.find("OSTRAVEL_PASSWORD"), std::string::npos);
+    for (const int status : {kExitOk, kExitRefused, kExitUsage, kExitCredentials, kExitConnect, kExitLogin,
+                             kExitTimeout, kExitEnded, kExitUnavailable}) {
+        EXPECT_NE(r.out.find("\n  " + std::to_string(status) + "  "), std::string::npos) << status;
+    }
     r = RunWith({"--version"});
     EXPECT_EQ(r.status, kExitOk);
     EXPECT_EQ(r.out.rfind("ostravel-ctl ", 0), 0u);
