@@ -16,7 +16,16 @@
 namespace ostravel::ctl {
 
 struct ViewEvent {
-    enum class Kind { Message, Status, DjLogs, TvLogs, AccountSummary, ServerSettings, DjSettings, TvSettings };
+    enum class Kind {
+        Message,
+        Status,
+        DjLogs,
+        TvLogs,
+        AccountSummary,
+        ServerSettings,
+        DjSettings,
+        TvSettings
+    };
     Kind kind = Kind::Message;
     std::string text;   // the message line, status text or viewer text
     int trayIcon = 0;   // Status: the icon the same report set, 0 when it named no state
@@ -52,7 +61,8 @@ public:
                                      std::size_t* index = nullptr) const;
 
 private:
-    void Add(ViewEvent::Kind kind, const std::string& text, int trayIcon = 0, const DialogModel* model = nullptr);
+    void Add(ViewEvent::Kind kind, const std::string& text, int trayIcon = 0,
+             const DialogModel* model = nullptr);
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;

@@ -56,14 +56,17 @@ std::optional<Failure> ParseOption(const std::vector<std::string>& args, std::si
     }
     const auto takeValue = [&](std::optional<std::string>& out) -> std::optional<Failure> {
         if (!value) {
-            if (i + 1 >= args.size()) return usage(arg + " needs a value");
+            if (i + 1 >= args.size())
+                return usage(arg + " needs a value");
             value = args[++i];
         }
         out = *value;
         return std::nullopt;
     };
-    const bool takesValue = arg == "--user" || arg == "--password-file" || arg == "--server" || arg == "--timeout";
-    if (value && !takesValue) return usage(arg + " takes no value");
+    const bool takesValue =
+        arg == "--user" || arg == "--password-file" || arg == "--server" || arg == "--timeout";
+    if (value && !takesValue)
+        return usage(arg + " takes no value");
     if (arg == "--help" || arg == "-h") {
         options.help = true;
     } else if (arg == "--version") {
@@ -71,27 +74,34 @@ std::optional<Failure> ParseOption(const std::vector<std::string>& args, std::si
     } else if (arg == "--json") {
         options.json = true;
     } else if (arg == "--user") {
-        if (auto failure = takeValue(options.userName)) return failure;
+        if (auto failure = takeValue(options.userName))
+            return failure;
     } else if (arg == "--password-file") {
-        if (auto failure = takeValue(options.passwordFile)) return failure;
+        if (auto failure = takeValue(options.passwordFile))
+            return failure;
     } else if (arg == "--server") {
-        if (auto failure = takeValue(options.server)) return failure;
+        if (auto failure = takeValue(options.server))
+            return failure;
     } else if (arg == "--timeout") {
         std::optional<std::string> text;
-        if (auto failure = takeValue(text)) return failure;
+        if (auto failure = takeValue(text))
+            return failure;
         double seconds = 0;
         const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), seconds);
         if (text->empty() || ec != std::errc() || end != text->data() + text->size() ||
             !std::isfinite(seconds) || seconds <= 0 || seconds > 86400) {
-            return usage("--timeout needs a number of seconds above 0 and at most 86400, not '" + *text + "'");
+            return usage("--timeout needs a number of seconds above 0 and at most 86400, not '" + *text +
+                         "'");
         }
         options.timeoutSeconds = seconds;
     } else if (arg == "--password" || arg == "-p") {
         // Anything on the command line shows in every user's process list. Its value is skipped,
         // so that it is never taken for a command word and echoed.
-        if (!value && i + 1 < args.size()) ++i;
-        return Failure{kExitCredentials, "the password is not taken on the command line; use --password-file FILE or " +
-                                             std::string(kPasswordVariable)};
+        if (!value && i + 1 < args.size())
+            ++i;
+        return Failure{kExitCredentials,
+                       "the password is not taken on the command line; use --password-file FILE or " +
+                           std::string(kPasswordVariable)};
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
         return usage("unknown option '" + arg + "' (see " + std::string(kProgram) + " --help)");
     } else {
@@ -104,7 +114,8 @@ std::optional<Failure> ParseOptions(const std::vector<std::string>& args, Option
     std::optional<Failure> first;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::optional<Failure> failure = ParseOption(args, i, options);
-        if (failure && !first) first = std::move(failure);
+        if (failure && !first)
+            first = std::move(failure);
     }
     return first;
 }
@@ -137,20 +148,24 @@ std::optional<Failure> CheckCredentials(const std::string& user, const std::stri
                                         const CtlCommand& command) {
     const auto bad = [](std::string reason) { return Failure{kExitCredentials, std::move(reason)}; };
     constexpr std::size_t kMost = CzandrelDoc::kCredentialCapacity - 1;
-    if (user.empty()) return bad("the user name is empty");
-    if (user.size() > kMost) return bad("the user name is longer than " + std::to_string(kMost) + " characters");
-    if (password.size() > kMost) return bad("the password is longer than " + std::to_string(kMost) + " characters");
+    if (user.empty())
+        return bad("the user name is empty");
+    if (user.size() > kMost)
+        return bad("the user name is longer than " + std::to_string(kMost) + " characters");
+    if (password.size() > kMost)
+        return bad("the password is longer than " + std::to_string(kMost) + " characters");
     for (const std::string* text : {&user, &password}) {
         if (text->find_first_of(std::string("\0\r\n", 3)) != std::string::npos) {
-            return bad(text == &user ? "the user name holds a line break or NUL" : "the password holds a line break or NUL");
+            return bad(text == &user ? "the user name holds a line break or NUL"
+                                     : "the password holds a line break or NUL");
         }
     }
     const std::string request = ComposeCommandRequest(*FindCommand(command.commandId), user, password);
     if (!FitsBlock(FirstLoginBlockText(user), kCommandBlockSize) ||
         !FitsBlock(SecondLoginBlockText(user, password), kCommandBlockSize) ||
         !FitsBlock(request, kCommandBlockSize)) {
-        return bad("the user name and password are too long together for a " + std::to_string(kCommandBlockSize) +
-                   "-byte request");
+        return bad("the user name and password are too long together for a " +
+                   std::to_string(kCommandBlockSize) + "-byte request");
     }
     return std::nullopt;
 }
@@ -164,10 +179,14 @@ std::string CheckLine(int state, std::chrono::duration<double> elapsed) {
 
 int CheckStatus(int state) {
     switch (state) {
-        case 2: return kCheckOk;
-        case 1: return kCheckWarning;
-        case 0: return kCheckCritical;
-        default: return kCheckUnknown;
+        case 2:
+            return kCheckOk;
+        case 1:
+            return kCheckWarning;
+        case 0:
+            return kCheckCritical;
+        default:
+            return kCheckUnknown;
     }
 }
 
@@ -195,9 +214,10 @@ int PrintAnswer(const CtlCommand& command, const SessionResult& result, bool jso
         case Output::DjSettings:
         case Output::TvSettings: {
             const SettingsRecords& s = result.settings;
-            const std::vector<SettingLine> lines = command.output == Output::ServerSettings ? ServerSettingLines(s.server)
-                                                   : command.output == Output::DjSettings   ? AutoDJSettingLines(s.autoDJ)
-                                                                                            : AutoTVSettingLines(s.autoTV);
+            const std::vector<SettingLine> lines =
+                command.output == Output::ServerSettings ? ServerSettingLines(s.server)
+                : command.output == Output::DjSettings   ? AutoDJSettingLines(s.autoDJ)
+                                                         : AutoTVSettingLines(s.autoTV);
             out << (json ? FormatSettingsJson(lines) : FormatSettings(lines));
             break;
         }
@@ -224,9 +244,10 @@ Options:
   --user NAME           the account's user name (required)
   --password-file FILE  read the password from the first line of FILE, which only its owner may
                         read or write (chmod 600); without it the password comes from the
-                        environment variable )" + std::string(kPasswordVariable) + R"(. Never on the command line.
-  --server ADDR[:PORT]  the service server's IPv4 address (default )" + ServiceEndpoint().DottedQuad() + ":" +
-                       std::to_string(kServicePort) + R"()
+                        environment variable )" +
+                       std::string(kPasswordVariable) + R"(. Never on the command line.
+  --server ADDR[:PORT]  the service server's IPv4 address (default )" +
+                       ServiceEndpoint().DottedQuad() + ":" + std::to_string(kServicePort) + R"()
   --timeout S           give up after S seconds (default 10); covers connecting, the login and the
                         answer; the log-off notice afterwards may take up to 2 s more
   --json                print the status, settings or reply as JSON
@@ -269,7 +290,8 @@ int Run(const std::vector<std::string>& args, const Environment& environment, st
         err << kProgram << ": " << f.reason << "\n";
         return check ? CheckFailure(f, out) : f.status;
     };
-    if (failure) return finish(*failure);
+    if (failure)
+        return finish(*failure);
     if (options.help) {
         out << HelpText();
         return kExitOk;
@@ -278,35 +300,44 @@ int Run(const std::vector<std::string>& args, const Environment& environment, st
         out << kProgram << " " << OSTRAVEL_CTL_VERSION << "\n";
         return kExitOk;
     }
-    if (options.words.empty()) return finish({kExitUsage, "no command given (see " + std::string(kProgram) + " --help)"});
+    if (options.words.empty())
+        return finish({kExitUsage, "no command given (see " + std::string(kProgram) + " --help)"});
     const CtlCommand* command = FindCtlCommand(options.words);
     if (command == nullptr) {
         std::string typed;
         for (const std::string& word : options.words) typed += (typed.empty() ? "" : " ") + word;
-        return finish({kExitUsage, "unknown command '" + OneLine(typed) + "' (see " + std::string(kProgram) + " --help)"});
+        return finish({kExitUsage, "unknown command '" + OneLine(typed) + "' (see " + std::string(kProgram) +
+                                       " --help)"});
     }
 
     SessionRequest request;
     request.command = command;
     request.endpoint = ServiceEndpoint();
-    request.timeout = std::chrono::milliseconds(static_cast<long long>(std::ceil(options.timeoutSeconds * 1000)));
+    request.timeout =
+        std::chrono::milliseconds(static_cast<long long>(std::ceil(options.timeoutSeconds * 1000)));
     if (options.server) {
-        if (auto bad = ParseServer(*options.server, request.endpoint)) return finish(*bad);
+        if (auto bad = ParseServer(*options.server, request.endpoint))
+            return finish(*bad);
     }
-    if (!options.userName) return finish({kExitUsage, "--user NAME is required"});
+    if (!options.userName)
+        return finish({kExitUsage, "--user NAME is required"});
     request.userName = *options.userName;
     if (options.passwordFile) {
         std::string error;
-        if (!ReadPasswordFile(*options.passwordFile, request.password, error)) return finish({kExitCredentials, error});
+        if (!ReadPasswordFile(*options.passwordFile, request.password, error))
+            return finish({kExitCredentials, error});
     } else if (auto password = environment(kPasswordVariable); password && !password->empty()) {
         request.password = std::move(*password);
     } else {
-        return finish({kExitCredentials, "no password: use --password-file FILE or set " + std::string(kPasswordVariable)});
+        return finish({kExitCredentials,
+                       "no password: use --password-file FILE or set " + std::string(kPasswordVariable)});
     }
-    if (auto bad = CheckCredentials(request.userName, request.password, *command)) return finish(*bad);
+    if (auto bad = CheckCredentials(request.userName, request.password, *command))
+        return finish(*bad);
 
     const SessionResult result = RunSession(request);
-    if (result.status != kExitOk) return finish({result.status, result.reason});
+    if (result.status != kExitOk)
+        return finish({result.status, result.reason});
     return PrintAnswer(*command, result, options.json, out);
 }
 

@@ -15,7 +15,7 @@ constexpr std::string_view kStatus = "Server Status:";
 
 constexpr CtlCommand kCommands[] = {
     {"status", cmd::kServerStatus, {kStatus}, O::Status, "print the server status report"},
-    {"check", cmd::kServerStatus, {kStatus}, O::Check, "monitoring check (exit 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN)"},
+    {"check", cmd::kServerStatus, {kStatus}, O::Check, "one monitoring line; exit status as below"},
     {"server start", cmd::kServerStart, {kServer}, O::Message, "start the server"},
     {"server stop", cmd::kServerStop, {kServer}, O::Message, "stop the server"},
     {"server restart", cmd::kServerRestart, {kServer}, O::Message, "restart the server"},
@@ -34,26 +34,39 @@ constexpr CtlCommand kCommands[] = {
     {"logs clear dj", cmd::kDjClearLog, {kDj}, O::Message, "clear the AutoDJ log"},
     {"logs clear tv", cmd::kTvClearLog, {kTv}, O::Message, "clear the AutoTV log"},
     {"summary", cmd::kAccountSummary, {"Shoutcast Account Summary"}, O::Text, "print the account summary"},
-    {"config show server", cmd::kServerConfigure, {"Shoutcast server getconfig", "Shoutcast server content"},
-     O::ServerSettings, "print the server's settings"},
-    {"config show autodj", cmd::kDjConfigure, {"Shoutcast dj getconfig"}, O::DjSettings,
+    {"config show server",
+     cmd::kServerConfigure,
+     {"Shoutcast server getconfig", "Shoutcast server content"},
+     O::ServerSettings,
+     "print the server's settings"},
+    {"config show autodj",
+     cmd::kDjConfigure,
+     {"Shoutcast dj getconfig"},
+     O::DjSettings,
      "print the AutoDJ's settings"},
-    {"config show autotv", cmd::kTvConfigure, {"Shoutcast tv getconfig"}, O::TvSettings,
+    {"config show autotv",
+     cmd::kTvConfigure,
+     {"Shoutcast tv getconfig"},
+     O::TvSettings,
      "print the AutoTV's settings"},
 };
 
 }  // namespace
 
-std::span<const CtlCommand> CtlCommands() { return kCommands; }
+std::span<const CtlCommand> CtlCommands() {
+    return kCommands;
+}
 
 const CtlCommand* FindCtlCommand(const std::vector<std::string>& words) {
     std::string joined;
     for (const std::string& word : words) {
-        if (!joined.empty()) joined += ' ';
+        if (!joined.empty())
+            joined += ' ';
         joined += word;
     }
     for (const CtlCommand& command : kCommands) {
-        if (command.words == joined) return &command;
+        if (command.words == joined)
+            return &command;
     }
     return nullptr;
 }

@@ -8,7 +8,9 @@ namespace ostravel::ctl {
 
 namespace {
 
-SettingLine Text(std::string name, std::string value) { return {std::move(name), std::move(value), {}}; }
+SettingLine Text(std::string name, std::string value) {
+    return {std::move(name), std::move(value), {}};
+}
 
 SettingLine Flag(std::string name, bool on) {
     return {std::move(name), on ? "yes" : "no", {}, SettingLine::Type::Flag};
@@ -21,7 +23,8 @@ SettingLine List(std::string name, std::vector<std::string> items) {
 std::vector<std::string> PlaylistItems(std::string_view list) {
     std::vector<std::string> items;
     for (std::string_view item : SplitAll(list, ';')) {
-        if (!item.empty()) items.emplace_back(item);
+        if (!item.empty())
+            items.emplace_back(item);
     }
     return items;
 }
@@ -32,18 +35,26 @@ std::size_t Utf8Length(std::string_view text, std::size_t i) {
     const unsigned char lead = byte(i);
     std::size_t length = 0;
     unsigned min = 0;
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) length = 2, min = 0x80;
-    else if (lead >= 0xE0 && lead <= 0xEF) length = 3, min = 0x800;
-    else if (lead >= 0xF0 && lead <= 0xF4) length = 4, min = 0x10000;
-    else return 0;
-    if (i + length > text.size()) return 0;
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2, min = 0x80;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        length = 3, min = 0x800;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        length = 4, min = 0x10000;
+    else
+        return 0;
+    if (i + length > text.size())
+        return 0;
     unsigned code = lead & (0x7F >> length);
     for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return 0;
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return 0;
         code = (code << 6) | (byte(i + k) & 0x3F);
     }
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
     return length;
 }
 
@@ -129,7 +140,8 @@ std::string FormatSettings(const std::vector<SettingLine>& lines) {
             for (std::size_t i = 0; i < line.items.size(); ++i) value += (i == 0 ? "" : ";") + line.items[i];
         }
         for (char& ch : value) {
-            if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) ch = '?';
+            if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F)
+                ch = '?';
         }
         out += line.name + "=" + value + "\n";
     }
@@ -150,7 +162,8 @@ std::string FormatSettingsJson(const std::vector<SettingLine>& lines) {
                 break;
             case SettingLine::Type::List:
                 out += "[";
-                for (std::size_t k = 0; k < line.items.size(); ++k) out += (k == 0 ? "" : ", ") + JsonString(line.items[k]);
+                for (std::size_t k = 0; k < line.items.size(); ++k)
+                    out += (k == 0 ? "" : ", ") + JsonString(line.items[k]);
                 out += "]";
                 break;
         }
@@ -194,19 +207,27 @@ std::string JsonString(std::string_view text) {
 
 int StateFromIcon(int iconId) {
     switch (iconId) {
-        case kIconServerDown: return 0;
-        case kIconServerUpStreamDown: return 1;
-        case kIconServerUpStreamUp: return 2;
-        default: return 3;
+        case kIconServerDown:
+            return 0;
+        case kIconServerUpStreamDown:
+            return 1;
+        case kIconServerUpStreamUp:
+            return 2;
+        default:
+            return 3;
     }
 }
 
 std::string_view StateWords(int state) {
     switch (state) {
-        case 0: return "Server Down";
-        case 1: return "Server Up, Stream Down";
-        case 2: return "Server Up, Stream Up";
-        default: return "Server state unknown";
+        case 0:
+            return "Server Down";
+        case 1:
+            return "Server Up, Stream Down";
+        case 2:
+            return "Server Up, Stream Up";
+        default:
+            return "Server state unknown";
     }
 }
 
@@ -217,8 +238,10 @@ std::vector<std::string> StatusFields(std::string_view statusText) {
         const std::size_t end = statusText.find_first_of("\r\n", begin);
         const std::string_view field =
             statusText.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin);
-        if (!FirstToken(field).empty()) fields.emplace_back(field);
-        if (end == std::string_view::npos) break;
+        if (!FirstToken(field).empty())
+            fields.emplace_back(field);
+        if (end == std::string_view::npos)
+            break;
         begin = end + 1;
     }
     return fields;
@@ -245,7 +268,8 @@ std::string FormatStatusJson(std::string_view statusText, int state, const Sessi
         const std::string value = colon == std::string::npos ? std::string() : field.substr(colon + 2);
         bool repeated = false;
         for (const std::string& other : seen) repeated = repeated || other == name;
-        if (repeated) continue;  // keys stay unique; the first field of a name is kept
+        if (repeated)
+            continue;  // keys stay unique; the first field of a name is kept
         out += (seen.empty() ? "\n    " : ",\n    ") + JsonString(name) + ": " + JsonString(value);
         seen.push_back(std::move(name));
     }
@@ -257,12 +281,14 @@ std::string AsLines(std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r') {
             out += '\n';
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            if (i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
         } else {
             out += text[i];
         }
     }
-    if (out.empty() || out.back() != '\n') out += '\n';
+    if (out.empty() || out.back() != '\n')
+        out += '\n';
     return out;
 }
 
@@ -270,8 +296,10 @@ std::string OneLine(std::string_view text) {
     std::string out;
     for (const char ch : text) {
         const bool control = static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F;
-        if (control && !out.empty() && out.back() != ' ') out += ' ';
-        if (!control) out += ch;
+        if (control && !out.empty() && out.back() != ' ')
+            out += ' ';
+        if (!control)
+            out += ch;
     }
     while (!out.empty() && out.back() == ' ') out.pop_back();
     return out;

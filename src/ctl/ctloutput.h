@@ -14,7 +14,7 @@ namespace ostravel::ctl {
 struct SettingLine {
     enum class Type { Text, Flag, List };
     std::string name;
-    std::string value;  // Text and Flag ("yes"/"no")
+    std::string value;               // Text and Flag ("yes"/"no")
     std::vector<std::string> items;  // List
     Type type = Type::Text;
 };

@@ -60,13 +60,15 @@ private:
 };
 
 bool EndsSession(const ViewEvent& event) {
-    return event.kind == Kind::Message && (event.text == kSessionEndedMessage || event.text == kTimedOutMessage ||
-                                           event.text == kSendFailedMessage);
+    return event.kind == Kind::Message &&
+           (event.text == kSessionEndedMessage || event.text == kTimedOutMessage ||
+            event.text == kSendFailedMessage);
 }
 
 std::string_view RouteKeyword(ReplyAction action) {
     for (const ReplyRoute& route : kReplyRoutes) {
-        if (route.action == action) return route.keyword;
+        if (route.action == action)
+            return route.keyword;
     }
     return {};
 }
@@ -78,31 +80,40 @@ std::string_view EventKeyword(const ViewEvent& event) {
             const ReplyRoute* route = FindReplyRoute(event.text);
             return route == nullptr ? std::string_view() : route->keyword;
         }
-        case Kind::Status: return RouteKeyword(ReplyAction::ServerStatus);
-        case Kind::DjLogs: return RouteKeyword(ReplyAction::DjLogs);
-        case Kind::TvLogs: return RouteKeyword(ReplyAction::TvLogs);
-        case Kind::AccountSummary: return RouteKeyword(ReplyAction::AccountSummary);
-        case Kind::ServerSettings: return RouteKeyword(ReplyAction::ServerContent);
-        case Kind::DjSettings: return RouteKeyword(ReplyAction::DjConfig);
-        case Kind::TvSettings: return RouteKeyword(ReplyAction::TvConfig);
+        case Kind::Status:
+            return RouteKeyword(ReplyAction::ServerStatus);
+        case Kind::DjLogs:
+            return RouteKeyword(ReplyAction::DjLogs);
+        case Kind::TvLogs:
+            return RouteKeyword(ReplyAction::TvLogs);
+        case Kind::AccountSummary:
+            return RouteKeyword(ReplyAction::AccountSummary);
+        case Kind::ServerSettings:
+            return RouteKeyword(ReplyAction::ServerContent);
+        case Kind::DjSettings:
+            return RouteKeyword(ReplyAction::DjConfig);
+        case Kind::TvSettings:
+            return RouteKeyword(ReplyAction::TvConfig);
     }
     return {};
 }
 
 bool AnswersCommand(const ViewEvent& event, const CtlCommand& command) {
-    if (event.kind == Kind::Message && event.text == kIncompleteSettingsMessage) return true;
+    if (event.kind == Kind::Message && event.text == kIncompleteSettingsMessage)
+        return true;
     const std::string_view keyword = EventKeyword(event);
-    return !keyword.empty() &&
-           std::find(command.replyKeywords.begin(), command.replyKeywords.end(), keyword) !=
-               command.replyKeywords.end();
+    return !keyword.empty() && std::find(command.replyKeywords.begin(), command.replyKeywords.end(),
+                                         keyword) != command.replyKeywords.end();
 }
 
 // A reply that went to the message list although the command expects a window or the status box
 // carries an error keyword of its row. A list reply is an error when it holds one of the table's
 // error keywords: the list rows have none of their own, but the host words its refusals alike.
 bool IsErrorAnswer(const ViewEvent& event, const CtlCommand& command) {
-    if (event.kind != Kind::Message) return false;
-    if (command.output != Output::Message) return true;
+    if (event.kind != Kind::Message)
+        return false;
+    if (command.output != Output::Message)
+        return true;
     return std::any_of(kReplyRoutes.begin(), kReplyRoutes.end(),
                        [&](const ReplyRoute& route) { return HasErrorKeyword(route, event.text); });
 }
@@ -127,6 +138,14 @@ SessionResult RunSession(const SessionRequest& request) {
         result.reason = OneLine(reason);
         return result;
     };
+    // The receiver's own idle rule (nothing from the host for 30 s) is a time-out too.
+    const auto ended = [&fail](const ViewEvent& end, const std::string& context) {
+        if (end.text == kTimedOutMessage) {
+            return fail(kExitTimeout,
+                        context + "the host sent nothing for " + std::to_string(kIdleSeconds) + " s");
+        }
+        return fail(kExitEnded, context + "the host ended the connection");
+    };
 
     // Declared before the session, which joins every thread that may still use them.
     Signal connected;
@@ -142,12 +161,12 @@ SessionResult RunSession(const SessionRequest& request) {
     session.BeginLogin(request.userName, request.password, [&connected] { connected.Set(); });
     if (!connected.WaitUntil(deadline)) {
         session.CancelLogin();
-        return fail(kExitTimeout, "no connection to the service server at " + request.endpoint.DottedQuad() + ":" +
-                                      std::to_string(request.endpoint.Port()) + within);
+        return fail(kExitTimeout, "no connection to the service server at " + request.endpoint.DottedQuad() +
+                                      ":" + std::to_string(request.endpoint.Port()) + within);
     }
     if (doc.Disconnected()) {
-        return fail(kExitConnect, "cannot connect to the service server at " + request.endpoint.DottedQuad() + ":" +
-                                      std::to_string(request.endpoint.Port()));
+        return fail(kExitConnect, "cannot connect to the service server at " + request.endpoint.DottedQuad() +
+                                      ":" + std::to_string(request.endpoint.Port()));
     }
     session.LoginAccepted();
 
@@ -157,11 +176,15 @@ SessionResult RunSession(const SessionRequest& request) {
         std::size_t at = 0;
         const auto line = view.WaitFor(
             next, [](const ViewEvent& e, std::size_t) { return e.kind == Kind::Message; }, deadline, &at);
-        if (!line) return fail(kExitTimeout, "the host did not answer the login" + within);
+        if (!line)
+            return fail(kExitTimeout, "the host did not answer the login" + within);
         next = at + 1;
-        if (EndsSession(*line)) return fail(kExitEnded, "the host ended the connection during the login");
-        if (doc.LoginId() != 0) break;
-        if (EventKeyword(*line) == "Failed login.") return fail(kExitLogin, "login refused: " + line->text);
+        if (EndsSession(*line))
+            return ended(*line, "during the login: ");
+        if (doc.LoginId() != 0)
+            break;
+        if (EventKeyword(*line) == "Failed login.")
+            return fail(kExitLogin, "login refused: " + line->text);
     }
 
     const CommandInfo* info = FindCommand(command.commandId);
@@ -169,14 +192,20 @@ SessionResult RunSession(const SessionRequest& request) {
         // As in the desktop, AutoTV is offered only once a status report shows a plan that has it;
         // the receiver asks for one right after the login.
         const auto report = view.WaitFor(
-            0, [](const ViewEvent& e, std::size_t) { return e.kind == Kind::Status || EndsSession(e) ||
-                                               EventKeyword(e) == RouteKeyword(ReplyAction::ServerStatus); },
+            0,
+            [](const ViewEvent& e, std::size_t) {
+                return e.kind == Kind::Status || EndsSession(e) ||
+                       EventKeyword(e) == RouteKeyword(ReplyAction::ServerStatus);
+            },
             deadline);
-        if (!report) return fail(kExitTimeout, "no status report from the host" + within);
-        if (EndsSession(*report)) return fail(kExitEnded, "the host ended the connection before the command");
+        if (!report)
+            return fail(kExitTimeout, "no status report from the host" + within);
+        if (EndsSession(*report))
+            return ended(*report, std::string(command.words) + ": before the request: ");
         if (!doc.HighBitrate()) {
-            return fail(kExitUnavailable, std::string(command.words) +
-                                              ": this account has no AutoTV (it needs a plan of 250 kbps or more)");
+            return fail(kExitUnavailable,
+                        std::string(command.words) +
+                            ": this account has no AutoTV (it needs a plan of 250 kbps or more)");
         }
     }
 
@@ -186,9 +215,11 @@ SessionResult RunSession(const SessionRequest& request) {
             break;
         case SendResult::NotLoggedIn:
             // The login was confirmed above: only the session's end since then logs it out.
-            return fail(kExitEnded, std::string(command.words) + ": the host ended the connection before the request");
+            return fail(kExitEnded,
+                        std::string(command.words) + ": before the request: the host ended the connection");
         case SendResult::Failed:
-            return fail(kExitEnded, std::string(command.words) + ": the host ended the connection; the request could not be sent");
+            return fail(kExitEnded, std::string(command.words) +
+                                        ": the request could not be sent: the host ended the connection");
         case SendResult::TooLong:
             return fail(kExitCredentials, std::string(command.words) +
                                               ": the user name and password are too long for the request");
@@ -203,10 +234,10 @@ SessionResult RunSession(const SessionRequest& request) {
         },
         deadline);
     result.elapsed = Clock::now() - start;
-    if (!answer) return fail(kExitTimeout, std::string(command.words) + ": no answer from the host" + within);
-    if (EndsSession(*answer)) {
-        return fail(kExitEnded, std::string(command.words) + ": the host ended the connection before answering");
-    }
+    if (!answer)
+        return fail(kExitTimeout, std::string(command.words) + ": no answer from the host" + within);
+    if (EndsSession(*answer))
+        return ended(*answer, std::string(command.words) + ": before the answer: ");
     result.answer = *answer;
     if (answer->text == kIncompleteSettingsMessage) {
         return fail(kExitRefused, std::string(command.words) + ": the settings reply did not arrive whole");

@@ -20,11 +20,11 @@ struct SessionRequest {
 };
 
 struct SessionResult {
-    int status = 0;      // kExitOk, or the failure's exit status
-    std::string reason;  // the failure, on one line
-    ViewEvent answer;    // what showed the answer: a message line, the status box, a viewer, a dialog
-    SessionState session;       // as the answer left it
-    SettingsRecords settings;   // the parsed records, for the settings commands
+    int status = 0;            // kExitOk, or the failure's exit status
+    std::string reason;        // the failure, on one line
+    ViewEvent answer;          // what showed the answer: a message line, the status box, a viewer, a dialog
+    SessionState session;      // as the answer left it
+    SettingsRecords settings;  // the parsed records, for the settings commands
     std::chrono::duration<double> elapsed{};  // from the start to the answer
 };
 

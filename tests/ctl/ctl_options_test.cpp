@@ -26,7 +26,8 @@ struct RunResult {
 RunResult RunWith(const std::vector<std::string>& args, std::optional<std::string> password = "pw") {
     std::ostringstream out, err;
     const int rc = Run(
-        args, [&](const std::string& name) { return name == kPasswordVariable ? password : std::nullopt; }, out, err);
+        args, [&](const std::string& name) { return name == kPasswordVariable ? password : std::nullopt; },
+        out, err);
     return {rc, out.str(), err.str()};
 }
 
@@ -34,7 +35,8 @@ class TempDir {
 public:
     TempDir() {
         std::string pattern = (fs::temp_directory_path() / "ctl-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("mkdtemp");
         path_ = pattern;
     }
     ~TempDir() { fs::remove_all(path_); }
@@ -57,24 +59,32 @@ TEST(CtlCommandLine, MistakesAreUsageErrorsWithOneLine) {
         std::string err;
     } cases[] = {
         {{"--user", "dj"}, kExitUsage, "ostravel-ctl: no command given (see ostravel-ctl --help)\n"},
-        {{"--user", "dj", "server", "explode"}, kExitUsage,
+        {{"--user", "dj", "server", "explode"},
+         kExitUsage,
          "ostravel-ctl: unknown command 'server explode' (see ostravel-ctl --help)\n"},
-        {{"--user", "dj", "--frobnicate", "status"}, kExitUsage,
+        {{"--user", "dj", "--frobnicate", "status"},
+         kExitUsage,
          "ostravel-ctl: unknown option '--frobnicate' (see ostravel-ctl --help)\n"},
         {{"status"}, kExitUsage, "ostravel-ctl: --user NAME is required\n"},
         {{"--user"}, kExitUsage, "ostravel-ctl: --user needs a value\n"},
         {{"--user", "dj", "--json=yes", "status"}, kExitUsage, "ostravel-ctl: --json takes no value\n"},
-        {{"--user", "dj", "--timeout", "0", "status"}, kExitUsage,
+        {{"--user", "dj", "--timeout", "0", "status"},
+         kExitUsage,
          "ostravel-ctl: --timeout needs a number of seconds above 0 and at most 86400, not '0'\n"},
-        {{"--user", "dj", "--timeout=5s", "status"}, kExitUsage,
+        {{"--user", "dj", "--timeout=5s", "status"},
+         kExitUsage,
          "ostravel-ctl: --timeout needs a number of seconds above 0 and at most 86400, not '5s'\n"},
-        {{"--user", "dj", "--server", "example.org", "status"}, kExitUsage,
+        {{"--user", "dj", "--server", "example.org", "status"},
+         kExitUsage,
          "ostravel-ctl: --server: 'example.org' is not an IPv4 address (ADDR[:PORT])\n"},
-        {{"--user", "dj", "--server", "127.0.0.1:70000", "status"}, kExitUsage,
+        {{"--user", "dj", "--server", "127.0.0.1:70000", "status"},
+         kExitUsage,
          "ostravel-ctl: --server: '70000' is not a port (1 to 65535)\n"},
         // A password is never taken where every user's process list shows it.
-        {{"--user", "dj", "--password", "hunter2", "status"}, kExitCredentials,
-         "ostravel-ctl: the password is not taken on the command line; use --password-file FILE or OSTRAVEL_PASSWORD\n"},
+        {{"--user", "dj", "--password", "hunter2", "status"},
+         kExitCredentials,
+         "ostravel-ctl: the password is not taken on the command line; use --password-file FILE or "
+         "OSTRAVEL_PASSWORD\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.err);
@@ -125,7 +135,8 @@ TEST(CtlCommandLine, NoPasswordAnywhereIsRefusedBeforeConnecting) {
     EXPECT_EQ(r.err, "ostravel-ctl: the password is longer than 99 characters\n");
     r = RunWith({"--user", std::string(99, 'u'), "--server", at, "autodj", "reload"}, std::string(99, 'p'));
     EXPECT_EQ(r.status, kExitCredentials);
-    EXPECT_EQ(r.err, "ostravel-ctl: the user name and password are too long together for a 256-byte request\n");
+    EXPECT_EQ(r.err,
+              "ostravel-ctl: the user name and password are too long together for a 256-byte request\n");
     EXPECT_EQ(server.Accepted(), 0);
 }
 
@@ -165,7 +176,8 @@ TEST(CtlPasswordFile, AFileOthersMayReadStopsTheRunBeforeConnecting) {
                                 "from-the-environment");
     EXPECT_EQ(r.status, kExitCredentials);
     EXPECT_EQ(r.err, "ostravel-ctl: the password file " + file +
-                         " may be read or written by others (mode 0644); make it private with: chmod 600 " + file + "\n");
+                         " may be read or written by others (mode 0644); make it private with: chmod 600 " +
+                         file + "\n");
     EXPECT_EQ(server.Accepted(), 0);
 }
 
@@ -175,7 +187,8 @@ TEST(CtlOutput, JsonStringsAreEscapedAndAlwaysValid) {
     EXPECT_EQ(JsonString("l1\r\nl2\tx"), "\"l1\\r\\nl2\\tx\"");
     EXPECT_EQ(JsonString(std::string("\x01\x1f\x7f", 3)), "\"\\u0001\\u001f\\u007f\"");
     EXPECT_EQ(JsonString(std::string("nul\0x", 5)), "\"nul\\u0000x\"");
-    EXPECT_EQ(JsonString("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5"), "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5\"");
+    EXPECT_EQ(JsonString("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5"),
+              "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5\"");
     // Not UTF-8: a lone Latin-1 byte, a cut sequence, an overlong form, a surrogate.
     EXPECT_EQ(JsonString("caf\xE9"), "\"caf\xEF\xBF\xBD\"");
     EXPECT_EQ(JsonString("\xE2\x82"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");

@@ -31,7 +31,8 @@ protected:
                                          << "watch\t" << kWatchPassword << "\t320\tnormal\t8010\n";
     }
     void TearDown() override {
-        if (host_) host_->Terminate(10s);
+        if (host_)
+            host_->Terminate(10s);
         host_.reset();
         fs::remove_all(dir_);
     }
@@ -40,10 +41,14 @@ protected:
     // the commands' answers.
     // With `verbose` it prints every block it receives (passwords masked).
     void StartHost(const std::string& faults = "none", bool verbose = false) {
-        std::vector<std::string> args = {HOSTSIM_PROGRAM, "--listen", "127.0.0.1:0", "--no-portal", "--keepalive", "1",
-                                         "--data", (dir_ / "data").string(), "--accounts", (dir_ / "accounts").string(),
-                                         "--fault", faults};
-        if (!verbose) args.push_back("--quiet");
+        std::vector<std::string> args = {HOSTSIM_PROGRAM, "--listen",
+                                         "127.0.0.1:0",   "--no-portal",
+                                         "--keepalive",   "1",
+                                         "--data",        (dir_ / "data").string(),
+                                         "--accounts",    (dir_ / "accounts").string(),
+                                         "--fault",       faults};
+        if (!verbose)
+            args.push_back("--quiet");
         host_ = std::make_unique<ChildProcess>(args);
         const auto line = host_->WaitForLine("listening ", 10s);
         ASSERT_TRUE(line) << host_->Err();
@@ -54,12 +59,14 @@ protected:
 
     // A clean environment whose home and temporary folders are ours to search afterwards.
     std::vector<std::string> Environment(const std::string& password) const {
-        std::vector<std::string> env = {"PATH=/usr/bin:/bin", "HOME=" + (dir_ / "home").string(),
+        std::vector<std::string> env = {"PATH=/usr/bin:/bin",
+                                        "HOME=" + (dir_ / "home").string(),
                                         "TMPDIR=" + (dir_ / "home").string(),
                                         "XDG_CONFIG_HOME=" + (dir_ / "home").string(),
                                         "XDG_STATE_HOME=" + (dir_ / "home").string(),
                                         "XDG_CACHE_HOME=" + (dir_ / "home").string()};
-        if (!password.empty()) env.push_back(std::string(kPasswordVariable) + "=" + password);
+        if (!password.empty())
+            env.push_back(std::string(kPasswordVariable) + "=" + password);
         return env;
     }
 
@@ -164,7 +171,8 @@ TEST_F(CtlProgramTest, APasswordFileOthersMayReadIsRefused) {
     Result r = Ctl({"--user", "watch", "--password-file", file, "status"}, "");
     EXPECT_EQ(r.status, kExitCredentials);
     EXPECT_EQ(r.err, "ostravel-ctl: the password file " + file +
-                         " may be read or written by others (mode 0644); make it private with: chmod 600 " + file + "\n");
+                         " may be read or written by others (mode 0644); make it private with: chmod 600 " +
+                         file + "\n");
     ::chmod(file.c_str(), 0600);
     r = Ctl({"--user", "watch", "--password-file", file, "summary"}, "");
     EXPECT_EQ(r.status, kExitOk) << r.err;
@@ -183,7 +191,8 @@ TEST_F(CtlProgramTest, ThePasswordShowsInNoProcessListAndNoFile) {
     for (const bool fromFile : {true, false}) {
         SCOPED_TRACE(fromFile ? "password file" : "environment");
         std::vector<std::string> args = {"--user", "watch", "--timeout", "2", "status"};
-        if (fromFile) args.insert(args.begin(), {"--password-file", file});
+        if (fromFile)
+            args.insert(args.begin(), {"--password-file", file});
         auto ctl = StartCtl(args, fromFile ? "" : kWatchPassword);
         // Once the host has its login, the program is well into its session.
         ASSERT_TRUE(host_->WaitForLine("Username,watch,", 10s));
@@ -195,7 +204,8 @@ TEST_F(CtlProgramTest, ThePasswordShowsInNoProcessListAndNoFile) {
         EXPECT_EQ(ctl->Err().find(kWatchPassword), std::string::npos);
     }
     for (const auto& entry : fs::recursive_directory_iterator(dir_ / "home")) {
-        if (!entry.is_regular_file() || entry.path() == file) continue;
+        if (!entry.is_regular_file() || entry.path() == file)
+            continue;
         std::ifstream in(entry.path(), std::ios::binary);
         const std::string text(std::istreambuf_iterator<char>(in), {});
         EXPECT_EQ(text.find(kWatchPassword), std::string::npos) << entry.path();

@@ -15,14 +15,18 @@ namespace {
 using ostravel::testing::FakeServiceServer;
 
 constexpr char kOffline[] =
-    "Server Status: Server is currently offline\"Stream IP: 10.0.0.5\"Stream Port: 8000\"Max. Bitrate: 320\"Status End";
+    "Server Status: Server is currently offline\"Stream IP: 10.0.0.5\"Stream Port: 8000\"Max. Bitrate: "
+    "320\"Status End";
 constexpr char kNoSource[] =
-    "Server Status: Server is Online. Connect a DJ\"Stream IP: 10.0.0.5\"Stream Port: 8000\"Max. Bitrate: 320\"Status End";
+    "Server Status: Server is Online. Connect a DJ\"Stream IP: 10.0.0.5\"Stream Port: 8000\"Max. Bitrate: "
+    "320\"Status End";
 constexpr char kPublic[] =
-    "Server Status: Server is currently up and public\"Stream IP: 10.0.0.5\"Stream Port: 8000\"Max. Bitrate: 320"
+    "Server Status: Server is currently up and public\"Stream IP: 10.0.0.5\"Stream Port: 8000\"Max. Bitrate: "
+    "320"
     "\"Current Song: Luna Park - Carousel\"Status End";
 constexpr char kLowPlanPublic[] =
-    "Server Status: Server is currently up and public\"Stream IP: 10.0.0.5\"Stream Port: 8002\"Max. Bitrate: 128\"Status End";
+    "Server Status: Server is currently up and public\"Stream IP: 10.0.0.5\"Stream Port: 8002\"Max. Bitrate: "
+    "128\"Status End";
 
 struct RunResult {
     int status;
@@ -43,20 +47,22 @@ protected:
             if (text.rfind("shoutcast_server_status,", 0) == 0) {
                 return status.empty() ? std::vector<std::string>{} : std::vector<std::string>{status};
             }
-            if (text.rfind("shoutcast_", 0) == 0) return answer;
+            if (text.rfind("shoutcast_", 0) == 0)
+                return answer;
             return {};
         });
     }
 
     RunResult Run(std::vector<std::string> args, std::string password = "pw") {
-        std::vector<std::string> full = {"--user", "dj", "--server", "127.0.0.1:" + std::to_string(server.Port()),
-                                         "--timeout", "5"};
+        std::vector<std::string> full = {
+            "--user", "dj", "--server", "127.0.0.1:" + std::to_string(server.Port()), "--timeout", "5"};
         full.insert(full.end(), args.begin(), args.end());
         std::ostringstream out, err;
         const int rc = ctl::Run(
             full,
             [&](const std::string& name) -> std::optional<std::string> {
-                if (name == kPasswordVariable) return password;
+                if (name == kPasswordVariable)
+                    return password;
                 return std::nullopt;
             },
             out, err);
@@ -75,7 +81,8 @@ protected:
         std::vector<std::string> found;
         for (const std::string& block : server.Blocks()) {
             const std::string text = block.substr(0, block.find('\0'));
-            if (text.rfind("shoutcast_", 0) == 0 && text.rfind("shoutcast_server_status,", 0) != 0) found.push_back(block);
+            if (text.rfind("shoutcast_", 0) == 0 && text.rfind("shoutcast_server_status,", 0) != 0)
+                found.push_back(block);
         }
         return found;
     }
@@ -101,27 +108,90 @@ struct RequestCase {
 };
 
 const RequestCase kRequestCases[] = {
-    {{"server", "start"}, "shoutcast_server_start,?loginsc=dj&passwordsc=pw&action=startnow", "Shoutcast server started.", "Shoutcast server started.\n"},
-    {{"server", "stop"}, "shoutcast_server_stop,?loginsc=dj&passwordsc=pw&action=stopnow", "Shoutcast server stopped.", "Shoutcast server stopped.\n"},
-    {{"server", "restart"}, "shoutcast_server_restart,?loginsc=dj&passwordsc=pw&action=restartnow", "Shoutcast server restarted.", "restarted"},
-    {{"autodj", "start"}, "shoutcast_dj_start,?loginsc=dj&passwordsc=pw&action=startnow", "Shoutcast AutoDJ started.", "AutoDJ started"},
-    {{"autodj", "stop"}, "shoutcast_dj_stop,?loginsc=dj&passwordsc=pw&action=stopnow", "Shoutcast AutoDJ stopped.", "AutoDJ stopped"},
-    {{"autodj", "restart"}, "shoutcast_dj_restart,?loginsc=dj&passwordsc=pw&action=restartnow", "Shoutcast AutoDJ restarted.", "restarted"},
-    {{"autodj", "next"}, "shoutcast_dj_next,?loginsc=dj&passwordsc=pw&action=nextsongnow", "Shoutcast AutoDJ now playing: X", "now playing: X"},
-    {{"autodj", "shuffle"}, "shoutcast_dj_shuffle,?loginsc=dj&passwordsc=pw&action=shufflenow", "Shoutcast AutoDJ shuffled.", "shuffled"},
-    {{"autodj", "reload"}, "shoutcast_dj_reload,?loginsc=dj&passwordsc=pw&action=reloadplaylistnow", "Shoutcast AutoDJ reloaded.", "reloaded"},
-    {{"autotv", "start"}, "shoutcast_tv_start,?loginsc=dj&passwordsc=pw&action=startnow", "Shoutcast AutoTV started.", "AutoTV started"},
-    {{"autotv", "stop"}, "shoutcast_tv_stop,?loginsc=dj&passwordsc=pw&action=stopnow", "Shoutcast AutoTV stopped.", "AutoTV stopped"},
-    {{"autotv", "restart"}, "shoutcast_tv_restart,?loginsc=dj&passwordsc=pw&action=restartnow", "Shoutcast AutoTV restarted.", "restarted"},
-    {{"logs", "dj"}, "shoutcast_dj_getlogs,?loginsc=dj&passwordsc=pw", "Shoutcast AutoDJ Logs\r\nline one\r\nline two\r\n", "Shoutcast AutoDJ Logs\nline one\nline two\n"},
-    {{"logs", "tv"}, "shoutcast_tv_getlogs,?loginsc=dj&passwordsc=pw", "Shoutcast AutoTV Logs\r\nclip\r\n", "Shoutcast AutoTV Logs\nclip\n"},
-    {{"logs", "clear", "server"}, "shoutcast_server_clearlogs,?loginsc=dj&passwordsc=pw&action=flushlogsnow", "Shoutcast server log cleared.", "log cleared"},
-    {{"logs", "clear", "dj"}, "shoutcast_dj_clearlogs,?loginsc=dj&passwordsc=pw&action=flushlogsnow", "Shoutcast AutoDJ log cleared.", "log cleared"},
-    {{"logs", "clear", "tv"}, "shoutcast_tv_clearlogs,?loginsc=dj&passwordsc=pw&action=flushlogsnow", "Shoutcast AutoTV log cleared.", "log cleared"},
-    {{"summary"}, "shoutcast_account_summary,?loginsc=dj&passwordsc=pw&action=startnow", "Shoutcast Account Summary\r\nAccount: dj\r\n", "Account: dj\n"},
-    {{"config", "show", "server"}, "shoutcast_server_getconfig,?loginsc=dj&passwordsc=pw", "", "maxListeners=50\n"},
-    {{"config", "show", "autodj"}, "shoutcast_dj_getconfig,?loginsc=dj&passwordsc=pw", "Shoutcast dj getconfig|playListFile=rock.lst|genre=Rock", "playListFile=rock.lst\n"},
-    {{"config", "show", "autotv"}, "shoutcast_tv_getconfig,?loginsc=dj&passwordsc=pw", "Shoutcast tv getconfig|playListFile=v.lst|bitrate=300", "bitrate=300\n"},
+    {{"server", "start"},
+     "shoutcast_server_start,?loginsc=dj&passwordsc=pw&action=startnow",
+     "Shoutcast server started.",
+     "Shoutcast server started.\n"},
+    {{"server", "stop"},
+     "shoutcast_server_stop,?loginsc=dj&passwordsc=pw&action=stopnow",
+     "Shoutcast server stopped.",
+     "Shoutcast server stopped.\n"},
+    {{"server", "restart"},
+     "shoutcast_server_restart,?loginsc=dj&passwordsc=pw&action=restartnow",
+     "Shoutcast server restarted.",
+     "restarted"},
+    {{"autodj", "start"},
+     "shoutcast_dj_start,?loginsc=dj&passwordsc=pw&action=startnow",
+     "Shoutcast AutoDJ started.",
+     "AutoDJ started"},
+    {{"autodj", "stop"},
+     "shoutcast_dj_stop,?loginsc=dj&passwordsc=pw&action=stopnow",
+     "Shoutcast AutoDJ stopped.",
+     "AutoDJ stopped"},
+    {{"autodj", "restart"},
+     "shoutcast_dj_restart,?loginsc=dj&passwordsc=pw&action=restartnow",
+     "Shoutcast AutoDJ restarted.",
+     "restarted"},
+    {{"autodj", "next"},
+     "shoutcast_dj_next,?loginsc=dj&passwordsc=pw&action=nextsongnow",
+     "Shoutcast AutoDJ now playing: X",
+     "now playing: X"},
+    {{"autodj", "shuffle"},
+     "shoutcast_dj_shuffle,?loginsc=dj&passwordsc=pw&action=shufflenow",
+     "Shoutcast AutoDJ shuffled.",
+     "shuffled"},
+    {{"autodj", "reload"},
+     "shoutcast_dj_reload,?loginsc=dj&passwordsc=pw&action=reloadplaylistnow",
+     "Shoutcast AutoDJ reloaded.",
+     "reloaded"},
+    {{"autotv", "start"},
+     "shoutcast_tv_start,?loginsc=dj&passwordsc=pw&action=startnow",
+     "Shoutcast AutoTV started.",
+     "AutoTV started"},
+    {{"autotv", "stop"},
+     "shoutcast_tv_stop,?loginsc=dj&passwordsc=pw&action=stopnow",
+     "Shoutcast AutoTV stopped.",
+     "AutoTV stopped"},
+    {{"autotv", "restart"},
+     "shoutcast_tv_restart,?loginsc=dj&passwordsc=pw&action=restartnow",
+     "Shoutcast AutoTV restarted.",
+     "restarted"},
+    {{"logs", "dj"},
+     "shoutcast_dj_getlogs,?loginsc=dj&passwordsc=pw",
+     "Shoutcast AutoDJ Logs\r\nline one\r\nline two\r\n",
+     "Shoutcast AutoDJ Logs\nline one\nline two\n"},
+    {{"logs", "tv"},
+     "shoutcast_tv_getlogs,?loginsc=dj&passwordsc=pw",
+     "Shoutcast AutoTV Logs\r\nclip\r\n",
+     "Shoutcast AutoTV Logs\nclip\n"},
+    {{"logs", "clear", "server"},
+     "shoutcast_server_clearlogs,?loginsc=dj&passwordsc=pw&action=flushlogsnow",
+     "Shoutcast server log cleared.",
+     "log cleared"},
+    {{"logs", "clear", "dj"},
+     "shoutcast_dj_clearlogs,?loginsc=dj&passwordsc=pw&action=flushlogsnow",
+     "Shoutcast AutoDJ log cleared.",
+     "log cleared"},
+    {{"logs", "clear", "tv"},
+     "shoutcast_tv_clearlogs,?loginsc=dj&passwordsc=pw&action=flushlogsnow",
+     "Shoutcast AutoTV log cleared.",
+     "log cleared"},
+    {{"summary"},
+     "shoutcast_account_summary,?loginsc=dj&passwordsc=pw&action=startnow",
+     "Shoutcast Account Summary\r\nAccount: dj\r\n",
+     "Account: dj\n"},
+    {{"config", "show", "server"},
+     "shoutcast_server_getconfig,?loginsc=dj&passwordsc=pw",
+     "",
+     "maxListeners=50\n"},
+    {{"config", "show", "autodj"},
+     "shoutcast_dj_getconfig,?loginsc=dj&passwordsc=pw",
+     "Shoutcast dj getconfig|playListFile=rock.lst|genre=Rock",
+     "playListFile=rock.lst\n"},
+    {{"config", "show", "autotv"},
+     "shoutcast_tv_getconfig,?loginsc=dj&passwordsc=pw",
+     "Shoutcast tv getconfig|playListFile=v.lst|bitrate=300",
+     "bitrate=300\n"},
 };
 
 TEST_F(CtlSessionTest, EveryCommandSendsItsOwnRequestBlockAndPrintsTheAnswer) {
@@ -137,7 +207,8 @@ TEST_F(CtlSessionTest, EveryCommandSendsItsOwnRequestBlockAndPrintsTheAnswer) {
         }
         // AutoTV commands wait for a report showing a plan that has it; the others get none, so
         // that no report can run into their answer on the wire.
-        const bool video = FindCommand(FindCtlCommand(c.words)->commandId)->rule == EnableRule::LoggedInAndVideo;
+        const bool video =
+            FindCommand(FindCtlCommand(c.words)->commandId)->rule == EnableRule::LoggedInAndVideo;
         Script(video ? kPublic : "", reply);
         const RunResult r = Run(c.words);
         EXPECT_EQ(r.status, kExitOk) << r.err;
@@ -157,9 +228,11 @@ TEST_F(CtlSessionTest, EveryCommandSendsItsOwnRequestBlockAndPrintsTheAnswer) {
 
 TEST_F(CtlSessionTest, TheTableCoversEveryRequestOfTheCatalogueOnce) {
     for (const CommandInfo& info : CommandCatalogue()) {
-        if (info.kind != CommandKind::Request) continue;
+        if (info.kind != CommandKind::Request)
+            continue;
         int rows = 0;
-        for (const CtlCommand& command : CtlCommands()) rows += command.commandId == info.id && command.words != "check";
+        for (const CtlCommand& command : CtlCommands())
+            rows += command.commandId == info.id && command.words != "check";
         EXPECT_EQ(rows, 1) << info.word;
     }
     EXPECT_EQ(std::size(kRequestCases) + 1, CtlCommands().size() - 1);  // + status, - check
@@ -197,9 +270,11 @@ TEST_F(CtlSessionTest, CheckExitStatusFollowsTheServerState) {
         {kNoSource, kCheckWarning, "OSTRAVEL WARNING - Server Up, Stream Down | time="},
         {kOffline, kCheckCritical, "OSTRAVEL CRITICAL - Server Down | time="},
         // A report that names no state tells nothing.
-        {"Server Status: \"Stream IP: 10.0.0.5\"Status End", kCheckUnknown, "OSTRAVEL UNKNOWN - Server state unknown |"},
+        {"Server Status: \"Stream IP: 10.0.0.5\"Status End", kCheckUnknown,
+         "OSTRAVEL UNKNOWN - Server state unknown |"},
         // An error in the status reply: the state is not known.
-        {"Server Status: Error - Can not retreive status", kCheckUnknown, "OSTRAVEL UNKNOWN - check: Server Status: Error"},
+        {"Server Status: Error - Can not retreive status", kCheckUnknown,
+         "OSTRAVEL UNKNOWN - check: Server Status: Error"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.report);
@@ -214,8 +289,10 @@ TEST_F(CtlSessionTest, CheckExitStatusFollowsTheServerState) {
 TEST_F(CtlSessionTest, CheckTakesTheReportThatAnswersItsRequestNotAnEarlierOne) {
     // An unasked report glued to the welcome says "down"; the report asked for says "up".
     server.SetResponder([](const std::string& text) -> std::vector<std::string> {
-        if (text.rfind("Username,", 0) == 0) return {std::string("Logged In: Welcome back, dj=1001") + kOffline};
-        if (text.rfind("shoutcast_server_status,", 0) == 0) return {kPublic};
+        if (text.rfind("Username,", 0) == 0)
+            return {std::string("Logged In: Welcome back, dj=1001") + kOffline};
+        if (text.rfind("shoutcast_server_status,", 0) == 0)
+            return {kPublic};
         return {};
     });
     const RunResult r = Run({"check"});
@@ -227,7 +304,8 @@ TEST_F(CtlSessionTest, AKeepAliveReportIsNotTakenForTheAnswer) {
     std::thread host([this] {
         // Once the command is in (the two login blocks, the receiver's status request and the
         // command), only an unasked status report comes.
-        if (server.WaitForBlocks(4)) server.Send(kPublic);
+        if (server.WaitForBlocks(4))
+            server.Send(kPublic);
     });
     const RunResult r = Run({"--timeout", "1", "server", "start"});
     host.join();
@@ -293,15 +371,17 @@ TEST_F(CtlSessionTest, AutoTVIsNotSentForAPlanWithoutIt) {
 TEST_F(CtlSessionTest, AClosedConnectionEndsTheRunWithItsOwnStatus) {
     const auto closeOn = [this](std::string word) {
         server.SetResponder([this, word](const std::string& text) -> std::vector<std::string> {
-            if (text.rfind("Username,", 0) == 0) return {"Logged In: Welcome back, dj=1001"};
-            if (text.rfind(word, 0) == 0) server.CloseConnection();
+            if (text.rfind("Username,", 0) == 0)
+                return {"Logged In: Welcome back, dj=1001"};
+            if (text.rfind(word, 0) == 0)
+                server.CloseConnection();
             return {};
         });
     };
     closeOn("shoutcast_dj_start,");
     RunResult r = Run({"autodj", "start"});
     EXPECT_EQ(r.status, kExitEnded);
-    EXPECT_EQ(r.err, "ostravel-ctl: autodj start: the host ended the connection before answering\n");
+    EXPECT_EQ(r.err, "ostravel-ctl: autodj start: before the answer: the host ended the connection\n");
 
     // Closed at the receiver's status request, while the command may still be going out.
     closeOn("shoutcast_server_status,");
@@ -332,11 +412,14 @@ TEST_F(CtlSessionTest, NoServerListeningIsAConnectionFailure) {
     }
     std::ostringstream out, err;
     const auto env = [](const std::string&) { return std::optional<std::string>("pw"); };
-    int rc = ctl::Run({"--user", "dj", "--server", "127.0.0.1:" + std::to_string(port), "status"}, env, out, err);
+    int rc =
+        ctl::Run({"--user", "dj", "--server", "127.0.0.1:" + std::to_string(port), "status"}, env, out, err);
     EXPECT_EQ(rc, kExitConnect);
-    EXPECT_EQ(err.str(), "ostravel-ctl: cannot connect to the service server at 127.0.0.1:" + std::to_string(port) + "\n");
+    EXPECT_EQ(err.str(), "ostravel-ctl: cannot connect to the service server at 127.0.0.1:" +
+                             std::to_string(port) + "\n");
     std::ostringstream checkOut, checkErr;
-    rc = ctl::Run({"--user", "dj", "--server", "127.0.0.1:" + std::to_string(port), "check"}, env, checkOut, checkErr);
+    rc = ctl::Run({"--user", "dj", "--server", "127.0.0.1:" + std::to_string(port), "check"}, env, checkOut,
+                  checkErr);
     EXPECT_EQ(rc, kCheckUnknown);
     EXPECT_EQ(checkOut.str().rfind("OSTRAVEL UNKNOWN - cannot connect", 0), 0u);
 }
