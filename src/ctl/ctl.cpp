@@ -1,0 +1,344 @@
+#include "ctl/ctl.h"
+
+#include <arpa/inet.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "app/login.h"
+#include "app/zandreldoc.h"
+#include "ctl/credentials.h"
+#include "ctl/ctlcommands.h"
+#include "ctl/ctloutput.h"
+#include "ctl/ctlsession.h"
+#include "protocol/commands.h"
+#include "protocol/requests.h"
+
+#ifndef OSTRAVEL_CTL_VERSION
+#define OSTRAVEL_CTL_VERSION "unknown"
+#endif
+
+namespace ostravel::ctl {
+
+namespace {
+
+constexpr char kProgram[] = "ostravel-ctl";
+
+struct Options {
+    bool help = false;
+    bool version = false;
+    bool json = false;
+    std::optional<std::string> userName;
+    std::optional<std::string> passwordFile;
+    std::optional<std::string> server;
+    double timeoutSeconds = kDefaultTimeoutSeconds;
+    std::vector<std::string> words;
+};
+
+// A failure: its exit status and the one line that says why.
+struct Failure {
+    int status;
+    std::string reason;
+};
+
+// One argument at `i` (moved past the value it takes). The command words are collected even after
+// a mistake, so that check still answers as a monitoring check.
+std::optional<Failure> ParseOption(const std::vector<std::string>& args, std::size_t& i, Options& options) {
+    const auto usage = [](std::string reason) { return Failure{kExitUsage, std::move(reason)}; };
+    std::string arg = args[i];
+    std::optional<std::string> value;
+    if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
+        if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg.erase(eq);
+        }
+    }
+    const auto takeValue = [&](std::optional<std::string>& out) -> std::optional<Failure> {
+        if (!value) {
+            if (i + 1 >= args.size())
+                return usage(arg + " needs a value");
+            value = args[++i];
+        }
+        out = *value;
+        return std::nullopt;
+    };
+    const bool takesValue =
+        arg == "--user" || arg == "--password-file" || arg == "--server" || arg == "--timeout";
+    if (value && !takesValue)
+        return usage(arg + " takes no value");
+    if (arg == "--help" || arg == "-h") {
+        options.help = true;
+    } else if (arg == "--version") {
+        options.version = true;
+    } else if (arg == "--json") {
+        options.json = true;
+    } else if (arg == "--user") {
+        if (auto failure = takeValue(options.userName))
+            return failure;
+    } else if (arg == "--password-file") {
+        if (auto failure = takeValue(options.passwordFile))
+            return failure;
+    } else if (arg == "--server") {
+        if (auto failure = takeValue(options.server))
+            return failure;
+    } else if (arg == "--timeout") {
+        std::optional<std::string> text;
+        if (auto failure = takeValue(text))
+            return failure;
+        double seconds = 0;
+        const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), seconds);
+        if (text->empty() || ec != std::errc() || end != text->data() + text->size() ||
+            !std::isfinite(seconds) || seconds <= 0 || seconds > 86400) {
+            return usage("--timeout needs a number of seconds above 0 and at most 86400, not '" + *text +
+                         "'");
+        }
+        options.timeoutSeconds = seconds;
+    } else if (arg == "--password" || arg == "-p") {
+        // Anything on the command line shows in every user's process list. Its value is skipped,
+        // so that it is never taken for a command word and echoed.
+        if (!value && i + 1 < args.size())
+            ++i;
+        return Failure{kExitCredentials,
+                       "the password is not taken on the command line; use --password-file FILE or " +
+                           std::string(kPasswordVariable)};
+    } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
+        return usage("unknown option '" + arg + "' (see " + std::string(kProgram) + " --help)");
+    } else {
+        options.words.push_back(arg);
+    }
+    return std::nullopt;
+}
+
+std::optional<Failure> ParseOptions(const std::vector<std::string>& args, Options& options) {
+    std::optional<Failure> first;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::optional<Failure> failure = ParseOption(args, i, options);
+        if (failure && !first)
+            first = std::move(failure);
+    }
+    return first;
+}
+
+std::optional<Failure> ParseServer(const std::string& text, CSocketAddress& endpoint) {
+    std::string host = text;
+    unsigned short port = kServicePort;
+    if (const std::size_t colon = text.rfind(':'); colon != std::string::npos) {
+        host = text.substr(0, colon);
+        const std::string digits = text.substr(colon + 1);
+        unsigned value = 0;
+        const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || value == 0 ||
+            value > 65535) {
+            return Failure{kExitUsage, "--server: '" + digits + "' is not a port (1 to 65535)"};
+        }
+        port = static_cast<unsigned short>(value);
+    }
+    in_addr address{};
+    if (::inet_pton(AF_INET, host.c_str(), &address) != 1) {
+        return Failure{kExitUsage, "--server: '" + host + "' is not an IPv4 address (ADDR[:PORT])"};
+    }
+    endpoint = CSocketAddress(host.c_str(), port);
+    return std::nullopt;
+}
+
+// What may travel: the session keeps at most 99 characters of each, and a request cut short would
+// be another request.
+std::optional<Failure> CheckCredentials(const std::string& user, const std::string& password,
+                                        const CtlCommand& command) {
+    const auto bad = [](std::string reason) { return Failure{kExitCredentials, std::move(reason)}; };
+    constexpr std::size_t kMost = CzandrelDoc::kCredentialCapacity - 1;
+    if (user.empty())
+        return bad("the user name is empty");
+    if (user.size() > kMost)
+        return bad("the user name is longer than " + std::to_string(kMost) + " characters");
+    if (password.size() > kMost)
+        return bad("the password is longer than " + std::to_string(kMost) + " characters");
+    for (const std::string* text : {&user, &password}) {
+        if (text->find_first_of(std::string("\0\r\n", 3)) != std::string::npos) {
+            return bad(text == &user ? "the user name holds a line break or NUL"
+                                     : "the password holds a line break or NUL");
+        }
+    }
+    const std::string request = ComposeCommandRequest(*FindCommand(command.commandId), user, password);
+    if (!FitsBlock(FirstLoginBlockText(user), kCommandBlockSize) ||
+        !FitsBlock(SecondLoginBlockText(user, password), kCommandBlockSize) ||
+        !FitsBlock(request, kCommandBlockSize)) {
+        return bad("the user name and password are too long together for a " +
+                   std::to_string(kCommandBlockSize) + "-byte request");
+    }
+    return std::nullopt;
+}
+
+std::string CheckLine(int state, std::chrono::duration<double> elapsed) {
+    static constexpr const char* kLabels[] = {"CRITICAL", "WARNING", "OK", "UNKNOWN"};
+    char perf[96];
+    std::snprintf(perf, sizeof perf, " | time=%.3fs;;;0 state=%d;;;0;3", elapsed.count(), state);
+    return std::string("OSTRAVEL ") + kLabels[state] + " - " + std::string(StateWords(state)) + perf + "\n";
+}
+
+int CheckStatus(int state) {
+    switch (state) {
+        case 2:
+            return kCheckOk;
+        case 1:
+            return kCheckWarning;
+        case 0:
+            return kCheckCritical;
+        default:
+            return kCheckUnknown;
+    }
+}
+
+// Prints the answer of a session that worked; returns the exit status.
+int PrintAnswer(const CtlCommand& command, const SessionResult& result, bool json, std::ostream& out) {
+    const ViewEvent& answer = result.answer;
+    switch (command.output) {
+        case Output::Message:
+            out << (json ? "{\n  \"reply\": " + JsonString(answer.text) + "\n}\n" : AsLines(answer.text));
+            break;
+        case Output::Status: {
+            const int state = StateFromIcon(answer.trayIcon);
+            out << (json ? FormatStatusJson(answer.text, state, result.session) : FormatStatus(answer.text));
+            break;
+        }
+        case Output::Check: {
+            const int state = StateFromIcon(answer.trayIcon);
+            out << CheckLine(state, result.elapsed);
+            return CheckStatus(state);
+        }
+        case Output::Text:
+            out << (json ? "{\n  \"text\": " + JsonString(answer.text) + "\n}\n" : AsLines(answer.text));
+            break;
+        case Output::ServerSettings:
+        case Output::DjSettings:
+        case Output::TvSettings: {
+            const SettingsRecords& s = result.settings;
+            const std::vector<SettingLine> lines =
+                command.output == Output::ServerSettings ? ServerSettingLines(s.server)
+                : command.output == Output::DjSettings   ? AutoDJSettingLines(s.autoDJ)
+                                                         : AutoTVSettingLines(s.autoTV);
+            out << (json ? FormatSettingsJson(lines) : FormatSettings(lines));
+            break;
+        }
+    }
+    return kExitOk;
+}
+
+// check speaks to a monitoring system: its state line goes to standard output whatever happened,
+// and every failure is UNKNOWN, except a refused login, which is CRITICAL.
+int CheckFailure(const Failure& failure, std::ostream& out) {
+    const bool critical = failure.status == kExitLogin;
+    out << "OSTRAVEL " << (critical ? "CRITICAL" : "UNKNOWN") << " - " << failure.reason << "\n";
+    return critical ? kCheckCritical : kCheckUnknown;
+}
+
+}  // namespace
+
+std::string HelpText() {
+    std::string text = std::string("Usage: ") + kProgram + R"( [OPTION]... COMMAND
+Log in to the streaming host's service server, run one command, print its answer and log off.
+For scripts and monitoring.
+
+Options:
+  --user NAME           the account's user name (required)
+  --password-file FILE  read the password from the first line of FILE, which only its owner may
+                        read or write (chmod 600); without it the password comes from the
+                        environment variable )" +
+                       std::string(kPasswordVariable) + R"(. Never on the command line.
+  --server ADDR[:PORT]  the service server's IPv4 address (default )" +
+                       ServiceEndpoint().DottedQuad() + ":" + std::to_string(kServicePort) + R"()
+  --timeout S           give up after S seconds (default 10); covers connecting, the login and the
+                        answer; the log-off notice afterwards may take up to 2 s more
+  --json                print the status, settings or reply as JSON
+  --help                show this text and exit
+  --version             show the version and exit
+
+Commands:
+)";
+    for (const CtlCommand& command : CtlCommands()) {
+        std::string words(command.words);
+        words.resize(std::max<std::size_t>(words.size() + 2, 22), ' ');
+        text += "  " + words + std::string(command.summary) + "\n";
+    }
+    text += R"(
+Exit status:
+  0  done
+  1  the host answered with an error
+  2  bad command line
+  3  no usable user name or password (none given, password file open to others, too long)
+  4  the service server could not be reached
+  5  the host refused the login
+  6  no answer within the time-out
+  7  the host ended the connection first
+  8  the account's plan has no such service (AutoTV)
+check follows the monitoring plugin convention instead: it prints one line, "OSTRAVEL OK - ..."
+with performance data, and exits 0 (OK: server up and public), 1 (WARNING: server up without a
+source), 2 (CRITICAL: server down, or the login refused) or 3 (UNKNOWN: no answer, no connection,
+or any other failure).
+Every failure is also told in one line on standard error.
+)";
+    return text;
+}
+
+int Run(const std::vector<std::string>& args, const Environment& environment, std::ostream& out,
+        std::ostream& err) {
+    Options options;
+    std::optional<Failure> failure = ParseOptions(args, options);
+    const bool check = options.words == std::vector<std::string>{"check"};
+    const auto finish = [&](const Failure& f) {
+        err << kProgram << ": " << f.reason << "\n";
+        return check ? CheckFailure(f, out) : f.status;
+    };
+    if (failure)
+        return finish(*failure);
+    if (options.help) {
+        out << HelpText();
+        return kExitOk;
+    }
+    if (options.version) {
+        out << kProgram << " " << OSTRAVEL_CTL_VERSION << "\n";
+        return kExitOk;
+    }
+    if (options.words.empty())
+        return finish({kExitUsage, "no command given (see " + std::string(kProgram) + " --help)"});
+    const CtlCommand* command = FindCtlCommand(options.words);
+    if (command == nullptr) {
+        std::string typed;
+        for (const std::string& word : options.words) typed += (typed.empty() ? "" : " ") + word;
+        return finish({kExitUsage, "unknown command '" + OneLine(typed) + "' (see " + std::string(kProgram) +
+                                       " --help)"});
+    }
+
+    SessionRequest request;
+    request.command = command;
+    request.endpoint = ServiceEndpoint();
+    request.timeout =
+        std::chrono::milliseconds(static_cast<long long>(std::ceil(options.timeoutSeconds * 1000)));
+    if (options.server) {
+        if (auto bad = ParseServer(*options.server, request.endpoint))
+            return finish(*bad);
+    }
+    if (!options.userName)
+        return finish({kExitUsage, "--user NAME is required"});
+    request.userName = *options.userName;
+    if (options.passwordFile) {
+        std::string error;
+        if (!ReadPasswordFile(*options.passwordFile, request.password, error))
+            return finish({kExitCredentials, error});
+    } else if (auto password = environment(kPasswordVariable); password && !password->empty()) {
+        request.password = std::move(*password);
+    } else {
+        return finish({kExitCredentials,
+                       "no password: use --password-file FILE or set " + std::string(kPasswordVariable)});
+    }
+    if (auto bad = CheckCredentials(request.userName, request.password, *command))
+        return finish(*bad);
+
+    const SessionResult result = RunSession(request);
+    if (result.status != kExitOk)
+        return finish({result.status, result.reason});
+    return PrintAnswer(*command, result, options.json, out);
+}
+
+}  // namespace ostravel::ctl

@@ -1,0 +1,226 @@
+// ostravel-ctl before any connection: the command line, the password's sources, and what it prints.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "ctl/credentials.h"
+#include "ctl/ctl.h"
+#include "ctl/ctlcommands.h"
+#include "ctl/ctloutput.h"
+#include "fakes/fake_service_server.h"
+
+namespace ostravel::ctl {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RunResult {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+RunResult RunWith(const std::vector<std::string>& args, std::optional<std::string> password = "pw") {
+    std::ostringstream out, err;
+    const int rc = Run(
+        args, [&](const std::string& name) { return name == kPasswordVariable ? password : std::nullopt; },
+        out, err);
+    return {rc, out.str(), err.str()};
+}
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "ctl-test-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("mkdtemp");
+        path_ = pattern;
+    }
+    ~TempDir() { fs::remove_all(path_); }
+    const fs::path& Path() const { return path_; }
+    std::string Write(const std::string& name, const std::string& text, mode_t mode) const {
+        const fs::path file = path_ / name;
+        std::ofstream(file) << text;
+        ::chmod(file.c_str(), mode);
+        return file.string();
+    }
+
+private:
+    fs::path path_;
+};
+
+TEST(CtlCommandLine, MistakesAreUsageErrorsWithOneLine) {
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    } cases[] = {
+        {{"--user", "dj"}, kExitUsage, "ostravel-ctl: no command given (see ostravel-ctl --help)\n"},
+        {{"--user", "dj", "server", "explode"},
+         kExitUsage,
+         "ostravel-ctl: unknown command 'server explode' (see ostravel-ctl --help)\n"},
+        {{"--user", "dj", "--frobnicate", "status"},
+         kExitUsage,
+         "ostravel-ctl: unknown option '--frobnicate' (see ostravel-ctl --help)\n"},
+        {{"status"}, kExitUsage, "ostravel-ctl: --user NAME is required\n"},
+        {{"--user"}, kExitUsage, "ostravel-ctl: --user needs a value\n"},
+        {{"--user", "dj", "--json=yes", "status"}, kExitUsage, "ostravel-ctl: --json takes no value\n"},
+        {{"--user", "dj", "--timeout", "0", "status"},
+         kExitUsage,
+         "ostravel-ctl: --timeout needs a number of seconds above 0 and at most 86400, not '0'\n"},
+        {{"--user", "dj", "--timeout=5s", "status"},
+         kExitUsage,
+         "ostravel-ctl: --timeout needs a number of seconds above 0 and at most 86400, not '5s'\n"},
+        {{"--user", "dj", "--server", "example.org", "status"},
+         kExitUsage,
+         "ostravel-ctl: --server: 'example.org' is not an IPv4 address (ADDR[:PORT])\n"},
+        {{"--user", "dj", "--server", "127.0.0.1:70000", "status"},
+         kExitUsage,
+         "ostravel-ctl: --server: '70000' is not a port (1 to 65535)\n"},
+        // A password is never taken where every user's process list shows it.
+        {{"--user", "dj", "--password", "hunter2", "status"},
+         kExitCredentials,
+         "ostravel-ctl: the password is not taken on the command line; use --password-file FILE or "
+         "OSTRAVEL_PASSWORD\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.err);
+        const RunResult r = RunWith(c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+TEST(CtlCommandLine, CheckReportsEveryFailureAsUnknownOnStandardOutput) {
+    RunResult r = RunWith({"--frobnicate", "check"});
+    EXPECT_EQ(r.status, kCheckUnknown);
+    EXPECT_EQ(r.out, "OSTRAVEL UNKNOWN - unknown option '--frobnicate' (see ostravel-ctl --help)\n");
+    EXPECT_EQ(r.err, "ostravel-ctl: unknown option '--frobnicate' (see ostravel-ctl --help)\n");
+    r = RunWith({"--user", "dj", "check"}, std::nullopt);
+    EXPECT_EQ(r.status, kCheckUnknown);
+}
+
+TEST(CtlCommandLine, HelpListsEveryCommandAndVersionNamesTheProgram) {
+    RunResult r = RunWith({"--help"});
+    EXPECT_EQ(r.status, kExitOk);
+    for (const CtlCommand& command : CtlCommands()) {
+        EXPECT_NE(r.out.find("  " + std::string(command.words) + "  "), std::string::npos) << command.words;
+    }
+    EXPECT_NE(r.out.find("OSTRAVEL_PASSWORD"), std::string::npos);
+    for (const int status : {kExitOk, kExitRefused, kExitUsage, kExitCredentials, kExitConnect, kExitLogin,
+                             kExitTimeout, kExitEnded, kExitUnavailable}) {
+        EXPECT_NE(r.out.find("\n  " + std::to_string(status) + "  "), std::string::npos) << status;
+    }
+    r = RunWith({"--version"});
+    EXPECT_EQ(r.status, kExitOk);
+    EXPECT_EQ(r.out.rfind("ostravel-ctl ", 0), 0u);
+    EXPECT_NE(r.out, "ostravel-ctl unknown\n");
+}
+
+TEST(CtlCommandLine, NoPasswordAnywhereIsRefusedBeforeConnecting) {
+    testing::FakeServiceServer server;
+    const std::string at = "127.0.0.1:" + std::to_string(server.Port());
+    RunResult r = RunWith({"--user", "dj", "--server", at, "status"}, std::nullopt);
+    EXPECT_EQ(r.status, kExitCredentials);
+    EXPECT_EQ(r.err, "ostravel-ctl: no password: use --password-file FILE or set OSTRAVEL_PASSWORD\n");
+    r = RunWith({"--user", "dj", "--server", at, "status"}, "");
+    EXPECT_EQ(r.status, kExitCredentials);
+    // Too long to keep, or too long for a request together: refused, never cut short and sent.
+    r = RunWith({"--user", "dj", "--server", at, "status"}, std::string(100, 'p'));
+    EXPECT_EQ(r.status, kExitCredentials);
+    EXPECT_EQ(r.err, "ostravel-ctl: the password is longer than 99 characters\n");
+    r = RunWith({"--user", std::string(99, 'u'), "--server", at, "autodj", "reload"}, std::string(99, 'p'));
+    EXPECT_EQ(r.status, kExitCredentials);
+    EXPECT_EQ(r.err,
+              "ostravel-ctl: the user name and password are too long together for a 256-byte request\n");
+    EXPECT_EQ(server.Accepted(), 0);
+}
+
+TEST(CtlPasswordFile, OnlyAPrivateRegularFileIsRead) {
+    TempDir dir;
+    std::string password, error;
+    EXPECT_TRUE(ReadPasswordFile(dir.Write("ok", "s3cret\nsecond line\n", 0600), password, error)) << error;
+    EXPECT_EQ(password, "s3cret");
+    EXPECT_TRUE(ReadPasswordFile(dir.Write("crlf", "with blanks \r\n", 0400), password, error)) << error;
+    EXPECT_EQ(password, "with blanks ");
+    EXPECT_TRUE(ReadPasswordFile(dir.Write("noeol", "last", 0600), password, error)) << error;
+    EXPECT_EQ(password, "last");
+
+    for (const mode_t mode : {0644, 0640, 0604, 0620, 0602, 0660}) {
+        SCOPED_TRACE(mode);
+        const std::string file = dir.Write("open" + std::to_string(mode), "s3cret\n", mode);
+        password.clear();
+        EXPECT_FALSE(ReadPasswordFile(file, password, error));
+        EXPECT_EQ(password, "");
+        EXPECT_NE(error.find("may be read or written by others"), std::string::npos) << error;
+        EXPECT_NE(error.find("chmod 600 " + file), std::string::npos) << error;
+    }
+    EXPECT_FALSE(ReadPasswordFile(dir.Write("empty", "\n", 0600), password, error));
+    EXPECT_NE(error.find("is empty"), std::string::npos);
+    EXPECT_FALSE(ReadPasswordFile(dir.Path().string(), password, error));
+    EXPECT_NE(error.find("not a regular file"), std::string::npos);
+    EXPECT_FALSE(ReadPasswordFile((dir.Path() / "missing").string(), password, error));
+    EXPECT_NE(error.find("cannot open"), std::string::npos);
+}
+
+TEST(CtlPasswordFile, AFileOthersMayReadStopsTheRunBeforeConnecting) {
+    testing::FakeServiceServer server;
+    TempDir dir;
+    const std::string file = dir.Write("pw", "s3cret\n", 0644);
+    const RunResult r = RunWith({"--user", "dj", "--password-file", file, "--server",
+                                 "127.0.0.1:" + std::to_string(server.Port()), "status"},
+                                "from-the-environment");
+    EXPECT_EQ(r.status, kExitCredentials);
+    EXPECT_EQ(r.err, "ostravel-ctl: the password file " + file +
+                         " may be read or written by others (mode 0644); make it private with: chmod 600 " +
+                         file + "\n");
+    EXPECT_EQ(server.Accepted(), 0);
+}
+
+TEST(CtlOutput, JsonStringsAreEscapedAndAlwaysValid) {
+    EXPECT_EQ(JsonString("plain"), "\"plain\"");
+    EXPECT_EQ(JsonString("a\"b\\c/d"), "\"a\\\"b\\\\c/d\"");
+    EXPECT_EQ(JsonString("l1\r\nl2\tx"), "\"l1\\r\\nl2\\tx\"");
+    EXPECT_EQ(JsonString(std::string("\x01\x1f\x7f", 3)), "\"\\u0001\\u001f\\u007f\"");
+    EXPECT_EQ(JsonString(std::string("nul\0x", 5)), "\"nul\\u0000x\"");
+    EXPECT_EQ(JsonString("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5"),
+              "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5\"");
+    // Not UTF-8: a lone Latin-1 byte, a cut sequence, an overlong form, a surrogate.
+    EXPECT_EQ(JsonString("caf\xE9"), "\"caf\xEF\xBF\xBD\"");
+    EXPECT_EQ(JsonString("\xE2\x82"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");
+    EXPECT_EQ(JsonString("\xC0\xAF"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");
+    EXPECT_EQ(JsonString("\xED\xA0\x80"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");
+}
+
+TEST(CtlOutput, SettingsStayOneLineEach) {
+    AutoTVSettings tv;
+    tv.streamTitle = "Two\nlines\r";
+    tv.playListList = "a.lst;;b.lst;";
+    const std::string text = FormatSettings(AutoTVSettingLines(tv));
+    EXPECT_NE(text.find("streamTitle=Two?lines?\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("playListList=a.lst;b.lst\n"), std::string::npos) << text;
+    const std::string json = FormatSettingsJson(AutoTVSettingLines(tv));
+    EXPECT_NE(json.find("\"streamTitle\": \"Two\\nlines\\r\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"playListList\": [\"a.lst\", \"b.lst\"]"), std::string::npos) << json;
+}
+
+TEST(CtlOutput, StatusFieldsAndTextLines) {
+    const std::string box = "Server Status: Server is currently offline\r\nStream IP: x\r\n\r\n";
+    EXPECT_EQ(FormatStatus(box), "Server Status: Server is currently offline\nStream IP: x\n");
+    SessionState session;
+    session.streamIp = "1.2.3.4";
+    session.streamPort = "8000";
+    const std::string json = FormatStatusJson(box, 0, session);
+    EXPECT_NE(json.find("\"state\": \"down\""), std::string::npos);
+    EXPECT_NE(json.find("\"serverUp\": false"), std::string::npos);
+    EXPECT_NE(json.find("\"Server Status\": \"Server is currently offline\""), std::string::npos);
+    EXPECT_EQ(AsLines("a\r\nb\rc"), "a\nb\nc\n");
+    EXPECT_EQ(OneLine("a\r\n\r\nb\n"), "a b");
+}
+
+}  // namespace
+}  // namespace ostravel::ctl
