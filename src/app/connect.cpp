@@ -5,10 +5,34 @@
 #include <wx/button.h>
 #include <wx/sizer.h>
 
+#ifdef __WXGTK3__
+#include <dlfcn.h>
+#endif
+
 #include "app/login.h"
 #include "ui/wxtext.h"
 
 namespace ostravel {
+
+namespace {
+
+// Alt + the label's underlined letter moves the keyboard into its edit. Windows does that by the
+// tab order; a GTK label needs to be told which widget it stands for (looked up in the loaded toolkit).
+wxStaticText* LabelFor(wxWindow* parent, const wxString& text, wxWindow* edit) {
+    auto* label = new wxStaticText(parent, wxID_STATIC, text);
+#ifdef __WXGTK3__
+    using SetMnemonicWidget = void (*)(void*, void*);
+    const auto bind =
+        reinterpret_cast<SetMnemonicWidget>(dlsym(RTLD_DEFAULT, "gtk_label_set_mnemonic_widget"));
+    if (bind != nullptr && label->GetHandle() != nullptr && edit->GetHandle() != nullptr)
+        bind(label->GetHandle(), edit->GetHandle());
+#else
+    (void)edit;
+#endif
+    return label;
+}
+
+}  // namespace
 
 // Where the login thread hands its result to the UI thread, for as long as the dialog is there. (A
 // wxWeakRef would not do: only the UI thread may touch one.)
@@ -22,13 +46,18 @@ CConnect::CConnect(wxWindow* parent, SessionControl& session)
     // The controls keep the template's order and widths; heights follow the toolkit's needs.
     auto* column = new wxBoxSizer(wxVERTICAL);
     const wxSize editSize = ConvertDialogToPixels(wxSize(100, 14));
-    column->Add(new wxStaticText(this, wxID_STATIC, "Username"), 0, wxLEFT | wxRIGHT | wxTOP, 10);
+    // Each label comes just before its edit in the tab order, which is what pairs them on Windows.
     userNameEdit_ = new wxTextCtrl(this, kUserNameEdit, wxEmptyString, wxDefaultPosition,
                                    wxSize(editSize.x, -1));
+    wxStaticText* userNameLabel = LabelFor(this, "&Username", userNameEdit_);
+    userNameLabel->MoveBeforeInTabOrder(userNameEdit_);
+    column->Add(userNameLabel, 0, wxLEFT | wxRIGHT | wxTOP, 10);
     column->Add(userNameEdit_, 0, wxLEFT | wxRIGHT | wxBOTTOM, 10);
-    column->Add(new wxStaticText(this, wxID_STATIC, "Password"), 0, wxLEFT | wxRIGHT, 10);
     passwordEdit_ = new wxTextCtrl(this, kPasswordEdit, wxEmptyString, wxDefaultPosition,
                                    wxSize(editSize.x, -1), wxTE_PASSWORD);
+    wxStaticText* passwordLabel = LabelFor(this, "&Password", passwordEdit_);
+    passwordLabel->MoveBeforeInTabOrder(passwordEdit_);
+    column->Add(passwordLabel, 0, wxLEFT | wxRIGHT, 10);
     column->Add(passwordEdit_, 0, wxLEFT | wxRIGHT, 10);
     // The session keeps at most 99 characters of each.
     userNameEdit_->SetMaxLength(kCredentialMaxLength);

@@ -3,6 +3,7 @@
 #include <wx/app.h>
 #include <wx/dialog.h>
 #include <wx/modalhook.h>
+#include <wx/settings.h>
 #include <wx/statusbr.h>
 #include <wx/thread.h>
 #include <wx/toolbar.h>
@@ -28,9 +29,16 @@ constexpr int kClientWidth = 450;
 constexpr int kClientHeight = 390;
 
 wxString PromptOf(int commandId) {
-    const CommandInfo* command = FindCommand(commandId);
+    const CommandInfo* command = FindMenuCommand(commandId);
     return command != nullptr && command->prompt != nullptr ? wxString(command->prompt) : wxString();
 }
+
+#ifdef __WXGTK3__
+template <class Function>
+Function GtkFunction(const char* name) {
+    return reinterpret_cast<Function>(dlsym(RTLD_DEFAULT, name));
+}
+#endif
 
 // GTK pads toolbar buttons and menu titles generously; nineteen 20-pixel buttons and eight menus
 // must fit a 450-pixel window. The
@@ -40,18 +48,13 @@ void CompactToolbars() {
     static bool applied = false;
     if (applied) return;
     applied = true;
-    using NewProvider = void* (*)();
-    using LoadData = int (*)(void*, const char*, long, void**);
-    using DefaultScreen = void* (*)();
-    using AddProvider = void (*)(void*, void*, unsigned);
-    using Unref = void (*)(void*);
-    const auto newProvider = reinterpret_cast<NewProvider>(dlsym(RTLD_DEFAULT, "gtk_css_provider_new"));
+    const auto newProvider = GtkFunction<void* (*)()>("gtk_css_provider_new");
     const auto loadData =
-        reinterpret_cast<LoadData>(dlsym(RTLD_DEFAULT, "gtk_css_provider_load_from_data"));
-    const auto defaultScreen = reinterpret_cast<DefaultScreen>(dlsym(RTLD_DEFAULT, "gdk_screen_get_default"));
+        GtkFunction<int (*)(void*, const char*, long, void**)>("gtk_css_provider_load_from_data");
+    const auto defaultScreen = GtkFunction<void* (*)()>("gdk_screen_get_default");
     const auto addProvider =
-        reinterpret_cast<AddProvider>(dlsym(RTLD_DEFAULT, "gtk_style_context_add_provider_for_screen"));
-    const auto unref = reinterpret_cast<Unref>(dlsym(RTLD_DEFAULT, "g_object_unref"));
+        GtkFunction<void (*)(void*, void*, unsigned)>("gtk_style_context_add_provider_for_screen");
+    const auto unref = GtkFunction<void (*)(void*)>("g_object_unref");
     if (!newProvider || !loadData || !defaultScreen || !addProvider || !unref) return;
     void* screen = defaultScreen();
     if (screen == nullptr) return;
@@ -68,20 +71,88 @@ void CompactToolbars() {
 #endif
 }
 
+// Icon-only buttons have no name a screen reader could say: each button's accessible object gets
+// its command's menu text. wxAccessible does not exist on GTK, so this goes through GTK's own ATK
+// objects, found in the already loaded toolkit; elsewhere the tooltips are all there is.
+void NameToolButtons(wxToolBar* bar) {
+#ifdef __WXGTK3__
+    const auto toolbarType = GtkFunction<unsigned long (*)()>("gtk_toolbar_get_type");
+    const auto binType = GtkFunction<unsigned long (*)()>("gtk_bin_get_type");
+    const auto isA = GtkFunction<int (*)(void*, unsigned long)>("g_type_check_instance_is_a");
+    const auto nthItem = GtkFunction<void* (*)(void*, int)>("gtk_toolbar_get_nth_item");
+    const auto child = GtkFunction<void* (*)(void*)>("gtk_bin_get_child");
+    const auto accessible = GtkFunction<void* (*)(void*)>("gtk_widget_get_accessible");
+    const auto setName = GtkFunction<void (*)(void*, const char*)>("atk_object_set_name");
+    if (!toolbarType || !binType || !isA || !nthItem || !child || !accessible || !setName)
+        return;
+    // wx keeps the GTK toolbar inside a box of its own.
+    void* toolbar = bar->GetHandle();
+    while (toolbar != nullptr && !isA(toolbar, toolbarType()))
+        toolbar = isA(toolbar, binType()) ? child(toolbar) : nullptr;
+    if (toolbar == nullptr)
+        return;
+    for (std::size_t pos = 0; pos < bar->GetToolsCount(); ++pos) {
+        const wxToolBarToolBase* tool = bar->GetToolByPos(static_cast<int>(pos));
+        const CommandInfo* command =
+            tool != nullptr ? FindCommand(CommandFromWindowId(tool->GetId())) : nullptr;
+        void* item = command != nullptr ? nthItem(toolbar, static_cast<int>(pos)) : nullptr;
+        void* button = item != nullptr ? child(item) : nullptr;
+        if (button == nullptr)
+            continue;
+        const wxString name = wxStripMenuCodes(
+            wxString::FromUTF8(MenuItemText(*command).data(), MenuItemText(*command).size()));
+        setName(accessible(button), name.utf8_str());
+    }
+#else
+    (void)bar;
+#endif
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------
 // Tray icon
 
 CTrayIcon::CTrayIcon(CMainFrame& frame) : frame_(frame) {
-    Bind(wxEVT_TASKBAR_LEFT_DOWN, [this](wxTaskBarIconEvent&) { frame_.ShowTrayMenu(); });
-    Bind(wxEVT_TASKBAR_RIGHT_DOWN, [this](wxTaskBarIconEvent&) { frame_.ShowTrayMenu(); });
-    Bind(wxEVT_TASKBAR_LEFT_DCLICK, [this](wxTaskBarIconEvent&) { frame_.RestoreFromTray(); });
-    Bind(wxEVT_MENU, [this](wxCommandEvent& event) {
-        const int trayId = CommandFromWindowId(event.GetId());
-        // Run it once the popup is gone: Exit destroys the frame that owns this icon.
-        frame_.CallAfter([frame = &frame_, trayId] { frame->RunTrayEntry(trayId); });
-    }, kFirstWindowId, kLastWindowId);
+    // wxGTK reports every press of the left button as a single click (its double-click event only
+    // stands in for a click nobody handled), and the menu grabs the pointer as soon as it opens, so
+    // a second click would only close it. The menu therefore waits out the double-click time: a
+    // second press within it restores the window instead. A real double-click event (MSW) does the
+    // same.
+    clickTimer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { frame_.ShowTrayMenu(); });
+    Bind(wxEVT_TASKBAR_LEFT_DOWN, [this](wxTaskBarIconEvent&) {
+        if (clickTimer_.IsRunning()) {
+            clickTimer_.Stop();
+            frame_.RestoreFromTray();
+            return;
+        }
+        clickTimer_.StartOnce(DoubleClickMilliseconds());
+    });
+    Bind(wxEVT_TASKBAR_LEFT_DCLICK, [this](wxTaskBarIconEvent&) {
+        clickTimer_.Stop();
+        frame_.RestoreFromTray();
+    });
+    Bind(wxEVT_TASKBAR_RIGHT_DOWN, [this](wxTaskBarIconEvent&) {
+        clickTimer_.Stop();
+        frame_.ShowTrayMenu();
+    });
+    Bind(
+        wxEVT_MENU,
+        [this](wxCommandEvent& event) {
+            const int trayId = CommandFromWindowId(event.GetId());
+            // Run it once the popup is gone: Exit destroys the frame that owns this icon.
+            frame_.CallAfter([frame = &frame_, trayId] { frame->RunTrayEntry(trayId); });
+        },
+        kFirstWindowId, kLastWindowId);
+}
+
+CTrayIcon::~CTrayIcon() {
+    clickTimer_.Stop();
+}
+
+int CTrayIcon::DoubleClickMilliseconds() {
+    const int interval = wxSystemSettings::GetMetric(wxSYS_DCLICK_MSEC);
+    return interval > 0 ? interval : 400;  // the toolkits' usual default when none is set
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -159,14 +230,11 @@ void CMainFrame::BuildMenuBar() {
             popups[entry.depth] = new wxMenu();
             parent->AppendSubMenu(popups[entry.depth], entry.text);
         } else if (entry.id == cmd::kViewToolbar || entry.id == cmd::kViewStatusBar) {
-            parent->AppendCheckItem(WindowIdFromCommand(entry.id), entry.text,
-                                    entry.id == cmd::kViewToolbar ? "Show or hide the toolbar"
-                                                                  : "Show or hide the status bar");
+            parent->AppendCheckItem(WindowIdFromCommand(entry.id), entry.text, PromptOf(entry.id));
         } else {
-            wxString help = PromptOf(entry.id);
-            if (entry.id == cmd::kAppExit) help = "Quit the application";
-            if (entry.id == cmd::kAppAbout) help = "Display program information";
-            parent->Append(WindowIdFromCommand(entry.id), entry.text, help);
+            wxString text = entry.text;
+            if (entry.accelerator != nullptr) text << '\t' << entry.accelerator;
+            parent->Append(WindowIdFromCommand(entry.id), text, PromptOf(entry.id));
         }
     }
     SetMenuBar(bar);
@@ -189,6 +257,7 @@ void CMainFrame::BuildToolBar() {
         bar->SetToolLongHelp(WindowIdFromCommand(id), prompt);
     }
     bar->Realize();
+    NameToolButtons(bar);
 }
 
 void CMainFrame::FitToForm() {
@@ -215,6 +284,9 @@ bool CMainFrame::SetTrayIcon(TrayOperation operation, const std::string& tip, in
         trayShown_ = false;
         return tray_->RemoveIcon();
     }
+    // A change to an icon that is gone fails, as the shell's does, rather than putting it back: the
+    // log-off that Exit causes reports "Logged Off" after Exit has removed the icon.
+    if ((operation == TrayOperation::Modify && !trayShown_) || exiting_) return false;
     trayTip_ = TrayTip(tip);
     trayIconId_ = iconId;
     trayShown_ = true;

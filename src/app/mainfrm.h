@@ -7,6 +7,7 @@
 #include <wx/frame.h>
 #include <wx/menu.h>
 #include <wx/taskbar.h>
+#include <wx/timer.h>
 
 #include "app/login.h"
 #include "app/sessionview.h"
@@ -25,9 +26,14 @@ inline constexpr int kTrayMenuResource = 140;
 class CTrayIcon : public wxTaskBarIcon {
 public:
     explicit CTrayIcon(CMainFrame& frame);
+    ~CTrayIcon() override;
+
+    // How long a single click waits for a second one before the menu opens.
+    static int DoubleClickMilliseconds();
 
 private:
     CMainFrame& frame_;
+    wxTimer clickTimer_;
 };
 
 class CMainFrame : public wxFrame {

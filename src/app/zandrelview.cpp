@@ -192,7 +192,12 @@ void CzandrelView::OnLogoClick() { OpenLogoPage(doc_, CurrentUrlOpener()); }
 // SessionView: everything runs on the UI thread, in the order the calls were made.
 
 void CzandrelView::InsertMessage(const std::string& line) {
-    CallAfter([this, line] { messageList_->Insert(WxText(line), 0); });
+    CallAfter([this, line] {
+        messageList_->Insert(WxText(line), 0);
+        // The toolkit keeps the row that was on top where it is, which would leave the new line
+        // above the visible part of the list.
+        messageList_->SetFirstItem(0);
+    });
 }
 
 void CzandrelView::ClearMessages() {

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace ostravel {
 
@@ -12,9 +15,9 @@ using K = CommandKind;
 
 constexpr CommandInfo kCatalogue[] = {
     {cmd::kLogin, "Login to your SHOUTcast account", "&File/&Login", true, R::NotLoggedIn, K::Login,
-     nullptr, nullptr, nullptr},
+     nullptr, nullptr, nullptr, false, "Ctrl+L"},
     {cmd::kLogout, "Logoff your SHOUTcast account", "&File/L&ogout", true, R::Always, K::Logout, nullptr,
-     nullptr, nullptr},
+     nullptr, nullptr, false, "Ctrl+Shift+L"},
     {cmd::kAccountSummary, "View Account Summary", "&Account/&Summary", false, R::LoggedIn, K::Request,
      "shoutcast_account_summary,", "startnow", nullptr},
     {cmd::kBilling, "View Billing Information", "&Account/&Billing", false, R::LoggedIn, K::PortalPage,
@@ -30,14 +33,14 @@ constexpr CommandInfo kCatalogue[] = {
     {cmd::kServerRestart, "Restart Server", "&Server/&Restart", true, R::LoggedIn, K::Request,
      "shoutcast_server_restart,", "restartnow", nullptr},
     {cmd::kServerStatus, "Update Server Status", "&Server/Stat&us", false, R::LoggedIn, K::Request,
-     "shoutcast_server_status,", nullptr, nullptr},
+     "shoutcast_server_status,", nullptr, nullptr, true, "F5"},
     {cmd::kServerConfigure, "Configure Server", "&Server/&Configure", false, R::LoggedIn, K::Request,
      "shoutcast_server_getconfig,", nullptr, nullptr},
     {cmd::kMediaLibrary, "Configure Media Library", nullptr, false, R::LoggedIn, K::Nothing, nullptr,
      nullptr, nullptr},
-    {cmd::kServerLogs, "View Server Logs", nullptr, false, R::LoggedIn, K::ServerLogs, nullptr, nullptr,
-     nullptr},
-    {cmd::kServerClearLog, "Clear Server Log", nullptr, false, R::LoggedIn, K::Request,
+    {cmd::kServerLogs, "View Server Logs", "&Server/&Logs/&View Logs", false, R::LoggedIn, K::ServerLogs,
+     nullptr, nullptr, nullptr},
+    {cmd::kServerClearLog, "Clear Server Log", "&Server/&Logs/Clear Lo&g", false, R::LoggedIn, K::Request,
      "shoutcast_server_clearlogs,", "flushlogsnow", nullptr},
     {cmd::kDjStart, "Start AutoDJ", "Auto&DJ/&Start DJ", true, R::LoggedIn, K::Request,
      "shoutcast_dj_start,", "startnow", nullptr},
@@ -46,7 +49,7 @@ constexpr CommandInfo kCatalogue[] = {
     {cmd::kDjRestart, "Reload AutoDJ", "Auto&DJ/&Restart DJ", true, R::LoggedIn, K::Request,
      "shoutcast_dj_restart,", "restartnow", nullptr},
     {cmd::kDjConfigure, "Configure AutoDJ", "Auto&DJ/&Configure DJ", false, R::LoggedIn, K::Request,
-     "shoutcast_dj_getconfig,", nullptr, nullptr},
+     "shoutcast_dj_getconfig,", nullptr, nullptr, true},
     {cmd::kDjPlaylists, "Configure Playlists", nullptr, false, R::LoggedIn, K::Nothing, nullptr, nullptr,
      nullptr},
     {cmd::kDjNext, "Play Next Song in List", "Auto&DJ/S&ong Options/&Next Song", false, R::LoggedIn,
@@ -66,7 +69,7 @@ constexpr CommandInfo kCatalogue[] = {
     {cmd::kTvRestart, "Restart AutoTV", "AutoT&V/&Restart TV", true, R::LoggedInAndVideo, K::Request,
      "shoutcast_tv_restart,", "restartnow", nullptr},
     {cmd::kTvConfigure, "Configure AutoTV", "AutoT&V/&Configure TV", false, R::LoggedInAndVideo,
-     K::Request, "shoutcast_tv_getconfig,", nullptr, nullptr},
+     K::Request, "shoutcast_tv_getconfig,", nullptr, nullptr, true},
     {cmd::kTvPlaylists, "Configure AutoTV Playlists", nullptr, false, R::LoggedInAndVideo, K::Nothing,
      nullptr, nullptr, nullptr},
     {cmd::kTvLogs, "View AutoTV Logs", "AutoT&V/&Logs/TV L&ogs", false, R::LoggedInAndVideo, K::Request,
@@ -75,79 +78,103 @@ constexpr CommandInfo kCatalogue[] = {
      K::Request, "shoutcast_tv_clearlogs,", "flushlogsnow", nullptr},
     {cmd::kTuneInWinamp, "Tune-In to Stream with Winamp", "&Tune-In Links/&Winamp", true, R::LoggedIn,
      K::TuneIn, nullptr, nullptr, "pls"},
-    {cmd::kTuneInMediaPlayer, "Tune-In to Stream with Windows Media Player",
-     "&Tune-In Links/Windows &Media Player", true, R::LoggedIn, K::TuneIn, nullptr, nullptr, "asx"},
-    {cmd::kTuneInItunes, "Tune-In to Stream with iTunes", "&Tune-In Links/&Itunes", true, R::LoggedIn,
-     K::TuneIn, nullptr, nullptr, "m3u"},
     {cmd::kTuneInReal, "Tune-In to Stream with Real Player", "&Tune-In Links/&Real Media Player", true,
      R::LoggedIn, K::TuneIn, nullptr, nullptr, "ram"},
+    {cmd::kTuneInItunes, "Tune-In to Stream with iTunes", "&Tune-In Links/&Itunes", true, R::LoggedIn,
+     K::TuneIn, nullptr, nullptr, "m3u"},
+    {cmd::kTuneInMediaPlayer, "Tune-In to Stream with Windows Media Player",
+     "&Tune-In Links/Windows &Media Player", true, R::LoggedIn, K::TuneIn, nullptr, nullptr, "asx"},
     {cmd::kFaq, "View FAQ", "&Help/&FAQ", false, R::Always, K::WebPage, nullptr, nullptr,
      "/shoutcast/faq.php"},
     {cmd::kContacts, "View Contact Info", "&Help/&Contacts", false, R::Always, K::WebPage, nullptr, nullptr,
      "/shoutcast/contacts.php"},
 };
 
-constexpr MenuEntry kMainMenu[] = {
-    {0, "&File", 0},
-    {1, "&Login", cmd::kLogin},
-    {1, "L&ogout", cmd::kLogout},
-    {1, nullptr, 0},
-    {1, "E&xit", cmd::kAppExit},
-    {0, "&View", 0},
-    {1, "&Toolbar", cmd::kViewToolbar},
-    {1, "&Status Bar", cmd::kViewStatusBar},
-    {0, "&Account", 0},
-    {1, "&Summary", cmd::kAccountSummary},
-    {1, "&Billing", cmd::kBilling},
-    {1, "&Upgrade", cmd::kUpgrade},
-    {1, "&Change Term", cmd::kChangeTerm},
-    {0, "&Server", 0},
-    {1, "&Start", cmd::kServerStart},
-    {1, "S&top", cmd::kServerStop},
-    {1, "&Restart", cmd::kServerRestart},
-    {1, nullptr, 0},
-    {1, "Stat&us", cmd::kServerStatus},
-    {1, "&Configure", cmd::kServerConfigure},
-    {0, "Auto&DJ", 0},
-    {1, "&Start DJ", cmd::kDjStart},
-    {1, "S&top DJ", cmd::kDjStop},
-    {1, "&Restart DJ", cmd::kDjRestart},
-    {1, nullptr, 0},
-    {1, "&Configure DJ", cmd::kDjConfigure},
-    {1, "S&ong Options", 0},
-    {2, "&Next Song", cmd::kDjNext},
-    {2, "S&huffle", cmd::kDjShuffle},
-    {2, "Rel&oad List", cmd::kDjReload},
-    {1, "&Logs", 0},
-    {2, "&View Logs", cmd::kDjLogs},
-    {2, "Clear Lo&g", cmd::kDjClearLog},
-    {0, "AutoT&V", 0},
-    {1, "&Start TV", cmd::kTvStart},
-    {1, "S&top TV", cmd::kTvStop},
-    {1, "&Restart TV", cmd::kTvRestart},
-    {1, nullptr, 0},
-    {1, "&Configure TV", cmd::kTvConfigure},
-    {1, "&Logs", 0},
-    {2, "TV L&ogs", cmd::kTvLogs},
-    {2, "Clear Lo&g", cmd::kTvClearLog},
-    {0, "&Tune-In Links", 0},
-    {1, "&Winamp", cmd::kTuneInWinamp},
-    {1, "&Real Media Player", cmd::kTuneInReal},
-    {1, "&Itunes", cmd::kTuneInItunes},
-    {1, "Windows &Media Player", cmd::kTuneInMediaPlayer},
-    {0, "&Help", 0},
-    {1, "&FAQ", cmd::kFaq},
-    {1, "&Contacts", cmd::kContacts},
-    {1, "&About Ostravel", cmd::kAppAbout},
+// The framework's commands, each at the end of its popup.
+constexpr CommandInfo kFrameworkCommands[] = {
+    {cmd::kAppExit, "Quit the application", "&File/E&xit", false, R::Always, K::Nothing, nullptr, nullptr,
+     nullptr, true, "Ctrl+Q"},
+    {cmd::kViewToolbar, "Show or hide the toolbar", "&View/&Toolbar", false, R::Always, K::Nothing, nullptr,
+     nullptr, nullptr},
+    {cmd::kViewStatusBar, "Show or hide the status bar", "&View/&Status Bar", false, R::Always, K::Nothing,
+     nullptr, nullptr, nullptr},
+    {cmd::kAppAbout, "Display program information", "&Help/&About Ostravel", false, R::Always, K::Nothing,
+     nullptr, nullptr, nullptr},
 };
 
-constexpr int kToolbar[] = {
-    cmd::kLogin,       cmd::kLogout,       0, cmd::kServerStart,  cmd::kServerStop,
-    cmd::kServerRestart, 0,                cmd::kDjStart,         cmd::kDjStop,
-    cmd::kDjRestart,   0,                  cmd::kTvStart,         cmd::kTvStop,
-    cmd::kTvRestart,   0,                  cmd::kTuneInWinamp,    cmd::kTuneInReal,
-    cmd::kTuneInItunes, cmd::kTuneInMediaPlayer,
-};
+// The menu bar's popups, left to right.
+constexpr const char* kMenuTitles[] = {"&File",   "&View",   "&Account",       "&Server",
+                                       "Auto&DJ", "AutoT&V", "&Tune-In Links", "&Help"};
+
+// Splits "A/B/C" into its parts; the texts live in the tables, so views into them last.
+std::vector<std::string_view> PlaceParts(std::string_view place) {
+    std::vector<std::string_view> parts;
+    for (std::size_t slash; (slash = place.find('/')) != std::string_view::npos;
+         place.remove_prefix(slash + 1))
+        parts.push_back(place.substr(0, slash));
+    parts.push_back(place);
+    return parts;
+}
+
+// Stable storage for the popup texts of nested places ("&Logs"), which the entries point into.
+const char* Interned(std::string_view text) {
+    static std::vector<std::unique_ptr<std::string>> texts;
+    for (const auto& t : texts)
+        if (*t == text)
+            return t->c_str();
+    texts.push_back(std::make_unique<std::string>(text));
+    return texts.back()->c_str();
+}
+
+std::vector<MenuEntry> BuildMainMenu() {
+    std::vector<MenuEntry> menu;
+    for (const char* title : kMenuTitles) {
+        menu.push_back({0, title, 0});
+        std::vector<std::string_view> open;  // the nested popups the last item was in
+        for (const auto rows :
+             {std::span<const CommandInfo>(kCatalogue), std::span<const CommandInfo>(kFrameworkCommands)}) {
+            for (const CommandInfo& row : rows) {
+                if (row.menuPlace == nullptr)
+                    continue;
+                const std::vector<std::string_view> parts = PlaceParts(row.menuPlace);
+                if (parts.size() < 2 || parts.front() != title)
+                    continue;
+                const std::size_t nested = parts.size() - 2;  // popups between the title and the item
+                std::size_t same = 0;
+                while (same < open.size() && same < nested && open[same] == parts[same + 1]) ++same;
+                open.resize(same);
+                for (std::size_t d = same; d < nested; ++d) {
+                    open.push_back(parts[d + 1]);
+                    menu.push_back({static_cast<int>(d) + 1, Interned(parts[d + 1]), 0});
+                }
+                const int depth = static_cast<int>(nested) + 1;
+                if (row.lineAbove)
+                    menu.push_back({depth, nullptr, 0});
+                menu.push_back({depth, Interned(parts.back()), row.id, row.accelerator});
+            }
+        }
+    }
+    return menu;
+}
+
+std::string_view TopPopup(const CommandInfo& row) {
+    const std::string_view place = row.menuPlace != nullptr ? row.menuPlace : "";
+    return place.substr(0, place.find('/'));
+}
+
+std::vector<int> BuildToolbar() {
+    std::vector<int> buttons;
+    const CommandInfo* previous = nullptr;
+    for (const CommandInfo& row : kCatalogue) {
+        if (!row.toolbar)
+            continue;
+        if (previous != nullptr && TopPopup(*previous) != TopPopup(row))
+            buttons.push_back(0);
+        buttons.push_back(row.id);
+        previous = &row;
+    }
+    return buttons;
+}
 
 constexpr TrayEntry kTrayMenu[] = {
     {0, "Server", 0, 0},
@@ -199,9 +226,37 @@ bool IsCommandEnabled(int id, int loginId, bool highBitrate) {
     return command == nullptr || IsEnabled(command->rule, loginId, highBitrate);
 }
 
-std::span<const MenuEntry> MainMenu() { return kMainMenu; }
-std::span<const int> ToolbarButtons() { return kToolbar; }
-std::span<const TrayEntry> TrayMenu() { return kTrayMenu; }
+std::span<const CommandInfo> FrameworkCommands() {
+    return kFrameworkCommands;
+}
+
+const CommandInfo* FindMenuCommand(int id) {
+    if (const CommandInfo* command = FindCommand(id))
+        return command;
+    auto it = std::find_if(std::begin(kFrameworkCommands), std::end(kFrameworkCommands),
+                           [id](const CommandInfo& c) { return c.id == id; });
+    return it == std::end(kFrameworkCommands) ? nullptr : &*it;
+}
+
+std::string_view MenuItemText(const CommandInfo& command) {
+    if (command.menuPlace == nullptr)
+        return {};
+    const std::string_view place = command.menuPlace;
+    return place.substr(place.rfind('/') + 1);
+}
+
+std::span<const MenuEntry> MainMenu() {
+    static const std::vector<MenuEntry> menu = BuildMainMenu();
+    return menu;
+}
+
+std::span<const int> ToolbarButtons() {
+    static const std::vector<int> buttons = BuildToolbar();
+    return buttons;
+}
+std::span<const TrayEntry> TrayMenu() {
+    return kTrayMenu;
+}
 
 bool IsTrayEntryEnabled(int trayId, int loginId, bool highBitrate) {
     switch (trayId) {

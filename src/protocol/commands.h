@@ -1,5 +1,7 @@
-// The command catalogue: one row per command of the main view, and the menus, toolbar and tray
-// menu built from those ids. Menus, toolbar, status-bar prompts and enabling all come from here.
+// The command catalogue: one row per command of the main view. The main menu and the toolbar are
+// built from its rows (their order is the menus' order), so a command gets a menu item or a button
+// by its own row alone. Status-bar prompts, shortcuts and enabling come from here too; the tray menu
+// has ids of its own and its own table.
 #pragma once
 
 #include <span>
@@ -29,12 +31,14 @@ struct CommandInfo {
     int id;
     const char* prompt;     // status-bar prompt; nullptr for none
     const char* menuPlace;  // "Popup/Item" (nested popups separated by '/'); nullptr when in no menu
-    bool toolbar;
+    bool toolbar;           // has a button; buttons of different menus are kept apart by a separator
     EnableRule rule;
     CommandKind kind;
     const char* word;    // command word with its comma, for requests
     const char* action;  // action verb, for requests that carry "&action="; nullptr for none
     const char* detail;  // redirect page, fixed path or tune-in file type
+    bool lineAbove = false;             // the menu draws a separator above this item
+    const char* accelerator = nullptr;  // shortcut key shown beside the menu item, e.g. "Ctrl+L"
 };
 
 namespace cmd {
@@ -100,21 +104,28 @@ inline constexpr int kTrayExit = 32848;
 
 std::span<const CommandInfo> CommandCatalogue();
 const CommandInfo* FindCommand(int id);
+// The framework's own menu commands (Exit, the bars' switches, About), placed like catalogue rows.
+std::span<const CommandInfo> FrameworkCommands();
+// A row of either table; nullptr for ids in no menu.
+const CommandInfo* FindMenuCommand(int id);
+// The item's own text in its menu ("S&top"), the last part of its menu place; empty when in none.
+std::string_view MenuItemText(const CommandInfo& command);
 
 bool IsEnabled(EnableRule rule, int loginId, bool highBitrate);
 // Commands outside the catalogue have no rule and stay enabled.
 bool IsCommandEnabled(int id, int loginId, bool highBitrate);
 
-// Main menu 128 in order. An entry with id 0 and no text is a separator; an entry with
-// `popupDepth` opens a nested popup whose items follow with depth + 1.
+// Main menu 128 in order, as built from the rows. An entry with id 0 and no text is a separator; an
+// entry with id 0 and a text opens a popup whose items follow with depth + 1.
 struct MenuEntry {
     int depth;         // 0: a top-level popup title; 1: its item; 2: an item of a nested popup
     const char* text;  // with its '&' mnemonic; nullptr for a separator
     int id;            // command id; 0 for popup titles and separators
+    const char* accelerator = nullptr;
 };
 std::span<const MenuEntry> MainMenu();
 
-// Toolbar 147, left to right; 0 is a separator.
+// Toolbar 147, left to right, as built from the rows; 0 is a separator.
 std::span<const int> ToolbarButtons();
 
 // Tray menu 140: entries in order (depth 0 inside the "Tray Popup" popup), with the view command each

@@ -31,11 +31,10 @@ bool CBrowserDialog::TransferDataToWindow() {
         }
     }
     SetTitle(m_title);
-    if (m_browser != nullptr) {
-        m_browser->LoadURL(m_url);
-        // Ask for the page itself, not what an earlier opening left in the engine's cache.
-        m_browser->Reload(wxWEBVIEW_RELOAD_NO_CACHE);
-    }
+    // A plain load: a Reload here would reload the blank page the engine starts on and drop this
+    // load. Each opening is a new view that asks the portal again; the log page carries no
+    // freshness headers, so the engine's cache has nothing to serve it from.
+    if (m_browser != nullptr) m_browser->LoadURL(m_url);
     return wxDialog::TransferDataToWindow();
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -47,8 +48,11 @@ struct HostSim {
     pid_t pid = 0;
     unsigned short port = 0;
     fs::path dir;
+    int output = -1;      // its standard output, kept open when it runs a portal
+    std::string printed;  // what it printed after its first line: every request it served
 
-    bool Start(const std::string& name = "gui", unsigned short listenPort = 0) {
+    // `portal` ("127.0.0.1:28080"): also run the web portal there, and keep what it prints.
+    bool Start(const std::string& name = "gui", unsigned short listenPort = 0, const std::string& portal = {}) {
 #ifdef HOSTSIM_PROGRAM
         dir = fs::temp_directory_path() / ("ostravel-" + name + "-" + std::to_string(::getpid()));
         fs::create_directories(dir / "data");
@@ -67,6 +71,11 @@ struct HostSim {
         std::vector<std::string> args = {HOSTSIM_PROGRAM,     "--listen",     "127.0.0.1:" + std::to_string(listenPort), "--no-portal",
                                          "--keepalive",       "0",            "--quiet",     "--data",
                                          (dir / "data").string(), "--accounts", (dir / "accounts").string()};
+        if (!portal.empty()) {  // no "--no-portal", no "--quiet"
+            args.erase(args.begin() + 6);
+            args[3] = "--portal";
+            args.insert(args.begin() + 4, portal);
+        }
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -78,17 +87,35 @@ struct HostSim {
         std::string line;
         char c = 0;
         while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
-        close(out[0]);
+        if (portal.empty()) {
+            close(out[0]);
+        } else {
+            output = out[0];
+            fcntl(output, F_SETFL, fcntl(output, F_GETFL) | O_NONBLOCK);
+        }
         const auto at = line.find("service=127.0.0.1:");
-        if (at == std::string::npos) return false;
+        if (at == std::string::npos) {
+            Terminate();  // e.g. the portal's port is taken
+            return false;
+        }
         port = static_cast<unsigned short>(std::stoi(line.substr(at + 18)));
         return true;
 #else
         return false;
 #endif
     }
+    // What it has printed so far (never waits).
+    const std::string& Printed() {
+        char chunk[4096];
+        for (ssize_t n; output >= 0 && (n = read(output, chunk, sizeof chunk)) > 0;) printed.append(chunk, n);
+        return printed;
+    }
     // SIGTERM: the stand-in says "/bye" to every client and exits. Its data stay for a restart.
     void Terminate() {
+        if (output >= 0) {
+            close(output);
+            output = -1;
+        }
         if (pid > 0) {
             kill(pid, SIGTERM);
             waitpid(pid, nullptr, 0);

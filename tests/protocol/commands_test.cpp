@@ -4,6 +4,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace ostravel {
 namespace {
@@ -36,15 +37,101 @@ TEST(CommandCatalogue, MenuPlacesMatchTheMainMenu) {
         if (entry.id == 0) continue;
         std::string place = path[0];
         for (int d = 1; d <= entry.depth; ++d) place += "/" + path[d];
-        const CommandInfo* command = FindCommand(entry.id);
-        if (command == nullptr) continue;  // the framework's own commands
+        const CommandInfo* command = FindMenuCommand(entry.id);
+        ASSERT_NE(command, nullptr) << entry.id;
         ASSERT_NE(command->menuPlace, nullptr) << entry.id;
         EXPECT_EQ(place, command->menuPlace);
+        EXPECT_EQ(MenuItemText(*command), entry.text);
         seen.insert(entry.id);
     }
     for (const CommandInfo& command : CommandCatalogue()) {
         EXPECT_EQ(seen.count(command.id) == 1, command.menuPlace != nullptr) << command.id;
     }
+    for (const CommandInfo& command : FrameworkCommands()) {
+        EXPECT_EQ(seen.count(command.id), 1u) << command.id;
+        EXPECT_EQ(FindCommand(command.id), nullptr) << command.id;  // not the view's
+    }
+}
+
+// The menus built from the rows: every text, its order, the separators and the shortcuts.
+TEST(CommandCatalogue, MainMenuAndToolbarAreBuiltFromTheRows) {
+    struct Item {
+        int depth;
+        std::string text;  // "-" for a separator
+        int id;
+        std::string accelerator;
+        bool operator==(const Item&) const = default;
+    };
+    const std::vector<Item> expected = {
+        {0, "&File", 0, ""},
+        {1, "&Login", cmd::kLogin, "Ctrl+L"},
+        {1, "L&ogout", cmd::kLogout, "Ctrl+Shift+L"},
+        {1, "-", 0, ""},
+        {1, "E&xit", cmd::kAppExit, "Ctrl+Q"},
+        {0, "&View", 0, ""},
+        {1, "&Toolbar", cmd::kViewToolbar, ""},
+        {1, "&Status Bar", cmd::kViewStatusBar, ""},
+        {0, "&Account", 0, ""},
+        {1, "&Summary", cmd::kAccountSummary, ""},
+        {1, "&Billing", cmd::kBilling, ""},
+        {1, "&Upgrade", cmd::kUpgrade, ""},
+        {1, "&Change Term", cmd::kChangeTerm, ""},
+        {0, "&Server", 0, ""},
+        {1, "&Start", cmd::kServerStart, ""},
+        {1, "S&top", cmd::kServerStop, ""},
+        {1, "&Restart", cmd::kServerRestart, ""},
+        {1, "-", 0, ""},
+        {1, "Stat&us", cmd::kServerStatus, "F5"},
+        {1, "&Configure", cmd::kServerConfigure, ""},
+        {1, "&Logs", 0, ""},
+        {2, "&View Logs", cmd::kServerLogs, ""},
+        {2, "Clear Lo&g", cmd::kServerClearLog, ""},
+        {0, "Auto&DJ", 0, ""},
+        {1, "&Start DJ", cmd::kDjStart, ""},
+        {1, "S&top DJ", cmd::kDjStop, ""},
+        {1, "&Restart DJ", cmd::kDjRestart, ""},
+        {1, "-", 0, ""},
+        {1, "&Configure DJ", cmd::kDjConfigure, ""},
+        {1, "S&ong Options", 0, ""},
+        {2, "&Next Song", cmd::kDjNext, ""},
+        {2, "S&huffle", cmd::kDjShuffle, ""},
+        {2, "Rel&oad List", cmd::kDjReload, ""},
+        {1, "&Logs", 0, ""},
+        {2, "&View Logs", cmd::kDjLogs, ""},
+        {2, "Clear Lo&g", cmd::kDjClearLog, ""},
+        {0, "AutoT&V", 0, ""},
+        {1, "&Start TV", cmd::kTvStart, ""},
+        {1, "S&top TV", cmd::kTvStop, ""},
+        {1, "&Restart TV", cmd::kTvRestart, ""},
+        {1, "-", 0, ""},
+        {1, "&Configure TV", cmd::kTvConfigure, ""},
+        {1, "&Logs", 0, ""},
+        {2, "TV L&ogs", cmd::kTvLogs, ""},
+        {2, "Clear Lo&g", cmd::kTvClearLog, ""},
+        {0, "&Tune-In Links", 0, ""},
+        {1, "&Winamp", cmd::kTuneInWinamp, ""},
+        {1, "&Real Media Player", cmd::kTuneInReal, ""},
+        {1, "&Itunes", cmd::kTuneInItunes, ""},
+        {1, "Windows &Media Player", cmd::kTuneInMediaPlayer, ""},
+        {0, "&Help", 0, ""},
+        {1, "&FAQ", cmd::kFaq, ""},
+        {1, "&Contacts", cmd::kContacts, ""},
+        {1, "&About Ostravel", cmd::kAppAbout, ""},
+    };
+    std::vector<Item> built;
+    for (const MenuEntry& e : MainMenu())
+        built.push_back(
+            {e.depth, e.text != nullptr ? e.text : "-", e.id, e.accelerator != nullptr ? e.accelerator : ""});
+    ASSERT_EQ(built.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_TRUE(built[i] == expected[i]) << "entry " << i << ": " << built[i].text;
+
+    const std::vector<int> toolbar(ToolbarButtons().begin(), ToolbarButtons().end());
+    EXPECT_EQ(toolbar,
+              (std::vector<int>{cmd::kLogin, cmd::kLogout, 0, cmd::kServerStart, cmd::kServerStop,
+                                cmd::kServerRestart, 0, cmd::kDjStart, cmd::kDjStop, cmd::kDjRestart, 0,
+                                cmd::kTvStart, cmd::kTvStop, cmd::kTvRestart, 0, cmd::kTuneInWinamp,
+                                cmd::kTuneInReal, cmd::kTuneInItunes, cmd::kTuneInMediaPlayer}));
 }
 
 TEST(CommandCatalogue, DoesNothingCommandsAndRowsWithoutPrompt) {
@@ -54,7 +141,8 @@ TEST(CommandCatalogue, DoesNothingCommandsAndRowsWithoutPrompt) {
         EXPECT_EQ(FindCommand(id)->menuPlace, nullptr);
     }
     EXPECT_EQ(FindCommand(cmd::kChangeTerm)->prompt, nullptr);
-    EXPECT_EQ(FindCommand(cmd::kServerClearLog)->menuPlace, nullptr);
+    EXPECT_EQ(FindCommand(cmd::kServerClearLog)->prompt, std::string("Clear Server Log"));
+    EXPECT_EQ(FindCommand(cmd::kServerLogs)->prompt, std::string("View Server Logs"));
     EXPECT_EQ(FindCommand(12345), nullptr);
 }
 
