@@ -339,9 +339,9 @@ HttpResponse handlePortalRequest(Host& host, std::string_view method, std::strin
             response.status = 400;
             response.body = "refused: " + result + "\n";
         } else {
-            response.body = std::string(live ? "faults for new and open connections: "
-                                             : "faults for new connections: ") +
-                            result + "\n";
+            response.body =
+                std::string(live ? "faults for new and open connections: " : "faults for new connections: ") +
+                result + "\n";
         }
         return response;
     }
