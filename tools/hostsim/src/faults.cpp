@@ -1,6 +1,7 @@
 #include "faults.h"
 
 #include <charconv>
+#include <utility>
 
 namespace hostsim {
 
@@ -40,8 +41,16 @@ bool applyFaultList(std::string_view switches, Faults& faults, std::string& erro
             result.oversize = true;
         } else if (name == "merge" && !hasValue) {
             result.merge = true;
+        } else if (name == "trickle" && !hasValue) {
+            result.trickle = true;
+        } else if (name == "flood" && !hasValue) {
+            result.flood = true;
+        } else if (name == "nuls" && !hasValue) {
+            result.nuls = true;
+        } else if (name == "deaf" && !hasValue) {
+            result.deaf = true;
         } else if ((name == "stall-after" || name == "close-after" || name == "reset-after" ||
-                    name == "split") &&
+                    name == "bye-after" || name == "split") &&
                    parseCount(value, number)) {
             if (name == "stall-after") {
                 result.stallAfter = number;
@@ -49,6 +58,8 @@ bool applyFaultList(std::string_view switches, Faults& faults, std::string& erro
                 result.closeAfter = number;
             } else if (name == "reset-after") {
                 result.resetAfter = number;
+            } else if (name == "bye-after") {
+                result.byeAfter = number;
             } else if (number == 0) {
                 error = "split needs a piece size of at least 1";
                 return false;
@@ -76,6 +87,9 @@ std::string describeFaults(const Faults& faults) {
     if (faults.resetAfter >= 0) {
         add("reset-after=" + std::to_string(faults.resetAfter));
     }
+    if (faults.byeAfter >= 0) {
+        add("bye-after=" + std::to_string(faults.byeAfter));
+    }
     if (faults.splitSize > 0) {
         add("split=" + std::to_string(faults.splitSize));
     }
@@ -85,7 +99,25 @@ std::string describeFaults(const Faults& faults) {
     if (faults.merge) {
         add("merge");
     }
+    for (const auto& [on, name] : {std::pair{faults.trickle, "trickle"}, std::pair{faults.flood, "flood"},
+                                   std::pair{faults.nuls, "nuls"}, std::pair{faults.deaf, "deaf"}}) {
+        if (on) {
+            add(name);
+        }
+    }
     return out.empty() ? "none" : out;
+}
+
+std::string floodText() {
+    std::string line(98, '~');
+    line += "\r\n";
+    std::string text;
+    text.reserve(kFloodSize);
+    while (text.size() + line.size() <= kFloodSize) {
+        text += line;
+    }
+    text.append(kFloodSize - text.size(), '~');
+    return text;
 }
 
 }  // namespace hostsim

@@ -1,5 +1,6 @@
 #include "hostsim.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -41,14 +42,30 @@ public:
         }
     }
     bool finished() const { return finished_.load(); }
+    // Switches this connection's faults now; counts of replies go on from the connection's start.
+    void setFaults(const Faults& faults) {
+        {
+            std::lock_guard lock(mutex_);
+            faults_ = faults;
+            flooded_ = false;
+        }
+        log("faults now " + describeFaults(faults));
+        wake_.notify_all();
+    }
 
 private:
     void readLoop();
     void writeLoop();
     void enqueue(std::string reply);
-    bool waitGap(std::unique_lock<std::mutex>& lock, Clock::time_point& last);
-    bool sendChunk(const std::string& chunk, std::unique_lock<std::mutex>& lock, Clock::time_point& last);
-    bool faultTriggered(std::unique_lock<std::mutex>& lock);
+    bool waitGap(std::unique_lock<std::mutex>& lock, Clock::time_point& last, Clock::duration gap);
+    bool sendChunk(const std::string& chunk, std::unique_lock<std::mutex>& lock, Clock::time_point& last,
+                   Clock::duration gap);
+    bool sendChunk(const std::string& chunk, std::unique_lock<std::mutex>& lock, Clock::time_point& last) {
+        return sendChunk(chunk, lock, last, gap_);
+    }
+    // Sends one reply as the faults shape it; false when the connection must be dropped.
+    bool sendReply(std::string chunk, std::unique_lock<std::mutex>& lock, Clock::time_point& last);
+    bool faultTriggered(std::unique_lock<std::mutex>& lock, Clock::time_point& last);
     void log(const std::string& line) {
         if (log_) {
             log_(tag_ + line);
@@ -65,6 +82,7 @@ private:
     std::deque<std::string> queue_;
     Faults faults_;
     int sent_ = 0;
+    bool flooded_ = false;  // the flood of the current fault switches has gone out
     bool stopping_ = false;
     bool flushing_ = false;
     bool ended_ = false;  // a fault has closed or reset the connection
@@ -180,14 +198,14 @@ void Connection::readLoop() {
     finished_ = true;
 }
 
-bool Connection::waitGap(std::unique_lock<std::mutex>& lock, Clock::time_point& last) {
+bool Connection::waitGap(std::unique_lock<std::mutex>& lock, Clock::time_point& last, Clock::duration gap) {
     // Returns false when the connection is being torn down without a flush.
-    return !wake_.wait_until(lock, last + gap_, [this] { return stopping_ && !flushing_; });
+    return !wake_.wait_until(lock, last + gap, [this] { return stopping_ && !flushing_; });
 }
 
 bool Connection::sendChunk(const std::string& chunk, std::unique_lock<std::mutex>& lock,
-                           Clock::time_point& last) {
-    if (!waitGap(lock, last)) {
+                           Clock::time_point& last, Clock::duration gap) {
+    if (!waitGap(lock, last, gap)) {
         return false;
     }
     lock.unlock();
@@ -197,13 +215,24 @@ bool Connection::sendChunk(const std::string& chunk, std::unique_lock<std::mutex
     return ok;
 }
 
-bool Connection::faultTriggered(std::unique_lock<std::mutex>& lock) {
+bool Connection::faultTriggered(std::unique_lock<std::mutex>& lock, Clock::time_point& last) {
     const bool close = faults_.closeAfter >= 0 && sent_ >= faults_.closeAfter;
     const bool reset = faults_.resetAfter >= 0 && sent_ >= faults_.resetAfter;
-    if (!close && !reset) {
+    const bool bye = faults_.byeAfter >= 0 && sent_ >= faults_.byeAfter;
+    if (!close && !reset && !bye) {
         return false;
     }
     ended_ = true;
+    if (bye && !close && !reset) {
+        // The host's own goodbye, as a reply of its own, then an orderly close.
+        const bool said = sendChunk("/bye", lock, last);
+        lock.unlock();
+        ::shutdown(fd_.get(), SHUT_RDWR);
+        log(std::string("fault: ") + (said ? "said /bye" : "could not say /bye") + " and closed after " +
+            std::to_string(sent_) + " replies");
+        lock.lock();
+        return true;
+    }
     lock.unlock();
     if (reset) {
         // Zero linger makes the reader's close() send a reset instead of a normal close.
@@ -238,25 +267,14 @@ void Connection::writeLoop() {
                 queue_.pop_front();
             }
         }
-        if (faultTriggered(lock)) {
+        if (faultTriggered(lock, last)) {
             return;
         }
         if (faults_.stallAfter >= 0 && sent_ >= faults_.stallAfter) {
             log("fault: stalled, dropping " + escapeForLog(chunk, 80));
             continue;
         }
-        if (faults_.oversize && chunk != "/bye") {
-            chunk += "\r\n";
-            while (chunk.size() < kOversizeReply) {
-                chunk += "filler line for an oversize reply ..................................\r\n";
-            }
-        }
-        const std::size_t piece = faults_.splitSize > 0 ? faults_.splitSize : chunk.size();
-        bool ok = true;
-        for (std::size_t at = 0; ok && at < chunk.size(); at += piece) {
-            ok = sendChunk(chunk.substr(at, piece), lock, last);
-        }
-        if (!ok) {
+        if (!sendReply(std::move(chunk), lock, last)) {
             log("send failed or cancelled; dropping the connection's output");
             ended_ = true;
             lock.unlock();
@@ -264,14 +282,44 @@ void Connection::writeLoop() {
             lock.lock();
             return;
         }
-        ++sent_;
-        log("-> " + std::to_string(chunk.size()) + " bytes" +
-            (piece < chunk.size() ? " in pieces of " + std::to_string(piece) : std::string()) + ": " +
-            escapeForLog(chunk, 400));
-        if (faultTriggered(lock)) {
+        if (faultTriggered(lock, last)) {
             return;
         }
     }
+}
+
+bool Connection::sendReply(std::string chunk, std::unique_lock<std::mutex>& lock, Clock::time_point& last) {
+    // The goodbye always goes out whole, so that the client can still recognise it.
+    const bool shaped = chunk != "/bye";
+    if (shaped && faults_.flood && !flooded_) {
+        flooded_ = true;
+        if (!sendChunk(floodText(), lock, last)) {
+            return false;
+        }
+        log("fault: flooded " + std::to_string(kFloodSize) + " bytes without NUL or keyword");
+    }
+    if (shaped && faults_.oversize) {
+        chunk += "\r\n";
+        while (chunk.size() < kOversizeReply) {
+            chunk += "filler line for an oversize reply ..................................\r\n";
+        }
+    }
+    if (shaped && faults_.nuls) {
+        chunk.insert(chunk.size() / 2, 1, '\0');
+    }
+    const bool trickle = shaped && faults_.trickle;
+    const std::size_t piece = trickle ? 1 : faults_.splitSize > 0 ? faults_.splitSize : chunk.size();
+    for (std::size_t at = 0; at < chunk.size(); at += piece) {
+        const Clock::duration gap = at > 0 && trickle ? Clock::duration(kTrickleGap) : gap_;
+        if (!sendChunk(chunk.substr(at, piece), lock, last, gap)) {
+            return false;
+        }
+    }
+    ++sent_;
+    log("-> " + std::to_string(chunk.size()) + " bytes" +
+        (piece < chunk.size() ? " in pieces of " + std::to_string(piece) : std::string()) + ": " +
+        escapeForLog(chunk, 400));
+    return true;
 }
 
 // One HTTP request of the portal, answered on its own thread.
@@ -383,6 +431,12 @@ bool HostSim::start(std::string& error) {
         return false;
     }
     servicePort_ = localPort(serviceListener_.get());
+    // Accepted only under the lock that deafness is switched under, and never waited on there.
+    ::fcntl(serviceListener_.get(), F_SETFL, ::fcntl(serviceListener_.get(), F_GETFL) | O_NONBLOCK);
+    {
+        std::lock_guard lock(mutex_);
+        setDeafLocked(faults_.deaf);
+    }
     if (options_.portalEnabled) {
         portalListener_ = listenOn(options_.portal, error);
         if (!portalListener_.valid()) {
@@ -416,13 +470,42 @@ void HostSim::stop() {
         portalThread_.join();
     }
     reap(true);
+    {
+        std::lock_guard lock(mutex_);
+        deafFiller_.reset();
+    }
     serviceListener_.reset();
     portalListener_.reset();
 }
 
-void HostSim::setFaults(const Faults& faults) {
+void HostSim::setFaults(const Faults& faults, bool live) {
     std::lock_guard lock(mutex_);
+    applyFaultsLocked(faults, live);
+}
+
+void HostSim::applyFaultsLocked(const Faults& faults, bool live) {
     faults_ = faults;
+    if (live) {
+        for (auto& connection : connections_) {
+            connection->setFaults(faults);
+        }
+    }
+    setDeafLocked(faults.deaf);
+    faultsChanged_.notify();
+}
+
+void HostSim::setDeafLocked(bool deaf) {
+    if (!serviceListener_.valid() || deaf == deafFiller_.valid()) {
+        return;
+    }
+    if (deaf) {
+        deafFiller_ = deafenListener(serviceListener_.get());
+        log("[svc] fault: deaf, new connections are not answered");
+    } else {
+        restoreListener(serviceListener_.get());
+        deafFiller_.reset();  // its queued connection is accepted and ends at once
+        log("[svc] listening again");
+    }
 }
 
 Faults HostSim::faults() const {
@@ -475,13 +558,35 @@ bool HostSim::acceptClient(const Fd& listener, Fd& client) {
 
 void HostSim::acceptService() {
     const LogFn logger = [this](const std::string& line) { log(line); };
-    Fd fd;
-    while (acceptClient(serviceListener_, fd)) {
+    while (true) {
+        // While deaf the listener is not watched: what waits in its queue stays there.
+        const bool deaf = faults().deaf;
+        pollfd fds[3] = {{deaf ? -1 : serviceListener_.get(), POLLIN, 0},
+                         {stop_.readFd(), POLLIN, 0},
+                         {faultsChanged_.readFd(), POLLIN, 0}};
+        if (::poll(fds, 3, -1) < 0 && errno != EINTR) {
+            return;
+        }
+        if (fds[1].revents != 0) {
+            return;
+        }
+        if (fds[2].revents != 0) {
+            faultsChanged_.drain();
+        }
+        if (fds[0].revents == 0) {
+            continue;
+        }
         reap(false);
         std::lock_guard lock(mutex_);
+        if (faults_.deaf) {
+            continue;  // went deaf meanwhile: the queue must stay full
+        }
+        Fd fd(::accept4(serviceListener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        if (!fd.valid()) {
+            continue;
+        }
         if (connections_.size() >= options_.maxConnections) {
             log("[svc] refusing a connection: " + std::to_string(connections_.size()) + " clients already");
-            fd.reset();
             continue;
         }
         // A client that stops reading must not hold a writer forever.
@@ -493,13 +598,13 @@ void HostSim::acceptService() {
 
 void HostSim::acceptPortal() {
     const LogFn logger = [this](const std::string& line) { log(line); };
-    const FaultSetter setter = [this](std::string_view switches, std::string& result) {
+    const FaultSetter setter = [this](std::string_view switches, bool live, std::string& result) {
         std::lock_guard lock(mutex_);
         Faults next = faults_;
         if (!applyFaultList(switches, next, result)) {
             return false;
         }
-        faults_ = next;
+        applyFaultsLocked(next, live);
         result = describeFaults(next);
         return true;
     };

@@ -51,13 +51,18 @@ public:
     std::uint16_t portalPort() const { return portalPort_; }
     Host& host() { return *host_; }
 
-    void setFaults(const Faults& faults);
+    // For new connections, and with `live` for the open ones too.
+    void setFaults(const Faults& faults, bool live = false);
     Faults faults() const;
 
 private:
     // Waits for the next client of `listener`; false once the simulator is stopping.
     bool acceptClient(const Fd& listener, Fd& client);
     void acceptService();
+    // Under mutex_: applies `faults` and tells the service listener.
+    void applyFaultsLocked(const Faults& faults, bool live);
+    // Under mutex_: makes the service listener deaf to new connections, or lets it hear again.
+    void setDeafLocked(bool deaf);
     void acceptPortal();
     void reap(bool all);
     void log(const std::string& line);
@@ -65,6 +70,7 @@ private:
     Options options_;
     std::unique_ptr<Host> host_;
     StopSignal stop_;
+    WakeSignal faultsChanged_;  // the service listener may have to go deaf or come back
     Fd serviceListener_;
     Fd portalListener_;
     std::uint16_t servicePort_ = 0;
@@ -73,6 +79,7 @@ private:
     std::thread portalThread_;
     mutable std::mutex mutex_;  // faults_ and the two lists below
     Faults faults_;
+    Fd deafFiller_;  // while deaf: our own connection that keeps the listener's queue full
     std::list<std::unique_ptr<Connection>> connections_;
     std::list<std::unique_ptr<PortalRequest>> portalRequests_;
     std::mutex logMutex_;

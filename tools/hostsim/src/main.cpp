@@ -37,13 +37,21 @@ Options:
                           stall-after=N    send N replies, then nothing more
                           close-after=N    close the connection after N replies
                           reset-after=N    reset the connection (TCP RST) after N replies
+                          bye-after=N      say "/bye" after N replies, then close the connection
                           split=N          send every reply in pieces of N bytes, each a chunk of its own
-                          oversize         pad every reply to 30000 bytes
+                          trickle          send every reply one byte every 10 ms
+                          oversize         pad every reply to 30000 bytes (over the client's 25600)
+                          flood            send 1 MiB with no NUL and no keyword before the next reply
+                          nuls             put a NUL byte in the middle of every reply
                           merge            send two consecutive replies in one chunk
+                          deaf             take no new connection: the listener's queue is kept full,
+                                           so a connect hangs (its SYN is never answered)
                           none             clear the switches given before
-                        may be given more than once. At run time the same switches can be set for new
-                        connections with GET /hostsim/fault?set=SWITCHES on the portal, or for one
-                        connection with the block "hostsim_fault,SWITCHES" on it.
+                        may be given more than once; N counts the replies of each connection from
+                        its start. At run time the same switches can be set for new connections with
+                        GET /hostsim/fault?set=SWITCHES on the portal (add &live to switch the open
+                        connections too), or for one connection with the block
+                        "hostsim_fault,SWITCHES" on it.
   --quiet               print only the start line and errors
   --help                show this text and exit
   --version             show the version and exit

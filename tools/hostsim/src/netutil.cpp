@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -11,6 +12,10 @@
 #include <cstring>
 
 namespace hostsim {
+
+namespace {
+constexpr int kListenBacklog = 64;
+}  // namespace
 
 std::optional<Endpoint> parseEndpoint(std::string_view text) {
     const auto colon = text.rfind(':');
@@ -69,7 +74,7 @@ Fd listenOn(const Endpoint& at, std::string& error) {
         error = "bind " + at.host + ":" + std::to_string(at.port) + ": " + std::strerror(errno);
         return {};
     }
-    if (::listen(fd.get(), 64) != 0) {
+    if (::listen(fd.get(), kListenBacklog) != 0) {
         error = std::string("listen: ") + std::strerror(errno);
         return {};
     }
@@ -133,6 +138,51 @@ void StopSignal::notify() {
     const char byte = 1;
     // One byte is enough: nobody drains the pipe, so it stays readable.
     [[maybe_unused]] const auto n = ::write(write_.get(), &byte, 1);
+}
+
+WakeSignal::WakeSignal() {
+    int fds[2] = {-1, -1};
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+        read_.reset(fds[0]);
+        write_.reset(fds[1]);
+    }
+}
+
+void WakeSignal::notify() {
+    const char byte = 1;
+    // A full pipe is already readable: nothing is lost.
+    [[maybe_unused]] const auto n = ::write(write_.get(), &byte, 1);
+}
+
+void WakeSignal::drain() {
+    char buffer[64];
+    while (::read(read_.get(), buffer, sizeof buffer) > 0) {
+    }
+}
+
+Fd deafenListener(int listener) {
+    // Linux lets a listening socket change its backlog. With 0 the queue holds one connection, and
+    // is full while that one waits there.
+    ::listen(listener, 0);
+    sockaddr_in addr{};
+    socklen_t len = sizeof addr;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len);
+    if (addr.sin_addr.s_addr == htonl(INADDR_ANY)) {
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    }
+    // Waited for briefly, never for long: should a client's connection already sit in the queue, the
+    // queue is full anyway and ours is simply never answered.
+    Fd filler(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (filler.valid() && ::connect(filler.get(), reinterpret_cast<sockaddr*>(&addr), len) != 0 &&
+        errno == EINPROGRESS) {
+        pollfd done{filler.get(), POLLOUT, 0};
+        ::poll(&done, 1, 1000);
+    }
+    return filler;
+}
+
+void restoreListener(int listener) {
+    ::listen(listener, kListenBacklog);
 }
 
 }  // namespace hostsim

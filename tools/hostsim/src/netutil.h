@@ -60,4 +60,23 @@ private:
     Fd write_;
 };
 
+// A pipe that wakes one poll loop each time notify() is called; the loop calls drain() when it wakes.
+class WakeSignal {
+public:
+    WakeSignal();
+    void notify();
+    void drain();
+    int readFd() const { return read_.get(); }
+
+private:
+    Fd read_;
+    Fd write_;
+};
+
+// Makes `listener` answer no new connection, not even with a SYN-ACK: its accept queue is cut to
+// one place and filled with a connection of our own that nobody accepts, so Linux drops every
+// further SYN. Returns that connection; resetting it (after restoreListener) ends the deafness.
+Fd deafenListener(int listener);
+void restoreListener(int listener);
+
 }  // namespace hostsim

@@ -330,14 +330,18 @@ HttpResponse handlePortalRequest(Host& host, std::string_view method, std::strin
         std::string result;
         bool present = false;
         const std::string switches = find(items, "set", &present);
+        bool live = false;
+        find(items, "live", &live);
         if (!present) {
             response.status = 400;
-            response.body = "usage: /hostsim/fault?set=SWITCHES\n";
-        } else if (!setFaults || !setFaults(switches, result)) {
+            response.body = "usage: /hostsim/fault?set=SWITCHES[&live]\n";
+        } else if (!setFaults || !setFaults(switches, live, result)) {
             response.status = 400;
             response.body = "refused: " + result + "\n";
         } else {
-            response.body = "faults for new connections: " + result + "\n";
+            response.body =
+                std::string(live ? "faults for new and open connections: " : "faults for new connections: ") +
+                result + "\n";
         }
         return response;
     }

@@ -24,8 +24,9 @@ std::string percentDecode(std::string_view text);
 std::vector<std::pair<std::string, std::string>> parseQuery(std::string_view query);
 std::string htmlEscape(std::string_view text);
 
-// A test switch reached through the portal: applies a fault switches, false with a reason when refused.
-using FaultSetter = std::function<bool(std::string_view switches, std::string& result)>;
+// A test switch reached through the portal: applies fault switches to new connections, and with `live`
+// to the open ones too; false with a reason when refused.
+using FaultSetter = std::function<bool(std::string_view switches, bool live, std::string& result)>;
 
 HttpResponse handlePortalRequest(Host& host, std::string_view method, std::string_view target,
                                  const FaultSetter& setFaults);

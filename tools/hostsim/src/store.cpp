@@ -71,6 +71,13 @@ bool parseAccounts(std::string_view text, std::vector<Account>& out, std::string
         Account account;
         account.user = std::string(fields[0]);
         account.password = std::string(fields[1]);
+        if (account.user.empty()) {
+            return fail("empty user name: nobody could log in with it");
+        }
+        if (account.user.find(',') != std::string::npos) {
+            // The second login block is "Username,USER,PASSWORD", split at its commas.
+            return fail("user name '" + account.user + "' holds a ',': nobody could log in with it");
+        }
         if (account.user.size() > 99 || account.password.size() > 99) {
             return fail("user name and password are limited to 99 characters");
         }

@@ -100,6 +100,126 @@ TEST_F(FaultTest, MergeSendsTwoRepliesInOneChunk) {
     EXPECT_NE(both->find("Shoutcast server content"), std::string::npos) << *both;
 }
 
+TEST_F(FaultTest, TrickleSendsEveryReplyOneByteAtATime) {
+    start("trickle");
+    auto c = loggedIn();
+    const std::string expected = "Logged In: Welcome back, dj=";
+    std::string joined;
+    std::size_t chunks = 0;
+    const auto began = Clock::now();
+    while (joined.size() < expected.size()) {
+        auto piece = c->chunk();
+        ASSERT_TRUE(piece && !piece->empty());
+        EXPECT_EQ(piece->size(), 1u);
+        joined += *piece;
+        ++chunks;
+    }
+    EXPECT_EQ(joined, expected);
+    // Spaced, not merely cut: the bytes cannot all have come in one burst.
+    EXPECT_GE(Clock::now() - began, kTrickleGap * (chunks - 1));
+}
+
+TEST_F(FaultTest, FloodSendsOneMebibyteWithoutNulOrKeywordOnceBeforeTheNextReply) {
+    start("flood");
+    auto c = loggedIn();
+    std::string all;
+    while (all.find("Logged In: ") == std::string::npos) {
+        auto piece = c->chunk();
+        ASSERT_TRUE(piece && !piece->empty());
+        all += *piece;
+    }
+    const std::string flood = all.substr(0, all.find("Logged In: "));
+    EXPECT_EQ(flood.size(), kFloodSize);
+    EXPECT_EQ(flood.find('\0'), std::string::npos);
+    EXPECT_EQ(routeOf(flood), Route{});
+    EXPECT_EQ(flood.find("/bye"), std::string::npos);
+    // Once: the next reply comes on its own.
+    ASSERT_TRUE(c->command("shoutcast_server_status,"));
+    const std::string status = c->reply("Server Status:");
+    EXPECT_EQ(status.rfind("Server Status:", 0), 0u) << status.substr(0, 80);
+}
+
+TEST_F(FaultTest, NulsPutANulInTheMiddleOfEveryReply) {
+    start("nuls");
+    auto c = loggedIn();
+    for (int i = 0; i < 2; ++i) {
+        const std::string reply = i == 0 ? c->reply("Logged In: ") : c->reply("Server Status:");
+        ASSERT_FALSE(reply.empty());
+        SCOPED_TRACE(reply);
+        const auto nul = reply.find('\0');
+        ASSERT_NE(nul, std::string::npos);
+        EXPECT_EQ(nul, (reply.size() - 1) / 2);
+        EXPECT_EQ(reply.find('\0', nul + 1), std::string::npos);
+        EXPECT_NE(reply.find(i == 0 ? "=" : "Status End", nul), std::string::npos);  // the rest follows it
+        if (i == 0) {
+            ASSERT_TRUE(c->command("shoutcast_server_status,"));
+        }
+    }
+}
+
+TEST_F(FaultTest, ByeAfterSaysByeAsAReplyOfItsOwnThenCloses) {
+    start("bye-after=1");
+    auto c = loggedIn();
+    EXPECT_FALSE(c->reply("Logged In: ").empty());
+    EXPECT_EQ(c->chunk(), "/bye");
+    EXPECT_TRUE(c->waitClosed());
+    EXPECT_EQ(c->lastError(), 0);
+}
+
+// A connect that is never answered, while the sessions already open carry on; once the switch is
+// off, new connections are taken again, the one left waiting included.
+TEST_F(FaultTest, DeafLeavesNewConnectionsUnansweredUntilSwitchedOff) {
+    start("none");
+    auto open = loggedIn();
+    EXPECT_FALSE(open->reply("Logged In: ").empty());
+    ASSERT_EQ(httpGet(sim_->portalPort(), "/hostsim/fault?set=deaf").status, 200);
+
+    const int waiting = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(sim_->servicePort());
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_NE(::connect(waiting, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    EXPECT_EQ(errno, EINPROGRESS);
+    pollfd pfd{waiting, POLLOUT, 0};
+    EXPECT_EQ(::poll(&pfd, 1, 500), 0) << "the connect was answered";
+
+    ASSERT_TRUE(open->command("shoutcast_server_status,"));
+    EXPECT_FALSE(open->reply("Server Status:").empty());
+
+    ASSERT_EQ(httpGet(sim_->portalPort(), "/hostsim/fault?set=none").status, 200);
+    auto later = loggedIn();
+    EXPECT_FALSE(later->reply("Logged In: ").empty());
+    // The waiting connect completes with its next SYN.
+    EXPECT_EQ(::poll(&pfd, 1, 10000), 1);
+    int error = -1;
+    socklen_t length = sizeof error;
+    ::getsockopt(waiting, SOL_SOCKET, SO_ERROR, &error, &length);
+    EXPECT_EQ(error, 0);
+    ::close(waiting);
+}
+
+// With "live" the switches reach the connections already open; N counts from a connection's start.
+TEST_F(FaultTest, LiveSwitchesReachOpenConnections) {
+    start("none");
+    auto c = loggedIn();
+    EXPECT_FALSE(c->reply("Logged In: ").empty());
+    const auto set = httpGet(sim_->portalPort(), "/hostsim/fault?set=bye-after%3D0&live");
+    EXPECT_EQ(set.status, 200);
+    EXPECT_NE(set.body.find("open connections: bye-after=0"), std::string::npos) << set.body;
+    ASSERT_TRUE(c->command("shoutcast_server_status,"));
+    EXPECT_EQ(c->chunk(), "/bye");  // instead of the status report
+    EXPECT_TRUE(c->waitClosed());
+
+    // Without it, only new connections.
+    ASSERT_EQ(httpGet(sim_->portalPort(), "/hostsim/fault?set=none&live").status, 200);
+    auto d = loggedIn();
+    EXPECT_FALSE(d->reply("Logged In: ").empty());
+    ASSERT_EQ(httpGet(sim_->portalPort(), "/hostsim/fault?set=close-after%3D0").status, 200);
+    ASSERT_TRUE(d->command("shoutcast_server_status,"));
+    EXPECT_FALSE(d->reply("Server Status:").empty());
+}
+
 TEST_F(FaultTest, SwitchesCanBeSetAtRunTime) {
     start("none");
     const auto set = httpGet(sim_->portalPort(), "/hostsim/fault?set=close-after%3D1");

@@ -1,6 +1,8 @@
 // The real program, started as a child process the way a test harness or `make run` starts it.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -145,7 +147,8 @@ TEST(Program, HelpDocumentsEveryOption) {
     for (const char* option :
          {"--listen", "--portal", "--no-portal", "--data", "--accounts", "--stream-host", "--keepalive",
           "--reply-gap", "--fault", "--quiet", "--help", "--version", "stall", "stall-after=N",
-          "close-after=N", "reset-after=N", "split=N", "oversize", "merge"}) {
+          "close-after=N", "reset-after=N", "bye-after=N", "split=N", "trickle", "oversize", "flood",
+          "nuls", "merge", "deaf", "&live"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }
@@ -161,6 +164,25 @@ TEST(Program, BadOptionsExitWithStatus2) {
         const std::string text = program.rest();
         EXPECT_EQ(program.wait(), 2) << text;
         EXPECT_NE(text.find("ostravel-hostsim:"), std::string::npos);
+    }
+}
+
+// An account nobody could log in with stops the program with the file and the line at fault.
+TEST(Program, AccountsThatCanNeverLogInAreRefusedWithFileAndLine) {
+    ScratchDir dir;
+    for (const char* line : {"\tpass\t128\tnormal\n", "a,b\tpass\t128\tnormal\n"}) {
+        SCOPED_TRACE(line);
+        const auto file = dir.path() / "accounts";
+        {
+            std::ofstream out(file, std::ios::binary | std::ios::trunc);
+            out << "# users\ndj\tdjpass\t320\tnormal\n" << line;
+        }
+        Program program({"--accounts", file.string(), "--data", dir.path().string(), "--listen",
+                         "127.0.0.1:0", "--no-portal"});
+        const std::string text = program.rest();
+        EXPECT_EQ(program.wait(), 2) << text;
+        EXPECT_NE(text.find(file.string() + ": line 3: "), std::string::npos) << text;
+        EXPECT_NE(text.find("nobody could log in"), std::string::npos) << text;
     }
 }
 

@@ -119,6 +119,12 @@ TEST(Faults, SwitchesParse) {
         {"close-after=x", false, "none"},
         {"explode", false, "none"},
         {"merge=1", false, "none"},
+        {"trickle,flood,nuls,deaf", true, "trickle,flood,nuls,deaf"},
+        {"bye-after=0", true, "bye-after=0"},
+        {"bye-after=2,trickle,none,nuls", true, "nuls"},
+        {"bye-after=", false, "none"},
+        {"deaf=1", false, "none"},
+        {"trickle=5", false, "none"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.switches);
@@ -154,6 +160,9 @@ TEST(Accounts, BadLinesAreRefusedWithTheirNumber) {
         {"a\tb\t128\tpremium\n", "line 1"},
         {"a\tb\t128\tnormal\t70000\n", "line 1"},
         {"# only comments\n", "no accounts"},
+        {"\tb\t128\tnormal\n", "line 1: empty user name"},
+        {"a\tb\t128\tnormal\nx,y\tb\t128\tnormal\n", "line 2: user name 'x,y' holds a ','"},
+        {"a\tb\t128\tnormal\n,\tb\t128\tnormal\n", "line 2"},
     };
     for (const auto& [text, why] : cases) {
         SCOPED_TRACE(text);
