@@ -157,6 +157,8 @@ int ClientThread::Run() {
             }
             receiveBuffer_[n] = '\0';
             std::string chunk(receiveBuffer_.data(), ::strnlen(receiveBuffer_.data(), n));
+            // A reply's text ends at its first NUL; whatever came after it in this read is lost.
+            pieceLostBytes_ = chunk.size() < static_cast<std::size_t>(n);
             TouchActivity();
             if (discarding_) continue;
             if (!TakePiece(std::move(chunk), end)) break;
@@ -197,6 +199,8 @@ bool ClientThread::Gather(std::string& piece) {
             }
         }
         gathered_ += piece;
+        // Settings missing a part must not open a dialog whose Save would write the gap back.
+        if (pieceLostBytes_ && IsSettings(gatheredRoute_)) gatheredCut_ = true;
         if (gathered_.size() >= kReplyCap || std::chrono::steady_clock::now() - gatheredSince_ >= kReplyTimeCap) {
             gathered_.resize(std::min(gathered_.size(), kReplyCap));
             gatheredCut_ = true;
@@ -225,6 +229,7 @@ bool ClientThread::Gather(std::string& piece) {
         return false;
     }
     gathered_ = std::move(piece);
+    gatheredCut_ = pieceLostBytes_ && IsSettings(route);
     return true;
 }
 

@@ -30,6 +30,7 @@ inline constexpr char kTimedOutMessage[] = "Connection timed out.";
 inline constexpr char kFarewellMessage[] = "Logging off... Have a great day!";
 // Shown whenever the session ends without the user logging off.
 inline constexpr char kSessionEndedMessage[] = "Connection to the server ended. Please log in again.";
+// Also for settings cut short at a NUL byte.
 inline constexpr char kIncompleteSettingsMessage[] =
     "The server's settings reply did not arrive whole, so the settings dialog was not opened. Please try again.";
 
@@ -126,6 +127,7 @@ private:
     std::chrono::steady_clock::time_point gatheredSince_;
     bool gatheredCut_ = false;  // stopped by a cap, not by its end
     bool discarding_ = false;   // the rest of a capped reply, dropped until the connection is quiet
+    bool pieceLostBytes_ = false;  // the piece being handled was cut at a NUL
 };
 
 // Parsing helpers, exposed for tests and benchmarks.

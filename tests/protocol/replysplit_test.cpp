@@ -85,6 +85,17 @@ TEST_F(SplitReplyTest, SettingsBeyondTheCapOpenNoDialogAndTheSessionGoesOn) {
     EXPECT_TRUE(receiver.IsRunning());
 }
 
+TEST_F(SplitReplyTest, SettingsCutAtANulOpenNoDialog) {
+    using namespace std::string_literals;
+    ASSERT_TRUE(server.Send("Shoutcast dj getconfig|playListFile=a.lst|pass\0word=pw|streamTitle=Radio"s));
+    ASSERT_TRUE(view.WaitForLines([](const auto& l) { return !l.empty() && l.front() == kIncompleteSettingsMessage; }));
+    ASSERT_TRUE(StillRouting());
+    EXPECT_TRUE(view.Opened().empty());
+    // Whole settings still open their dialog.
+    ASSERT_TRUE(server.Send("Shoutcast dj getconfig|playListFile=a.lst|password=pw|streamTitle=Radio"));
+    ASSERT_TRUE(view.WaitForShown(1));
+}
+
 TEST_F(SplitReplyTest, ATrickleNeitherCrashesNorStopsTheSession) {
     for (const char byte : std::string("Shoutcast dj getconfig|playListFile=a.lst")) server.Send(std::string(1, byte));
     for (const char byte : std::string(kStatus)) server.Send(std::string(1, byte));
