@@ -313,7 +313,9 @@ private:
         if (seen && phase_ != Phase::Logout && row.expected != nullptr && cell_.outcome != row.expected)
             Problem(std::string("expected the user to be told \"") + row.expected + "\", got \"" +
                     cell_.line + "\"");
-        if (seen && cell_.outcome != "reply" && cell_.where == "list") {
+        if (seen && cell_.outcome == "settings incomplete" && doc_->LoginId() == 0)
+            Problem("a settings reply that did not arrive whole ended the session");
+        if (seen && cell_.outcome != "reply" && cell_.outcome != "settings incomplete" && cell_.where == "list") {
             // A session that ended is reset like a log-off.
             if (!Pump(
                     [&] {
