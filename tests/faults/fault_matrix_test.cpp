@@ -17,6 +17,7 @@
 #include "app/zandreldoc.h"
 #include "app/zandrelview.h"
 #include "fakes/fake_clock.h"
+#include "gui/toolkit_scope.h"
 #include "matrix_support.h"
 #include "protocol/clientthread.h"
 #include "protocol/commands.h"
@@ -463,31 +464,12 @@ void PrintMatrix() {
 }  // namespace
 }  // namespace ostravel::faults
 
-namespace {
-class MatrixApp : public wxApp {
-public:
-    bool OnInit() override { return true; }
-};
-
-// A failed wx check is a failed test, not a dialog nobody will answer.
-void FailOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond,
-                  const wxString& msg) {
-    ADD_FAILURE() << file << ":" << line << " " << func << ": " << cond << " " << msg;
-}
-}  // namespace
-
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    wxApp::SetInstance(new MatrixApp);
-    if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) {
-        std::fprintf(stderr, "fault_matrix: no display\n");
-        return 1;
-    }
-    wxSetAssertHandler(FailOnAssert);
+    ostravel::testing::ToolkitScope toolkit(argc, argv);
+    if (!toolkit.Started()) return 1;
     ::testing::AddGlobalTestEnvironment(new ostravel::faults::FirstWindow);
     const int result = RUN_ALL_TESTS();
     ostravel::faults::PrintMatrix();
-    wxTheApp->OnExit();
-    wxEntryCleanup();
     return result;
 }

@@ -17,6 +17,7 @@
 
 #include "app/portal.h"
 #include "desktop_fixture.h"
+#include "toolkit_scope.h"
 
 // Last: Xlib's macros (Always, None, Status...) would rename the program's own words.
 #include <X11/Xlib.h>
@@ -520,33 +521,16 @@ TEST_F(DesktopInputTest, ServerLogPageLoadsFromThePortal) {
 }  // namespace
 }  // namespace ostravel
 
-namespace {
-class InputTestApp : public wxApp {
-public:
-    bool OnInit() override { return true; }
-};
-
-void FailOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond,
-                  const wxString& msg) {
-    ADD_FAILURE() << file << ":" << line << " " << func << ": " << cond << " " << msg;
-}
-}  // namespace
-
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     using namespace ostravel;
     if (!g_host.Start("input"))
         g_host.port = 0;
-    wxApp::SetInstance(new InputTestApp);
-    if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) {
-        std::fprintf(stderr, "desktop_input_tests: no display\n");
-        g_host.Stop();
-        return 1;
+    int result = 1;
+    {
+        ostravel::testing::ToolkitScope toolkit(argc, argv);
+        if (toolkit.Started()) result = RUN_ALL_TESTS();
     }
-    wxSetAssertHandler(FailOnAssert);
-    const int result = RUN_ALL_TESTS();
-    wxTheApp->OnExit();
-    wxEntryCleanup();
     g_host.Stop();
     return result;
 }

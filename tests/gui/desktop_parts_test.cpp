@@ -21,6 +21,7 @@
 #include <wx/textctrl.h>
 
 #include "fakes/connected_document.h"
+#include "gui/toolkit_scope.h"
 #include "voice/messageview.h"
 #include "voice/pmdialog.h"
 
@@ -195,27 +196,14 @@ TEST(CommandLine, HelpVersionAndMistakesAreAnsweredWithoutADisplay) {
 }  // namespace
 }  // namespace ostravel
 
-class PartsTestApp : public wxApp {
-public:
-    bool OnInit() override { return true; }
-};
-wxIMPLEMENT_APP_NO_MAIN(PartsTestApp);
-
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     int wxArgc = 1;
-    if (!wxEntryStart(wxArgc, argv) || !wxTheApp->CallOnInit()) return 2;
+    ostravel::testing::ToolkitScope toolkit(wxArgc, argv);
+    if (!toolkit.Started()) return 2;
     // The program sets no locale of its own; pinning the C locale keeps the outcome the same on
     // every machine, whatever LANG says.
     std::setlocale(LC_ALL, "C");
     delete wxLog::SetActiveTarget(new wxLogStderr);
-    // A failed wx check is a test failure, never a message box that nobody closes.
-    wxSetAssertHandler(
-        [](const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg) {
-            ADD_FAILURE() << file << ":" << line << " " << func << ": " << cond << " " << msg;
-        });
-    const int result = RUN_ALL_TESTS();
-    wxTheApp->OnExit();
-    wxEntryCleanup();
-    return result;
+    return RUN_ALL_TESTS();
 }

@@ -11,6 +11,7 @@
 #include "config/autodjconfig.h"
 #include "config/autodjconfigdialog.h"
 #include "desktop_fixture.h"
+#include "toolkit_scope.h"
 #include "platform/openurl.h"
 #include "protocol/requests.h"
 
@@ -210,19 +211,6 @@ TEST_F(DesktopTest, CloseHidesDoubleClickRestoresExitEnds) {
 }  // namespace
 }  // namespace ostravel
 
-namespace {
-class GuiTestApp : public wxApp {
-public:
-    bool OnInit() override { return true; }
-};
-
-// A failed wx check is a failed test, not a dialog nobody will answer.
-void FailOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond,
-                  const wxString& msg) {
-    ADD_FAILURE() << file << ":" << line << " " << func << ": " << cond << " " << msg;
-}
-}  // namespace
-
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     using namespace ostravel;
@@ -238,16 +226,11 @@ int main(int argc, char** argv) {
     ::setenv("PATH", (g_openerDir.string() + ":" + (path ? path : "/usr/bin:/bin")).c_str(), 1);
 
     if (!g_host.Start()) g_host.port = 0;
-    wxApp::SetInstance(new GuiTestApp);
-    if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) {
-        std::fprintf(stderr, "gui_tests: no display\n");
-        g_host.Stop();
-        return 1;
+    int result = 1;
+    {
+        ostravel::testing::ToolkitScope toolkit(argc, argv);
+        if (toolkit.Started()) result = RUN_ALL_TESTS();
     }
-    wxSetAssertHandler(FailOnAssert);
-    const int result = RUN_ALL_TESTS();
-    wxTheApp->OnExit();
-    wxEntryCleanup();
     g_host.Stop();
     fs::remove_all(g_openerDir);
     return result;

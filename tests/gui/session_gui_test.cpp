@@ -17,6 +17,7 @@
 #include <wx/timer.h>
 
 #include "desktop_fixture.h"
+#include "fakes/deaf_listener.h"
 #include "protocol/requests.h"
 #include "ui/viewtextdialog.h"
 
@@ -24,36 +25,6 @@ namespace ostravel {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// An address whose connect never completes: the listener's backlog is full (one connection waits
-// there, never accepted), so Linux drops every further SYN and the connect neither succeeds nor
-// fails until its time runs out.
-struct SilentHost {
-    int listener = -1;
-    int filler = -1;
-    unsigned short port = 0;
-
-    bool Start() {
-        listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(listener, 0) != 0 ||
-            ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            return false;
-        port = ntohs(address.sin_port);
-        filler = ::socket(AF_INET, SOCK_STREAM, 0);
-        return ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    }
-    ~SilentHost() {
-        if (filler >= 0)
-            ::close(filler);
-        if (listener >= 0)
-            ::close(listener);
-    }
-};
 
 bool OnPath(const char* program) {
     const char* path = std::getenv("PATH");
@@ -148,11 +119,21 @@ protected:
 
 // OK against a host that never answers: the dialog says it is connecting and keeps answering real
 // key presses all through the connect, which gives up after its time limit with the usual line.
+// Notes when the dialog's OK is handled.
+void RecordOkPress(CConnect& dialog, Clock::time_point& at) {
+    dialog.Bind(
+        wxEVT_BUTTON,
+        [&at](wxCommandEvent& event) {
+            at = Clock::now();
+            event.Skip();
+        },
+        wxID_OK);
+}
+
 TEST_F(SessionWindowsTest, PendingConnectKeepsTheWindowAnswering) {
     RequireXInput();
-    SilentHost silent;
-    ASSERT_TRUE(silent.Start());
-    Open(silent.port);
+    testing::DeafListener silent;
+    Open(silent.Port());
     view_->Session().SetConnectSeconds(2);
 
     // Each real input event handled: when the X server made it (its time stamp, in ms) and when the
@@ -170,13 +151,7 @@ TEST_F(SessionWindowsTest, PendingConnectKeepsTheWindowAnswering) {
         answers.push_back({event.GetTimestamp(), Clock::now()});
         event.Skip();
     });
-    dialog.Bind(
-        wxEVT_BUTTON,
-        [&](wxCommandEvent& event) {
-            okAt = Clock::now();
-            event.Skip();
-        },
-        wxID_OK);
+    RecordOkPress(dialog, okAt);
     dialog.Bind(wxEVT_CHAR_HOOK, [&](wxKeyEvent& event) {
         if (event.GetKeyCode() == WXK_SHIFT && dialog.Connecting()) {
             answers.push_back({event.GetTimestamp(), Clock::now()});
@@ -232,20 +207,13 @@ TEST_F(SessionWindowsTest, PendingConnectKeepsTheWindowAnswering) {
 // while connecting ends the program at once. The connect alone would take its full 10 seconds.
 TEST_F(SessionWindowsTest, CancelOrExitGivesUpAPendingConnect) {
     RequireXInput();
-    SilentHost silent;
-    ASSERT_TRUE(silent.Start());
-    Open(silent.port);
+    testing::DeafListener silent;
+    Open(silent.Port());
 
     CConnect& dialog = view_->LoginDialog();
     Clock::time_point okAt{};
     bool escapeWhileConnecting = false;
-    dialog.Bind(
-        wxEVT_BUTTON,
-        [&](wxCommandEvent& event) {
-            okAt = Clock::now();
-            event.Skip();
-        },
-        wxID_OK);
+    RecordOkPress(dialog, okAt);
     dialog.Bind(wxEVT_CHAR_HOOK, [&](wxKeyEvent& event) {
         if (event.GetKeyCode() == WXK_ESCAPE)
             escapeWhileConnecting = dialog.Connecting();

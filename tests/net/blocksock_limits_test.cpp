@@ -7,6 +7,7 @@
 #include <stop_token>
 #include <thread>
 
+#include "fakes/deaf_listener.h"
 #include "net_test_support.h"
 
 namespace nettest {
@@ -57,22 +58,6 @@ TEST(NoSocket, EveryOperationFailsWithItsWordAndDescriptorZeroIsNeverTouched) {
     ::close(ends[1]);
 }
 
-// A listener whose one-place queue is taken: the kernel drops every further SYN.
-struct DeafListener {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    CSocketAddress address{"127.0.0.1", 0};
-    OwnedSocket filler;
-    DeafListener() {
-        socklen_t length = sizeof(sockaddr_in);
-        ::bind(fd, address, length);
-        ::listen(fd, 0);
-        ::getsockname(fd, address, &length);
-        filler.Create();
-        filler.Connect(address, 5);
-    }
-    ~DeafListener() { ::close(fd); }
-};
-
 TEST(ConnectWithLimit, ConnectsRefusesTimesOutAndCancels) {
     Listener open;
     OwnedSocket client;
@@ -94,11 +79,11 @@ TEST(ConnectWithLimit, ConnectsRefusesTimesOutAndCancels) {
     EXPECT_EQ(refusal.m_operation, "Connect");
     EXPECT_EQ(refusal.m_errorCode, ECONNREFUSED);
 
-    DeafListener deaf;
+    ostravel::testing::DeafListener deaf;
     OwnedSocket waiting;
     waiting.Create();
     const auto start = std::chrono::steady_clock::now();
-    const CBlockingSocketException timedOut = Thrown([&] { waiting.Connect(deaf.address, 1); });
+    const CBlockingSocketException timedOut = Thrown([&] { waiting.Connect(deaf.Address(), 1); });
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(timedOut.m_errorCode, ETIMEDOUT);
     EXPECT_GE(took, 900ms);
@@ -109,7 +94,7 @@ TEST(ConnectWithLimit, ConnectsRefusesTimesOutAndCancels) {
     std::stop_source stop;
     std::thread canceller([&] { stop.request_stop(); });
     const auto cancelStart = std::chrono::steady_clock::now();
-    const CBlockingSocketException gaveUp = Thrown([&] { cancelled.Connect(deaf.address, 60, stop.get_token()); });
+    const CBlockingSocketException gaveUp = Thrown([&] { cancelled.Connect(deaf.Address(), 60, stop.get_token()); });
     canceller.join();
     EXPECT_EQ(gaveUp.m_errorCode, ECANCELED);
     EXPECT_LT(std::chrono::steady_clock::now() - cancelStart, 2s);

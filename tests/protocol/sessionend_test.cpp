@@ -10,6 +10,7 @@
 #include "app/login.h"
 #include "app/zandreldoc.h"
 #include "fakes/fake_clock.h"
+#include "fakes/deaf_listener.h"
 #include "fakes/fake_service_server.h"
 #include "fakes/recording_view.h"
 #include "fakes/session_support.h"
@@ -228,33 +229,8 @@ TEST_F(SessionCycles, NoRequestEverFollowsTheLogOffNotice) {
     }
 }
 
-// A listener whose queue is full: the kernel drops every further SYN, so a connect never completes.
-class SilentHost {
-public:
-    SilentHost() {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        address_ = CSocketAddress("127.0.0.1", 0);
-        ::bind(listener_, address_, sizeof(sockaddr_in));
-        ::listen(listener_, 0);
-        socklen_t length = sizeof(sockaddr_in);
-        ::getsockname(listener_, address_, &length);
-        filler_.Create();
-        filler_.Connect(address_, 5);
-    }
-    ~SilentHost() {
-        filler_.Close();
-        ::close(listener_);
-    }
-    const CSocketAddress& Address() const { return address_; }
-
-private:
-    int listener_ = -1;
-    CSocketAddress address_;
-    CBlockingSocket filler_;
-};
-
 TEST(LoginConnect, AHostThatNeverAnswersFailsWithinTheTimeLimitOrAtOnceWhenCancelled) {
-    SilentHost host;
+    testing::DeafListener host;
     RecordingView view;
     CzandrelDoc doc;
     doc.SetView(&view);

@@ -1,0 +1,38 @@
+// A listener on 127.0.0.1 whose one-place queue is already taken: the kernel drops every further
+// SYN, so a connect to it never completes and only the client's own time limit ends it.
+#pragma once
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "net/blocksock.h"
+
+namespace ostravel::testing {
+
+class DeafListener {
+public:
+    DeafListener() {
+        socklen_t length = sizeof(sockaddr_in);
+        ::bind(fd_, address_, length);
+        ::listen(fd_, 0);
+        ::getsockname(fd_, address_, &length);
+        filler_.Create();
+        filler_.Connect(address_, 5);
+    }
+    ~DeafListener() {
+        filler_.CloseQuietly();
+        ::close(fd_);
+    }
+    DeafListener(const DeafListener&) = delete;
+    DeafListener& operator=(const DeafListener&) = delete;
+
+    const CSocketAddress& Address() const { return address_; }
+    unsigned short Port() const { return address_.Port(); }
+
+private:
+    int fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    CSocketAddress address_{"127.0.0.1", 0};
+    CBlockingSocket filler_;
+};
+
+}  // namespace ostravel::testing
