@@ -2,14 +2,17 @@
 PRESET ?= dev
 BUILD := build/$(PRESET)
 
-.PHONY: all deps build run test tsan fuzz-build fuzz-smoke fuzz clean
+.PHONY: all deps build run test tsan fuzz-build fuzz-smoke fuzz package clean
 
 all: build
 
 deps:
 	scripts/install-deps
 
-build: deps
+# A packager who has the libraries can leave out the installer step: make build DEPS=
+DEPS ?= deps
+
+build: $(DEPS)
 	cmake --preset $(PRESET)
 	cmake --build --preset $(PRESET)
 
@@ -37,6 +40,13 @@ fuzz-smoke: fuzz-build
 
 fuzz: fuzz-build
 	scripts/fuzz $(FUZZ_SECONDS)
+
+# Debian packages (ostravel and ostravel-hostsim) into build/package/.
+package: $(DEPS)
+	cmake --preset package
+	cmake --build --preset package
+	cd build/package && cpack
+	@ls -1 build/package/*.deb
 
 clean:
 	rm -rf build

@@ -20,5 +20,4 @@ add_executable(ostravel-ctl src/ctl/main.cpp)
 target_link_libraries(ostravel-ctl PRIVATE ostravel_ctl)
 
 include(GNUInstallDirs)
-install(TARGETS ostravel-ctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES docs/ostravel-ctl.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(TARGETS ostravel-ctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ostravel)

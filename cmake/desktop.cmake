@@ -23,7 +23,8 @@ foreach(file ${OSTRAVEL_DESKTOP_SOURCES})
   endif()
 endforeach()
 
-add_library(ostravel_desktop STATIC ${ostravel_desktop_present})
+include(${CMAKE_CURRENT_LIST_DIR}/artwork.cmake)
+add_library(ostravel_desktop STATIC ${ostravel_desktop_present} ${ostravel_artwork_cpp})
 target_include_directories(ostravel_desktop SYSTEM PUBLIC ${wxWidgets_INCLUDE_DIRS})
 target_include_directories(ostravel_desktop PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/src)
 target_compile_definitions(ostravel_desktop PUBLIC ${wxWidgets_DEFINITIONS}
@@ -36,6 +37,15 @@ target_link_libraries(ostravel PRIVATE ostravel_desktop)
 # scripts/run looks for build/<preset>/ostravel.
 set_target_properties(ostravel PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 add_dependencies(ostravel ostravel_browser)
+
+# Installed, the module lives in a private library folder; the program finds it there relative to
+# its own place, so an unpacked package works wherever it is unpacked. In the build tree it is
+# next to the program.
+include(GNUInstallDirs)
+set(OSTRAVEL_MODULE_DIR ${CMAKE_INSTALL_LIBDIR}/ostravel)
+file(RELATIVE_PATH ostravel_module_from_bin /${CMAKE_INSTALL_BINDIR} /${OSTRAVEL_MODULE_DIR})
+set_property(SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/src/ui/browserloader.cpp APPEND PROPERTY
+  COMPILE_DEFINITIONS OSTRAVEL_MODULE_FROM_BIN="${ostravel_module_from_bin}")
 
 # --version prints the project's version.
 target_compile_definitions(ostravel PRIVATE OSTRAVEL_VERSION="${PROJECT_VERSION}")

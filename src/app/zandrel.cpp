@@ -10,6 +10,9 @@
 
 #include <wx/cmdline.h>
 #include <wx/config.h>
+#include <wx/fileconf.h>
+#include <wx/log.h>
+#include <wx/stdpaths.h>
 #include <wx/dcscreen.h>
 #include <wx/dcmemory.h>
 #include <wx/image.h>
@@ -31,6 +34,7 @@ extern char** environ;
 #include "protocol/commands.h"
 #include "ui/browserloader.h"
 #include "platform/openurl.h"
+#include "platform/settingsfile.h"
 #include "ui/wxtext.h"
 #include "voice/audiothreads.h"
 
@@ -270,6 +274,23 @@ void PrintUsage() {
 // Read before the toolkit starts; the application object takes its settings from here.
 CommandLine g_commandLine;
 
+// The registry on Windows; elsewhere a file in the desktop's configuration folder, which takes over
+// the dotfile earlier versions wrote in the home folder.
+std::unique_ptr<wxConfigBase> OpenSettings() {
+#ifdef __WINDOWS__
+    return std::make_unique<wxConfig>(kAppName, kRegistryKey);
+#else
+    const wxString legacy = wxFileConfig::GetLocalFileName(kAppName);
+    wxStandardPaths::Get().SetFileLayout(wxStandardPaths::FileLayout_XDG);
+    const std::filesystem::path file =
+        SettingsFilePath(NarrowText(wxStandardPaths::Get().GetUserConfigDir()), kAppName);
+    std::string error;
+    if (!PrepareSettingsFile(file, NarrowText(legacy), &error)) wxLogWarning("Settings: %s", WxText(error));
+    return std::make_unique<wxFileConfig>(kAppName, kRegistryKey, WxText(file.string()), wxString(),
+                                          wxCONFIG_USE_LOCAL_FILE);
+#endif
+}
+
 }  // namespace
 
 CzandrelApp::CzandrelApp() = default;
@@ -300,7 +321,7 @@ bool CzandrelApp::OnInit() {
     webEngine_ = BrowserModulePresent();
 
     // Settings under "Quenlor" / "zandrel", with a recent-file list of four entries.
-    wxConfigBase::Set(new wxConfig(kAppName, kRegistryKey));
+    wxConfigBase::Set(OpenSettings().release());
     recentFiles_ = std::make_unique<wxFileHistory>(kRecentFileCount);
     recentFiles_->Load(*wxConfigBase::Get());
 
@@ -319,7 +340,7 @@ bool CzandrelApp::OnInit() {
     audio_->Start();
 
     if (!screenshotDir_.empty()) {
-        wxInitAllImageHandlers();
+        if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr) wxImage::AddHandler(new wxPNGHandler);
         std::error_code ignored;
         std::filesystem::create_directories(NarrowText(screenshotDir_), ignored);
         demo_ = std::make_unique<DemoRun>(*frame_, screenshotDir_, demoUser_, demoPassword_);

@@ -4,6 +4,7 @@
 #include <wx/graphics.h>
 #include <wx/pen.h>
 #include <wx/image.h>
+#include <wx/mstream.h>
 
 #include <algorithm>
 #include <cmath>
@@ -11,6 +12,7 @@
 
 #include "app/sessionview.h"
 #include "protocol/commands.h"
+#include "res/artworkdata.h"
 
 namespace ostravel {
 
@@ -23,58 +25,20 @@ wxImage ClearImage(int width, int height) {
     return image;
 }
 
-wxColour GroundOf(int iconId) {
-    switch (iconId) {
-        case kIconServerUpStreamUp:
-            return wxColour(40, 160, 60);
-        case kIconServerDown:
-            return wxColour(200, 40, 40);
-        case kIconServerUpStreamDown:
-            return wxColour(230, 180, 20);
-        default:
-            return wxColour(30, 90, 180);
+// The rendered PNG of an icon at a size, or of the logo (0, 0); the application icon for an
+// unknown id.
+wxImage EmbeddedImage(int iconId, int size) {
+    if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr) wxImage::AddHandler(new wxPNGHandler);
+    const EmbeddedPng* found = nullptr;
+    for (std::size_t i = 0; i < kEmbeddedPngCount; ++i) {
+        const EmbeddedPng& png = kEmbeddedPngs[i];
+        if (png.size != size) continue;
+        if (png.iconId == iconId) found = &png;
+        if (found == nullptr && png.iconId == kIconApplication) found = &png;
     }
-}
-
-// The mast: a slim tower with waves on both sides, in a square of `size` at (x, y).
-void DrawMast(wxGraphicsContext& gc, double x, double y, double size, const wxColour& colour) {
-    const double cx = x + size / 2;
-    const double top = y + size * 0.32;
-    const double bottom = y + size * 0.92;
-    const double width = std::max(1.0, size / 12);
-    gc.SetPen(wxPen(colour, static_cast<int>(width + 0.5)));
-    wxGraphicsPath tower = gc.CreatePath();
-    tower.MoveToPoint(cx - size * 0.2, bottom);
-    tower.AddLineToPoint(cx, top);
-    tower.AddLineToPoint(cx + size * 0.2, bottom);
-    tower.MoveToPoint(cx - size * 0.12, y + size * 0.68);
-    tower.AddLineToPoint(cx + size * 0.12, y + size * 0.68);
-    gc.StrokePath(tower);
-    gc.SetBrush(wxBrush(colour));
-    gc.DrawEllipse(cx - size * 0.08, top - size * 0.08, size * 0.16, size * 0.16);
-    gc.SetBrush(*wxTRANSPARENT_BRUSH);
-    for (int ring = 1; ring <= 2; ++ring) {
-        const double r = size * (0.13 + 0.12 * ring);
-        wxGraphicsPath waves = gc.CreatePath();
-        waves.AddArc(cx, top, r, -M_PI / 4, M_PI / 4, true);
-        gc.StrokePath(waves);
-        wxGraphicsPath left = gc.CreatePath();
-        left.AddArc(cx, top, r, M_PI * 3 / 4, M_PI * 5 / 4, true);
-        gc.StrokePath(left);
-    }
-}
-
-wxBitmap DrawIcon(int iconId, int size) {
-    wxImage image = ClearImage(size, size);
-    {
-        std::unique_ptr<wxGraphicsContext> gc(wxGraphicsContext::Create(image));
-        gc->SetAntialiasMode(wxANTIALIAS_DEFAULT);
-        gc->SetPen(wxPen(wxColour(20, 20, 20), 1));
-        gc->SetBrush(wxBrush(GroundOf(iconId)));
-        gc->DrawRoundedRectangle(0.5, 0.5, size - 1.0, size - 1.0, size / 5.0);
-        DrawMast(*gc, 0, 0, size, *wxWHITE);
-    }
-    return wxBitmap(image);
+    if (found == nullptr) return wxImage();
+    wxMemoryInputStream stream(found->data, found->length);
+    return wxImage(stream, wxBITMAP_TYPE_PNG);
 }
 
 enum class Glyph { Play, Stop, Restart, DoorIn, DoorOut, Letter };
@@ -119,7 +83,7 @@ wxIconBundle IconBundle(int iconId) {
     wxIconBundle bundle;
     for (const int size : {16, 32, 48}) {
         wxIcon icon;
-        icon.CopyFromBitmap(DrawIcon(iconId, size));
+        icon.CopyFromBitmap(wxBitmap(EmbeddedImage(iconId, size)));
         bundle.AddIcon(icon);
     }
     return bundle;
@@ -127,34 +91,16 @@ wxIconBundle IconBundle(int iconId) {
 
 wxIcon SmallIcon(int iconId) {
     wxIcon icon;
-    icon.CopyFromBitmap(DrawIcon(iconId, 32));
+    icon.CopyFromBitmap(wxBitmap(EmbeddedImage(iconId, 32)));
     return icon;
 }
 
 wxBitmap LogoBitmap(int width, int height) {
-    wxImage image(width, height);
-    image.SetRGB(wxRect(0, 0, width, height), 1, 1, 1);
-    {
-        std::unique_ptr<wxGraphicsContext> gc(wxGraphicsContext::Create(image));
-        gc->SetAntialiasMode(wxANTIALIAS_DEFAULT);
-        const double mast = height * 0.9;
-        DrawMast(*gc, 6, (height - mast) / 2, mast, wxColour(240, 150, 30));
-        const double x = mast + 18;
-        // The title as large as the room allows.
-        double points = height * 0.36;
-        double tw = 0, th = 0;
-        for (;; points -= 1) {
-            wxFont title(wxFontInfo(points).Bold().Family(wxFONTFAMILY_SWISS));
-            gc->SetFont(title, *wxWHITE);
-            gc->GetTextExtent("Quenlor Ostravel", &tw, &th);
-            if (x + tw <= width - 4 || points <= 6) break;
-        }
-        gc->DrawText("Quenlor Ostravel", x, height * 0.08);
-        wxFont tag(wxFontInfo(static_cast<double>(height) * 0.16).Italic().Family(wxFONTFAMILY_SWISS));
-        gc->SetFont(tag, wxColour(240, 150, 30));
-        gc->DrawText("your station, on air and in hand", x + 2, height * 0.08 + th);
+    wxImage logo = EmbeddedImage(0, 0);
+    if (logo.IsOk() && (logo.GetWidth() != width || logo.GetHeight() != height)) {
+        logo.Rescale(width, height, wxIMAGE_QUALITY_HIGH);
     }
-    return wxBitmap(image);
+    return wxBitmap(logo);
 }
 
 wxBitmap ToolbarGlyph(int commandId) {

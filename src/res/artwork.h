@@ -1,5 +1,5 @@
-// The program's pictures, drawn by code so that they are our own and scale cleanly: icons 128, 182,
-// 183 and 184 (one mast on four grounds), the logo bitmap 156 and the glyphs of toolbar 147.
+// The program's pictures: icons 128, 182, 183 and 184 (one mast on four grounds) and the logo bitmap
+// 156 are rendered from data/*.svg at build time and compiled in; the glyphs of toolbar 147 are drawn.
 #pragma once
 
 #include <wx/bitmap.h>

@@ -10,10 +10,19 @@ namespace {
 
 using ShowBrowserEntry = int (*)(wxWindow* parent, const char* caption, const char* url);
 
+#ifndef OSTRAVEL_MODULE_FROM_BIN
+#error "OSTRAVEL_MODULE_FROM_BIN comes from the build (the module folder relative to the program's)"
+#endif
+
+// Next to the program in the build tree; in the private library folder when installed.
 wxString ModulePath() {
-    wxFileName path(wxStandardPaths::Get().GetExecutablePath());
-    path.SetFullName(wxDynamicLibrary::CanonicalizeName("ostravel_browser", wxDL_MODULE));
-    return path.GetFullPath();
+    const wxString name = wxDynamicLibrary::CanonicalizeName("ostravel_browser", wxDL_MODULE);
+    wxFileName beside(wxStandardPaths::Get().GetExecutablePath());
+    beside.SetFullName(name);
+    if (beside.FileExists()) return beside.GetFullPath();
+    wxFileName installed(beside.GetPath() + wxFILE_SEP_PATH + OSTRAVEL_MODULE_FROM_BIN, name);
+    installed.Normalize(wxPATH_NORM_DOTS | wxPATH_NORM_ABSOLUTE);
+    return installed.GetFullPath();
 }
 
 }  // namespace

@@ -2,9 +2,14 @@
 // the test's own; and the desktop program's command line, run without a display.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <fcntl.h>
@@ -123,8 +128,9 @@ struct ProgramRun {
     std::string out, err;
 };
 
-// Runs the desktop program with `args` and no display, and collects what it prints.
-ProgramRun RunProgram(const std::vector<std::string>& args) {
+// Runs the desktop program with `args` and collects what it prints; without a display unless
+// `environment` (NAME=value lines added to the test's own) says otherwise.
+ProgramRun RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& environment = {}) {
     ProgramRun run;
     char outName[] = "/tmp/ostravel-out-XXXXXX", errName[] = "/tmp/ostravel-err-XXXXXX";
     const int out = mkstemp(outName), err = mkstemp(errName);
@@ -135,8 +141,13 @@ ProgramRun RunProgram(const std::vector<std::string>& args) {
     argv.push_back(nullptr);
     std::vector<char*> env;
     for (char** e = environ; *e != nullptr; ++e) {
-        if (std::strncmp(*e, "DISPLAY=", 8) != 0 && std::strncmp(*e, "WAYLAND_DISPLAY=", 16) != 0) env.push_back(*e);
+        const std::string_view entry = *e;
+        const auto overridden = [&](const std::string& set) { return entry.starts_with(set.substr(0, set.find('=') + 1)); };
+        if (entry.starts_with("DISPLAY=") || entry.starts_with("WAYLAND_DISPLAY=")) continue;
+        if (std::none_of(environment.begin(), environment.end(), overridden)) env.push_back(*e);
     }
+    std::vector<std::string> added = environment;
+    for (std::string& entry : added) env.push_back(entry.data());
     env.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -190,6 +201,43 @@ TEST(CommandLine, HelpVersionAndMistakesAreAnsweredWithoutADisplay) {
     }
     // A well-formed command line gets as far as the toolkit, which wants a display.
     EXPECT_NE(RunProgram({"--demo-user=x", "--demo-password", "y", "--exit-when-shown"}).status, 2);
+}
+
+// The settings live in the desktop's configuration folder; a recent-file list an earlier version
+// kept in ~/.zandrel comes along once, and that file is never written again.
+TEST(Settings, TheProgramTakesOverTheOldDotfileOnceAndKeepsItsOwnFile) {
+    char name[] = "/tmp/ostravel-home-XXXXXX";
+    ASSERT_NE(mkdtemp(name), nullptr);
+    const std::string home = name, configHome = home + "/config";
+    auto read = [](const std::string& file) {
+        std::string text;
+        if (FILE* f = std::fopen(file.c_str(), "rb")) {
+            char buffer[4096];
+            for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
+            std::fclose(f);
+        }
+        return text;
+    };
+    auto write = [](const std::string& file, const std::string& text) {
+        FILE* f = std::fopen(file.c_str(), "wb");
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
+    };
+    const std::string legacy = home + "/.zandrel", settings = configHome + "/zandrel/zandrel.conf";
+    const std::string old = "[Recent File List]\nfile1=/srv/playlist.m3u\n";
+    write(legacy, old);
+    const std::vector<std::string> environment{"HOME=" + home, "XDG_CONFIG_HOME=" + configHome,
+                                               std::string("DISPLAY=") + std::getenv("DISPLAY")};
+
+    ASSERT_EQ(RunProgram({"--exit-when-shown"}, environment).status, 0);
+    EXPECT_NE(read(settings).find("file1=/srv/playlist.m3u"), std::string::npos) << read(settings);
+    EXPECT_EQ(read(legacy), old);
+
+    write(legacy, "[Recent File List]\nfile1=/srv/stale.m3u\n");
+    ASSERT_EQ(RunProgram({"--exit-when-shown"}, environment).status, 0);
+    EXPECT_NE(read(settings).find("file1=/srv/playlist.m3u"), std::string::npos) << read(settings);
+    EXPECT_EQ(read(settings).find("stale"), std::string::npos) << read(settings);
+    std::filesystem::remove_all(home);
 }
 #endif
 

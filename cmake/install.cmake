@@ -1,0 +1,79 @@
+# Install rules, in two components: "ostravel" (the program, its browser module, ostravel-ctl, the
+# desktop entry, metainfo, icons and manual pages) and "hostsim" (the host stand-in, to try the
+# program without a host). The stand-in is installed only when asked for by name
+# (cmake --install ... --component hostsim) and is a package of its own.
+include(GNUInstallDirs)
+
+set(ostravel_gen ${CMAKE_BINARY_DIR}/data)
+set(ostravel_doc_dir ${CMAKE_INSTALL_DATADIR}/doc)
+
+# Manual pages, compressed as Debian wants them (best compression, no name or time stamp).
+find_program(OSTRAVEL_GZIP gzip REQUIRED)
+function(ostravel_man_page source component)
+  get_filename_component(name ${source} NAME)
+  set(gz ${CMAKE_BINARY_DIR}/man/${name}.gz)
+  add_custom_command(OUTPUT ${gz}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+    COMMAND sh -c "\"$0\" -9nc \"$1\" > \"$2\"" ${OSTRAVEL_GZIP} ${source} ${gz}
+    DEPENDS ${source} VERBATIM)
+  add_custom_target(man_${name} ALL DEPENDS ${gz})
+  set(exclude)
+  if(NOT component STREQUAL "ostravel")
+    set(exclude EXCLUDE_FROM_ALL)
+  endif()
+  install(FILES ${gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${component} ${exclude})
+endfunction()
+
+if(TARGET ostravel)
+  install(TARGETS ostravel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ostravel)
+  install(TARGETS ostravel_browser LIBRARY DESTINATION ${OSTRAVEL_MODULE_DIR} COMPONENT ostravel)
+  ostravel_man_page(${CMAKE_SOURCE_DIR}/docs/ostravel.1 ostravel)
+
+  foreach(icon ${OSTRAVEL_ICONS})
+    string(REPLACE "|" ";" fields "${icon}")
+    list(GET fields 1 name)
+    list(GET fields 2 context)
+    foreach(size ${OSTRAVEL_ICON_SIZES})
+      install(FILES ${ostravel_icon_dir}/${size}x${size}/${context}/${name}.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/${context} COMPONENT ostravel)
+    endforeach()
+    install(FILES ${CMAKE_SOURCE_DIR}/data/icons/${name}.svg
+      DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/${context} COMPONENT ostravel)
+  endforeach()
+
+  # The window's class is the application name the program gives itself (kAppName).
+  set(OSTRAVEL_WM_CLASS zandrel)
+  configure_file(${CMAKE_SOURCE_DIR}/data/ostravel.desktop.in ${ostravel_gen}/${OSTRAVEL_APP_ID}.desktop @ONLY)
+  configure_file(${CMAKE_SOURCE_DIR}/data/ostravel.metainfo.xml.in
+    ${ostravel_gen}/${OSTRAVEL_APP_ID}.metainfo.xml @ONLY)
+  install(FILES ${ostravel_gen}/${OSTRAVEL_APP_ID}.desktop
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT ostravel)
+  install(FILES ${ostravel_gen}/${OSTRAVEL_APP_ID}.metainfo.xml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT ostravel)
+endif()
+
+if(TARGET ostravel-ctl)
+  ostravel_man_page(${CMAKE_SOURCE_DIR}/docs/ostravel-ctl.1 ostravel)
+endif()
+
+if(TARGET ostravel-hostsim)
+  install(TARGETS ostravel-hostsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT hostsim EXCLUDE_FROM_ALL)
+  ostravel_man_page(${CMAKE_SOURCE_DIR}/tools/hostsim/ostravel-hostsim.1 hostsim)
+  install(FILES ${CMAKE_SOURCE_DIR}/tools/hostsim/accounts.example
+    DESTINATION ${ostravel_doc_dir}/ostravel-hostsim COMPONENT hostsim EXCLUDE_FROM_ALL)
+endif()
+
+# Each package's copyright and change log where Debian looks for them.
+set(ostravel_changelog ${CMAKE_BINARY_DIR}/data/changelog.gz)
+add_custom_command(OUTPUT ${ostravel_changelog}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${ostravel_gen}
+  COMMAND sh -c "\"$0\" -9nc \"$1\" > \"$2\"" ${OSTRAVEL_GZIP} ${CMAKE_SOURCE_DIR}/data/changelog
+          ${ostravel_changelog}
+  DEPENDS ${CMAKE_SOURCE_DIR}/data/changelog VERBATIM)
+add_custom_target(ostravel_changelog ALL DEPENDS ${ostravel_changelog})
+install(FILES ${CMAKE_SOURCE_DIR}/data/copyright ${ostravel_changelog}
+  DESTINATION ${ostravel_doc_dir}/ostravel COMPONENT ostravel)
+install(FILES ${CMAKE_SOURCE_DIR}/data/copyright ${ostravel_changelog}
+  DESTINATION ${ostravel_doc_dir}/ostravel-hostsim COMPONENT hostsim EXCLUDE_FROM_ALL)
+
+include(${CMAKE_CURRENT_LIST_DIR}/package.cmake)
