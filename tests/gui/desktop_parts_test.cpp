@@ -1,5 +1,5 @@
 // The chat view and the private-message dialog on a real (virtual) display, talking to a socket of
-// the test's own; and the desktop program's command line, run without a display.
+// the test's own; the pictures; and the desktop program's command line and settings file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,13 +20,16 @@
 
 #include <wx/app.h>
 #include <wx/frame.h>
+#include <wx/image.h>
 #include <wx/init.h>
 #include <wx/listbox.h>
 #include <wx/log.h>
 #include <wx/textctrl.h>
 
+#include "app/sessionview.h"
 #include "fakes/connected_document.h"
 #include "gui/toolkit_scope.h"
+#include "res/artwork.h"
 #include "voice/messageview.h"
 #include "voice/pmdialog.h"
 
@@ -120,6 +123,39 @@ TEST_F(ChatWindows, PrivateMessageCarriesTheTypedTextAsUtf8AndTheRecipientAsItCa
     expected.resize(256, '\0');
     EXPECT_EQ(ServerReceives(256), expected);
     EXPECT_TRUE(dialog.IsShown());
+}
+
+// The pictures compiled into the program: each state keeps its own ground colour at every size the
+// window and the tray use, an unknown id falls back to the application's, the logo fills its place.
+TEST(Artwork, EachIconHasItsGroundAtEverySizeAndTheLogoItsPlace) {
+    struct Ground {
+        int iconId;
+        unsigned char red, green, blue;
+    };
+    const Ground grounds[] = {{kIconApplication, 30, 90, 180}, {kIconServerUpStreamUp, 40, 160, 60},
+                              {kIconServerDown, 200, 40, 40}, {kIconServerUpStreamDown, 230, 180, 20},
+                              {999, 30, 90, 180}};
+    for (const Ground& ground : grounds) {
+        const wxIconBundle bundle = IconBundle(ground.iconId);
+        ASSERT_EQ(bundle.GetIconCount(), 3u);
+        for (const int size : {16, 32, 48}) {
+            const wxIcon icon = bundle.GetIcon(wxSize(size, size), wxIconBundle::FALLBACK_NONE);
+            ASSERT_TRUE(icon.IsOk()) << ground.iconId << " at " << size;
+            const wxImage image = wxBitmap(icon).ConvertToImage();
+            ASSERT_EQ(image.GetWidth(), size);
+            // Low on the left edge, inside the border, clear of the mast.
+            const int x = size / 8 + 1, y = size * 3 / 4;
+            EXPECT_NEAR(image.GetRed(x, y), ground.red, 12) << ground.iconId << " at " << size;
+            EXPECT_NEAR(image.GetGreen(x, y), ground.green, 12) << ground.iconId << " at " << size;
+            EXPECT_NEAR(image.GetBlue(x, y), ground.blue, 12) << ground.iconId << " at " << size;
+        }
+        EXPECT_EQ(SmallIcon(ground.iconId).GetWidth(), 32);
+    }
+    for (const wxSize size : {wxSize(322, 60), wxSize(161, 30)}) {
+        const wxBitmap logo = LogoBitmap(size.x, size.y);
+        ASSERT_TRUE(logo.IsOk());
+        EXPECT_EQ(logo.GetSize(), size);
+    }
 }
 
 #ifdef OSTRAVEL_PROGRAM
