@@ -49,3 +49,6 @@ set_property(SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/src/ui/browserloader.cpp APPEND 
 
 # --version prints the project's version.
 target_compile_definitions(ostravel PRIVATE OSTRAVEL_VERSION="${PROJECT_VERSION}")
+
+# The session services (notifications, the keyring): cmake/secret.cmake.
+include(${CMAKE_CURRENT_LIST_DIR}/secret.cmake)

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include <wx/button.h>
+#include <wx/config.h>
 #include <wx/sizer.h>
 
 #ifdef __WXGTK3__
@@ -10,6 +11,7 @@
 #endif
 
 #include "app/login.h"
+#include "platform/passwordstore.h"
 #include "ui/wxtext.h"
 
 namespace ostravel {
@@ -41,8 +43,11 @@ struct CConnect::Mailbox {
     CConnect* dialog = nullptr;  // null once the dialog is gone
 };
 
-CConnect::CConnect(wxWindow* parent, SessionControl& session)
-    : wxDialog(parent, kLoginDialog, "Account Login"), session_(session), mailbox_(std::make_shared<Mailbox>()) {
+CConnect::CConnect(wxWindow* parent, SessionControl& session, PasswordStore* passwords)
+    : wxDialog(parent, kLoginDialog, "Account Login"),
+      session_(session),
+      passwords_(passwords),
+      mailbox_(std::make_shared<Mailbox>()) {
     // The controls keep the template's order and widths; heights follow the toolkit's needs.
     auto* column = new wxBoxSizer(wxVERTICAL);
     const wxSize editSize = ConvertDialogToPixels(wxSize(100, 14));
@@ -62,6 +67,18 @@ CConnect::CConnect(wxWindow* parent, SessionControl& session)
     // The session keeps at most 99 characters of each.
     userNameEdit_->SetMaxLength(kCredentialMaxLength);
     passwordEdit_->SetMaxLength(kCredentialMaxLength);
+
+    remember_ = new wxCheckBox(this, kRememberPasswordCheck, kRememberPasswordText);
+    column->Add(remember_, 0, wxLEFT | wxRIGHT | wxTOP, 10);
+    // Without a keyring there is nowhere safe to keep it: the box says why instead.
+    const std::string why = passwords_ != nullptr ? passwords_->Unavailable() : std::string("No keyring is available.");
+    canRemember_ = why.empty();
+    if (!canRemember_) {
+        remember_->Disable();
+        remember_->SetToolTip(WxText(why));
+    } else {
+        remember_->SetToolTip("Keep the password in the desktop's keyring, never in a file");
+    }
 
     // Says that OK is connecting; its room is kept while it is empty, so nothing moves.
     progress_ = new wxStaticText(this, wxID_STATIC, kConnectingText, wxDefaultPosition, wxDefaultSize,
@@ -90,9 +107,35 @@ CConnect::~CConnect() {
     mailbox_->dialog = nullptr;
 }
 
+void CConnect::Recall() {
+    if (recalled_) return;
+    recalled_ = true;
+    wxString user;
+    if (m_userName.empty() && wxConfigBase::Get()->Read(kUserNameKey, &user)) m_userName = user;
+    if (m_userName.empty() || !canRemember_) return;
+    if (const auto kept = passwords_->Lookup(NarrowText(m_userName))) {
+        m_password = WxText(*kept);
+        remember_->SetValue(true);
+    }
+}
+
+void CConnect::Remember() {
+    wxConfigBase* config = wxConfigBase::Get();
+    config->Write(kUserNameKey, m_userName);
+    config->Flush();
+    if (!canRemember_) return;
+    const std::string user = NarrowText(m_userName);
+    if (remember_->GetValue()) {
+        passwords_->Store(user, NarrowText(m_password));
+    } else {
+        passwords_->Remove(user);
+    }
+}
+
 int CConnect::ShowModal() {
     // A login from an earlier OK that nobody waited for gives way to this one.
     CancelConnect();
+    Recall();
     userNameEdit_->ChangeValue(m_userName);
     passwordEdit_->ChangeValue(m_password);
     userNameEdit_->SetFocus();
@@ -103,6 +146,7 @@ void CConnect::OnOK(wxCommandEvent&) {
     if (connecting_) return;  // one login at a time
     m_userName = userNameEdit_->GetValue();
     m_password = passwordEdit_->GetValue();
+    Remember();
     const unsigned attempt = ++attempt_;
     ShowConnecting(true);
     // Connects and sends both login blocks on the session's login thread; the result comes back
@@ -148,6 +192,7 @@ void CConnect::ShowConnecting(bool connecting) {
     connecting_ = connecting;
     userNameEdit_->Enable(!connecting);
     passwordEdit_->Enable(!connecting);
+    remember_->Enable(!connecting && canRemember_);
     FindWindow(wxID_OK)->Enable(!connecting);
     progress_->SetLabel(connecting ? wxString(kConnectingText) : wxString());
     // Cancel is all that is left to press.

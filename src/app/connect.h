@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include <wx/checkbox.h>
 #include <wx/dialog.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
@@ -14,16 +15,23 @@
 namespace ostravel {
 
 class SessionControl;
+class PasswordStore;
 
 inline constexpr int kLoginDialog = 139;
 inline constexpr int kUserNameEdit = 1001;
 inline constexpr int kPasswordEdit = 1002;
+// An extension of our own: the password kept in the desktop's keyring (off by default).
+inline constexpr int kRememberPasswordCheck = 1004;
+inline constexpr char kRememberPasswordText[] = "&Remember password";
+// The last user name, kept in the settings (never the password).
+inline constexpr char kUserNameKey[] = "Login/UserName";
 inline constexpr int kCredentialMaxLength = 99;
 inline constexpr char kConnectingText[] = "Connecting to the server...";
 
 class CConnect : public wxDialog {
 public:
-    CConnect(wxWindow* parent, SessionControl& session);
+    // `passwords`: where "Remember password" keeps the password; none leaves the box disabled.
+    CConnect(wxWindow* parent, SessionControl& session, PasswordStore* passwords = nullptr);
     ~CConnect() override;
 
     // Shows the texts of the last OK (Cancel forgets what was typed since).
@@ -41,6 +49,7 @@ public:
     wxTextCtrl* UserNameEdit() const { return userNameEdit_; }
     wxTextCtrl* PasswordEdit() const { return passwordEdit_; }
     wxStaticText* ProgressText() const { return progress_; }
+    wxCheckBox* RememberPasswordCheck() const { return remember_; }
 
     wxString m_userName;
     wxString m_password;
@@ -53,11 +62,19 @@ private:
     void LoginFinished(unsigned attempt);
     void ShowConnecting(bool connecting);
     void End(int result);
+    // At the first opening: the remembered user name, and the password the keyring keeps for it.
+    void Recall();
+    // At OK: the user name into the settings; the password into the keyring, or out of it.
+    void Remember();
 
     SessionControl& session_;
     wxTextCtrl* userNameEdit_ = nullptr;
     wxTextCtrl* passwordEdit_ = nullptr;
     wxStaticText* progress_ = nullptr;
+    wxCheckBox* remember_ = nullptr;
+    PasswordStore* passwords_ = nullptr;
+    bool canRemember_ = false;  // a keyring is there to keep the password
+    bool recalled_ = false;
     std::function<void()> finished_;
     // The login thread reports here; the dialog unhooks itself when it goes.
     std::shared_ptr<Mailbox> mailbox_;

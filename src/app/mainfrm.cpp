@@ -1,6 +1,7 @@
 #include "app/mainfrm.h"
 
 #include <wx/app.h>
+#include <wx/config.h>
 #include <wx/dialog.h>
 #include <wx/modalhook.h>
 #include <wx/settings.h>
@@ -17,6 +18,7 @@
 #include "app/shellrules.h"
 #include "app/zandreldoc.h"
 #include "app/zandrelview.h"
+#include "desktop/sessionbus.h"
 #include "protocol/commands.h"
 #include "res/artwork.h"
 #include "ui/wxtext.h"
@@ -198,6 +200,7 @@ CMainFrame::CMainFrame(CzandrelDoc& doc, const CSocketAddress& endpoint, Receive
 
     view_ = new CzandrelView(this, doc, endpoint, std::move(makeReceiver));
     FitToForm();
+    ApplySettings();
 
     tray_ = std::make_unique<CTrayIcon>(*this);
     SetTrayIcon(TrayOperation::Add, kAppTitle, kIconApplication);
@@ -211,6 +214,58 @@ CMainFrame::CMainFrame(CzandrelDoc& doc, const CSocketAddress& endpoint, Receive
 
 CMainFrame::~CMainFrame() {
     if (tray_) tray_->RemoveIcon();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The extensions: their switches and the notifications
+
+namespace {
+
+// Since when the state holds, in the tray tip and the status box: on unless the settings say no
+// (no menu item; "View/ShowSinceWhen=0" switches it off).
+constexpr char kShowSinceKey[] = "View/ShowSinceWhen";
+
+}  // namespace
+
+bool CMainFrame::ToggleOn(int toggleId) const {
+    const ToggleInfo* toggle = FindToggle(toggleId);
+    if (toggle == nullptr) return false;
+    bool on = toggle->defaultOn;
+    wxConfigBase::Get()->Read(toggle->settingKey, &on, toggle->defaultOn);
+    return on;
+}
+
+void CMainFrame::SetToggle(int toggleId, bool on) {
+    const ToggleInfo* toggle = FindToggle(toggleId);
+    if (toggle == nullptr) return;
+    wxConfigBase* config = wxConfigBase::Get();
+    config->Write(toggle->settingKey, on);
+    config->Flush();
+    ApplySettings();
+}
+
+void CMainFrame::ApplySettings() {
+    doc_.SetNotifyOnChange(ToggleOn(cmd::kViewNotifyOnChange));
+    doc_.SetAutoRefresh(ToggleOn(cmd::kViewAutoRefresh));
+    bool since = true;
+    wxConfigBase::Get()->Read(kShowSinceKey, &since, true);
+    doc_.SetShowSince(since);
+}
+
+bool CMainFrame::ShowStateNotification(const StateNotice& notice) {
+    // The desktop's notification service is reached over the session bus; without one there is
+    // nobody to show it (and no bus is started for it).
+    if (exiting_ || !SessionBusAvailable()) return false;
+    // A newer state replaces the older notice.
+    if (notification_) notification_->Close();
+    notification_ = std::make_unique<wxNotificationMessage>(WxText(notice.title), WxText(notice.text), this,
+                                                            notice.state == 0 || notice.state == kStateSessionLost
+                                                                ? wxICON_WARNING
+                                                                : wxICON_INFORMATION);
+    notification_->SetIcon(IconBundle(notice.icon).GetIcon(wxSize(32, 32)));
+    if (!notification_->Show(wxNotificationMessage::Timeout_Auto)) return false;
+    ++notificationsShown_;
+    return true;
 }
 
 void CMainFrame::BuildMenuBar() {
@@ -229,7 +284,7 @@ void CMainFrame::BuildMenuBar() {
         } else if (entry.id == 0) {
             popups[entry.depth] = new wxMenu();
             parent->AppendSubMenu(popups[entry.depth], entry.text);
-        } else if (entry.id == cmd::kViewToolbar || entry.id == cmd::kViewStatusBar) {
+        } else if (entry.check) {
             parent->AppendCheckItem(WindowIdFromCommand(entry.id), entry.text, PromptOf(entry.id));
         } else {
             wxString text = entry.text;
@@ -389,6 +444,10 @@ void CMainFrame::OnMenu(wxCommandEvent& event) {
             about.ShowModal();
             return;
         }
+        case cmd::kViewNotifyOnChange:
+        case cmd::kViewAutoRefresh:
+            SetToggle(commandId, !ToggleOn(commandId));
+            return;
         case cmd::kViewToolbar:
         case cmd::kViewStatusBar: {
             wxWindow* bar = commandId == cmd::kViewToolbar ? static_cast<wxWindow*>(GetToolBar())
@@ -410,6 +469,8 @@ void CMainFrame::OnUpdateUI(wxUpdateUIEvent& event) {
         event.Check(GetToolBar() != nullptr && GetToolBar()->IsShown());
     } else if (commandId == cmd::kViewStatusBar) {
         event.Check(GetStatusBar() != nullptr && GetStatusBar()->IsShown());
+    } else if (FindToggle(commandId) != nullptr) {
+        event.Check(ToggleOn(commandId));
     } else if (FindCommand(commandId) != nullptr && view_ != nullptr) {
         event.Enable(view_->IsCommandEnabledNow(commandId));
     }

@@ -6,6 +6,7 @@
 
 #include <wx/frame.h>
 #include <wx/menu.h>
+#include <wx/notifmsg.h>
 #include <wx/taskbar.h>
 #include <wx/timer.h>
 
@@ -61,6 +62,15 @@ public:
     // "Exit" of the File and tray menus: the icon goes, the session logs out, the frame closes.
     void ExitProgram();
 
+    // The extensions' switches of the View menu, as the settings keep them (wxConfigBase::Get()).
+    bool ToggleOn(int toggleId) const;
+    void SetToggle(int toggleId, bool on);
+    // Announces a change of state through the desktop's notification service (from the UI thread).
+    // False when there is none to show it.
+    bool ShowStateNotification(const StateNotice& notice);
+    // How many notifications were handed to the service (for tests).
+    int NotificationsShown() const { return notificationsShown_; }
+
 private:
     void BuildMenuBar();
     void BuildToolBar();
@@ -70,6 +80,8 @@ private:
     void OnIdle(wxIdleEvent& event);
     void FitToForm();
     void DestroyWhenDialogsClosed();
+    // The settings' switches into the session document.
+    void ApplySettings();
 
     class ModalWatch;
 
@@ -81,6 +93,8 @@ private:
     std::string trayTip_;
     bool exiting_ = false;
     std::unique_ptr<ModalWatch> modal_;
+    std::unique_ptr<wxNotificationMessage> notification_;  // the last one shown
+    int notificationsShown_ = 0;
 };
 
 }  // namespace ostravel

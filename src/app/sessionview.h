@@ -2,6 +2,7 @@
 // every call to the UI thread in order); tests use a recording fake.
 #pragma once
 
+#include <cstdint>
 #include <stop_token>
 #include <string>
 
@@ -16,6 +17,17 @@ inline constexpr int kIconApplication = 128;
 inline constexpr int kIconServerUpStreamUp = 182;    // green
 inline constexpr int kIconServerDown = 183;          // red
 inline constexpr int kIconServerUpStreamDown = 184;  // yellow
+
+// A change of the server's state, or the session lost, as the desktop is to announce it (an
+// extension of our own; see app/statustracker.h).
+inline constexpr int kStateSessionLost = -2;
+struct StateNotice {
+    int state = 0;            // 0 down, 1 up without a source, 2 up and public, kStateSessionLost
+    std::string title;        // "Server Down"
+    std::string text;         // a sentence and since when
+    int icon = 0;             // the state's tray icon
+    std::int64_t since = 0;   // seconds since 1970
+};
 
 class SessionView {
 public:
@@ -42,6 +54,10 @@ public:
     virtual bool EditServerConfig(DialogModel& model, std::stop_token stop) = 0;
     virtual bool EditAutoDJConfig(DialogModel& model, std::stop_token stop) = 0;
     virtual bool EditAutoTVConfig(DialogModel& model, std::stop_token stop) = 0;
+
+    // Announces a change of state (once per change, never per report); only while the document's
+    // notifications are switched on. A view without a way to announce ignores it.
+    virtual void NotifyStateChange(const StateNotice& notice) { (void)notice; }
 };
 
 }  // namespace ostravel

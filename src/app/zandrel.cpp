@@ -79,7 +79,8 @@ bool SaveScreenshot(wxWindow* window, const wxString& path) {
 }
 
 // --demo-screenshots: logs in through the login dialog as a user would, waits for the status
-// report, starts the server, saves pictures of each step and exits.
+// report, starts the server, waits (at most 15 s) for the host to report it down (scripts/run stops
+// it on the stand-in), saves pictures of each step and exits.
 class DemoRun : public wxTimer {
 public:
     DemoRun(CMainFrame& frame, wxString dir, wxString user, wxString password)
@@ -128,9 +129,22 @@ public:
             case 4:
                 if (!late) break;  // give the status report its moment
                 Shot(&frame_, "4-server-started.png");
+                // scripts/run now stops the stand-in's server behind the program's back; the host's
+                // next keep-alive report says so, and the desktop announces it.
+                step_ = 5;
+                Deadline(std::chrono::seconds(15));
+                break;
+            case 5:
+                if (frame_.GetActiveView()->GetDocument().Snapshot().serverState != 0 && !late) break;
+                Deadline(std::chrono::seconds(1));  // the notification's moment to be drawn
+                step_ = 6;
+                break;
+            case 6:
+                if (!late) break;
+                Shot(&frame_, "5-server-stopped.png");
                 std::printf("screenshots saved to %s\n", static_cast<const char*>(dir_.utf8_str()));
                 std::fflush(stdout);
-                step_ = 5;
+                step_ = 7;
                 Stop();
                 frame_.CallAfter([frame = &frame_] { frame->ExitProgram(); });
                 break;

@@ -153,6 +153,11 @@ void CzandrelDoc::SetTrayIcon(TrayOperation operation, const std::string& tip, i
     if (SessionView* view = View()) view->SetTrayIcon(operation, tip, iconId);
 }
 
+void CzandrelDoc::NotifyStateChange(const StateNotice& notice) const {
+    if (!NotifyOnChange()) return;
+    if (SessionView* view = View()) view->NotifyStateChange(notice);
+}
+
 int CzandrelDoc::SendOnService(const char* data, int size, int seconds) {
     // One send at a time, so two requests never interleave on the wire.
     std::lock_guard sending(sendMutex_);

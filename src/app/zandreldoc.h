@@ -3,6 +3,7 @@
 // which is never held while calling the socket or the view.
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <shared_mutex>
 #include <stop_token>
@@ -88,6 +89,20 @@ public:
     void SetStatusBox(const std::string& text) const;
     bool HasMainWindow() const;
     void SetTrayIcon(TrayOperation operation, const std::string& tip, int iconId) const;
+    // Hands a change of state to the view, while notifications are switched on.
+    void NotifyStateChange(const StateNotice& notice) const;
+
+    // The switches of our own extensions; all off unless the desktop turns them on, so that
+    // the core alone behaves exactly as the protocol has it. Any thread may read or set them.
+    // Announce each change of state (see app/statustracker.h).
+    void SetNotifyOnChange(bool on) { notifyOnChange_ = on; }
+    bool NotifyOnChange() const { return notifyOnChange_; }
+    // Ask for the status every kAutoRefreshSeconds while logged in.
+    void SetAutoRefresh(bool on) { autoRefresh_ = on; }
+    bool AutoRefresh() const { return autoRefresh_; }
+    // Add since when the state holds to the tray tip and the status box.
+    void SetShowSince(bool on) { showSince_ = on; }
+    bool ShowSince() const { return showSince_; }
 
     // The one connection to the service server. Transfers share the socket; replacing or closing
     // the handle waits for them, so no thread ever sends on a closed or recycled descriptor.
@@ -127,6 +142,10 @@ private:
     SessionState state_;
     std::string textReply_;
     SessionView* view_ = nullptr;
+
+    std::atomic<bool> notifyOnChange_{false};
+    std::atomic<bool> autoRefresh_{false};
+    std::atomic<bool> showSince_{false};
 
     mutable std::mutex settingsMutex_;
     SettingsRecords settings_;

@@ -12,6 +12,7 @@
 #include "app/portal.h"
 #include "app/shellrules.h"
 #include "app/zandreldoc.h"
+#include "desktop/secretstore.h"
 #include "platform/openurl.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
@@ -145,7 +146,7 @@ void CzandrelView::RunCommand(int commandId) {
 CConnect& CzandrelView::LoginDialog() {
     // One dialog for the whole run, made when it is first needed rather than at start-up.
     if (!connect_) {
-        connect_ = new CConnect(frame_, *session_);
+        connect_ = new CConnect(frame_, *session_, &DesktopPasswordStore());
         // The Login command's last step runs when OK's connect has finished, not when ShowModal
         // returns: a test hook answers ShowModal before the connect is done.
         connect_->SetLoginFinished([this] { session_->LoginAccepted(); });
@@ -217,6 +218,10 @@ bool CzandrelView::HasMainWindow() const { return frame_ != nullptr; }
 
 void CzandrelView::SetTrayIcon(TrayOperation operation, const std::string& tip, int iconId) {
     CallAfter([this, operation, tip, iconId] { frame_->SetTrayIcon(operation, tip, iconId); });
+}
+
+void CzandrelView::NotifyStateChange(const StateNotice& notice) {
+    CallAfter([this, notice] { frame_->ShowStateNotification(notice); });
 }
 
 void CzandrelView::ShowDjLogs(const std::string& text) { ShowText(text); }

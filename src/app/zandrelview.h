@@ -62,6 +62,7 @@ public:
     bool EditServerConfig(DialogModel& model, std::stop_token stop) override;
     bool EditAutoDJConfig(DialogModel& model, std::stop_token stop) override;
     bool EditAutoTVConfig(DialogModel& model, std::stop_token stop) override;
+    void NotifyStateChange(const StateNotice& notice) override;
 
 private:
     using DialogRunner = bool (*)(wxWindow*, DialogModel&);

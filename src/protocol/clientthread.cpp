@@ -56,6 +56,8 @@ struct StatePhrase {
     int icon;
 };
 
+constexpr char kStateTipPrefix[] = "Quenlor Ostravel - ";
+
 constexpr StatePhrase kStatePhrases[] = {
     {"Server is currently offline", 0, "Quenlor Ostravel - Server Down", kIconServerDown},
     {"Server is Online. Connect a DJ", 1, "Quenlor Ostravel - Server Up, Stream Down", kIconServerUpStreamDown},
@@ -137,9 +139,14 @@ int ClientThread::Run() {
             currentTime_ = clock_.Now();
             if (currentTime_ - lastActivity_ >= kIdleSeconds) {
                 document_.InsertMessage(kTimedOutMessage);
+                {
+                    std::lock_guard lock(sessionMutex_);
+                    if (!loggedOff_) AnnounceSessionLost();
+                }
                 LogOff();
                 continue;
             }
+            RefreshIfDue();
             // While a reply is being gathered, a short silence ends it.
             const bool gathering = !gathered_.empty() || discarding_;
             const auto wait = gathering ? kReplyQuietGap : std::chrono::milliseconds(kReceiveSeconds * 1000);
@@ -291,8 +298,26 @@ void ClientThread::HandleLoggedIn(std::string reply) {
         if (running_ == 0 || loggedOff_) return;
         document_.SetLoginId(ParseLeadingInt(id));
         document_.InsertMessage(reply.substr(0, first));
+        tracker_.SessionStarted();
     }
     RequestServerStatus();
+    refreshDue_ = clock_.Now() + kAutoRefreshSeconds;
+}
+
+void ClientThread::RefreshIfDue() {
+    const std::int64_t now = clock_.Now();
+    if (!document_.AutoRefresh() || document_.LoginId() == 0) {
+        // Switched off (or nobody logged in): a switch turned on waits a whole period.
+        refreshDue_ = now + kAutoRefreshSeconds;
+        return;
+    }
+    if (now < refreshDue_) return;
+    refreshDue_ = now + kAutoRefreshSeconds;
+    RequestServerStatus();
+}
+
+void ClientThread::AnnounceSessionLost() {
+    if (const auto notice = tracker_.OnSessionLost(clock_.Now())) document_.NotifyStateChange(*notice);
 }
 
 void ClientThread::EndOfLoop(End end) {
@@ -304,6 +329,7 @@ void ClientThread::EndOfLoop(End end) {
         document_.CloseServiceIf(handle_);
         if (!loggedOff_ && end != End::LoggedOff) {
             loggedOff_ = true;
+            AnnounceSessionLost();
             document_.ResetSession();
             document_.InsertMessage(kSessionEndedMessage);
             document_.SetStatusBox("");
@@ -332,6 +358,7 @@ void ClientThread::LogOff() {
             document_.SetStatusBox("");
             loggedOff_ = true;
             running_ = 0;
+            tracker_.OnLoggedOff();
             document_.ResetSession();
         });
         if (document_.HasMainWindow()) {
@@ -346,7 +373,8 @@ void ClientThread::LogOff() {
 bool ClientThread::RequestServerStatus() {
     const SessionState session = document_.Snapshot();
     if (!session.LoggedIn()) return true;
-    const std::string text = ComposeCommandRequest("shoutcast_server_status,", session.userName, session.password);
+    // The catalogue's status request, as the Update command sends it.
+    const std::string text = ComposeCommandRequest(*FindCommand(cmd::kServerStatus), session.userName, session.password);
     if (!FitsBlock(text, kCommandBlockSize)) return false;  // cut short it would be another request
     const auto block = MakeBlock(text, kCommandBlockSize);
     try {
@@ -431,14 +459,23 @@ bool ClientThread::ParseServerStatus(const std::string& reply) {
     if (report.hasStreamIp) document_.SetStreamIp(report.streamIp);
     if (report.hasStreamPort) document_.SetStreamPort(report.streamPort);
     if (report.hasBitrate) document_.SetHighBitrate(report.highBitrate);
+    std::string since;  // "Server Up, Stream Up since 14:32", when shown
+    if (hasMainWindow && !report.states.empty()) {
+        const auto notice = tracker_.OnState(report.states.back(), clock_.Now());
+        if (document_.ShowSince() && tracker_.Since()) since = SinceText(tracker_.State(), *tracker_.Since());
+        if (notice) document_.NotifyStateChange(*notice);
+    }
     if (hasMainWindow) {
-        for (const int state : report.states) {
-            const StatePhrase& phrase = kStatePhrases[state];
+        for (std::size_t i = 0; i < report.states.size(); ++i) {
+            const StatePhrase& phrase = kStatePhrases[report.states[i]];
             document_.SetServerState(phrase.state);
-            document_.SetTrayIcon(TrayOperation::Modify, phrase.tip, phrase.icon);
+            const bool last = i + 1 == report.states.size();
+            document_.SetTrayIcon(TrayOperation::Modify,
+                                  last && !since.empty() ? std::string(kStateTipPrefix) + since : phrase.tip,
+                                  phrase.icon);
         }
     }
-    document_.SetStatusBox(report.display);
+    document_.SetStatusBox(since.empty() ? report.display : report.display + since + "\r\n");
     return true;
 }
 

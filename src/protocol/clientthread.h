@@ -14,6 +14,7 @@
 
 #include "app/login.h"
 #include "app/sessionview.h"
+#include "app/statustracker.h"
 #include "net/blocksock.h"
 #include "platform/clock.h"
 #include "protocol/replyroutes.h"
@@ -25,6 +26,8 @@ class CzandrelDoc;
 inline constexpr int kReceiveBufferSize = 25600;
 inline constexpr int kReceiveSeconds = 1;
 inline constexpr std::int64_t kIdleSeconds = 30;
+// With the live status switched on (an extension), the status is asked for this often while logged in.
+inline constexpr std::int64_t kAutoRefreshSeconds = 20;
 
 inline constexpr char kTimedOutMessage[] = "Connection timed out.";
 inline constexpr char kFarewellMessage[] = "Logging off... Have a great day!";
@@ -106,6 +109,11 @@ private:
     // Keeps a log or summary reply and opens a viewer for it.
     bool ShowTextReply(const std::string& reply, void (SessionView::*show)(const std::string&));
     void EndOfLoop(End end);
+    // The live status: the catalogue's status request once its time has come.
+    void RefreshIfDue();
+    // The session ended without the user logging off: the tracker's notice, if any, goes out.
+    // Called with sessionMutex_ held.
+    void AnnounceSessionLost();
 
     CzandrelDoc& document_;
     const Clock& clock_;
@@ -113,6 +121,10 @@ private:
     std::atomic<int> running_{1};
     std::atomic<bool> loggedOff_{false};  // the session's reset has been done, by whoever ended it
     std::atomic<std::int64_t> lastActivity_{0};
+    // The live status's next request (receiver thread only).
+    std::int64_t refreshDue_ = 0;
+    // Changes of state and since when (under sessionMutex_).
+    StatusTracker tracker_;
     std::int64_t currentTime_ = 0;
     // Orders a log-off's reset against whatever the receiver writes into the session (a login
     // confirmation, a status report), so nothing of an ended session lands after its reset.

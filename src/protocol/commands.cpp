@@ -95,11 +95,23 @@ constexpr CommandInfo kFrameworkCommands[] = {
     {cmd::kAppExit, "Quit the application", "&File/E&xit", false, R::Always, K::Nothing, nullptr, nullptr,
      nullptr, true, "Ctrl+Q"},
     {cmd::kViewToolbar, "Show or hide the toolbar", "&View/&Toolbar", false, R::Always, K::Nothing, nullptr,
-     nullptr, nullptr},
+     nullptr, nullptr, false, nullptr, true},
     {cmd::kViewStatusBar, "Show or hide the status bar", "&View/&Status Bar", false, R::Always, K::Nothing,
-     nullptr, nullptr, nullptr},
+     nullptr, nullptr, nullptr, false, nullptr, true},
     {cmd::kAppAbout, "Display program information", "&Help/&About Ostravel", false, R::Always, K::Nothing,
      nullptr, nullptr, nullptr},
+};
+
+// The extensions' switches: none changes a request or a reply's handling; each only adds to them.
+constexpr ToggleInfo kSettingToggles[] = {
+    {{cmd::kViewNotifyOnChange, "Show a desktop notification when the server's state changes or the session is lost",
+      "&View/&Notify on Status Changes", false, R::Always, K::Nothing, nullptr, nullptr, nullptr, true, nullptr,
+      true},
+     "View/NotifyOnStatusChanges", true},
+    {{cmd::kViewAutoRefresh, "Ask for the server status every 20 seconds while logged in",
+      "&View/&Refresh Status Automatically", false, R::Always, K::Nothing, nullptr, nullptr, nullptr, false,
+      nullptr, true},
+     "View/RefreshStatusAutomatically", false},
 };
 
 // The menu bar's popups, left to right.
@@ -131,8 +143,10 @@ std::vector<MenuEntry> BuildMainMenu() {
     for (const char* title : kMenuTitles) {
         menu.push_back({0, title, 0});
         std::vector<std::string_view> open;  // the nested popups the last item was in
-        for (const auto rows :
-             {std::span<const CommandInfo>(kCatalogue), std::span<const CommandInfo>(kFrameworkCommands)}) {
+        std::vector<CommandInfo> toggles;
+        for (const ToggleInfo& toggle : kSettingToggles) toggles.push_back(toggle.command);
+        for (const auto rows : {std::span<const CommandInfo>(kCatalogue), std::span<const CommandInfo>(kFrameworkCommands),
+                                std::span<const CommandInfo>(toggles)}) {
             for (const CommandInfo& row : rows) {
                 if (row.menuPlace == nullptr)
                     continue;
@@ -150,7 +164,7 @@ std::vector<MenuEntry> BuildMainMenu() {
                 const int depth = static_cast<int>(nested) + 1;
                 if (row.lineAbove)
                     menu.push_back({depth, nullptr, 0});
-                menu.push_back({depth, Interned(parts.back()), row.id, row.accelerator});
+                menu.push_back({depth, Interned(parts.back()), row.id, row.accelerator, row.check});
             }
         }
     }
@@ -230,9 +244,19 @@ std::span<const CommandInfo> FrameworkCommands() {
     return kFrameworkCommands;
 }
 
+std::span<const ToggleInfo> SettingToggles() { return kSettingToggles; }
+
+const ToggleInfo* FindToggle(int id) {
+    auto it = std::find_if(std::begin(kSettingToggles), std::end(kSettingToggles),
+                           [id](const ToggleInfo& t) { return t.command.id == id; });
+    return it == std::end(kSettingToggles) ? nullptr : &*it;
+}
+
 const CommandInfo* FindMenuCommand(int id) {
     if (const CommandInfo* command = FindCommand(id))
         return command;
+    if (const ToggleInfo* toggle = FindToggle(id))
+        return &toggle->command;
     auto it = std::find_if(std::begin(kFrameworkCommands), std::end(kFrameworkCommands),
                            [id](const CommandInfo& c) { return c.id == id; });
     return it == std::end(kFrameworkCommands) ? nullptr : &*it;

@@ -39,6 +39,15 @@ struct CommandInfo {
     const char* detail;  // redirect page, fixed path or tune-in file type
     bool lineAbove = false;             // the menu draws a separator above this item
     const char* accelerator = nullptr;  // shortcut key shown beside the menu item, e.g. "Ctrl+L"
+    bool check = false;                 // a check item: the menu shows whether it is on
+};
+
+// A switch of one of our own extensions (notifications, live status): a check item of the View
+// menu whose state is kept in the settings under `settingKey`.
+struct ToggleInfo {
+    CommandInfo command;
+    const char* settingKey;
+    bool defaultOn;
 };
 
 namespace cmd {
@@ -86,6 +95,10 @@ inline constexpr int kAppAbout = 57664;
 inline constexpr int kViewToolbar = 59392;
 inline constexpr int kViewStatusBar = 59393;
 
+// The extensions' switches (View menu).
+inline constexpr int kViewNotifyOnChange = 32900;
+inline constexpr int kViewAutoRefresh = 32901;
+
 // Tray popup menu entries.
 inline constexpr int kTrayServerStart = 32853;
 inline constexpr int kTrayServerStop = 32856;
@@ -106,7 +119,10 @@ std::span<const CommandInfo> CommandCatalogue();
 const CommandInfo* FindCommand(int id);
 // The framework's own menu commands (Exit, the bars' switches, About), placed like catalogue rows.
 std::span<const CommandInfo> FrameworkCommands();
-// A row of either table; nullptr for ids in no menu.
+// The extensions' switches, each at the end of the View menu.
+std::span<const ToggleInfo> SettingToggles();
+const ToggleInfo* FindToggle(int id);
+// A row of any of the three tables; nullptr for ids in no menu.
 const CommandInfo* FindMenuCommand(int id);
 // The item's own text in its menu ("S&top"), the last part of its menu place; empty when in none.
 std::string_view MenuItemText(const CommandInfo& command);
@@ -122,6 +138,7 @@ struct MenuEntry {
     const char* text;  // with its '&' mnemonic; nullptr for a separator
     int id;            // command id; 0 for popup titles and separators
     const char* accelerator = nullptr;
+    bool check = false;  // a check item
 };
 std::span<const MenuEntry> MainMenu();
 

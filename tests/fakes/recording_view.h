@@ -104,9 +104,23 @@ public:
         return changed_.wait_for(lock, timeout, [&] { return openWindows_ == count; });
     }
 
+    // Every change of state announced, in order.
+    void NotifyStateChange(const StateNotice& notice) override {
+        Change([&] { notices_.push_back(notice); });
+    }
+    std::vector<StateNotice> Notices() const {
+        std::lock_guard lock(mutex_);
+        return notices_;
+    }
+    bool WaitForNotices(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, timeout, [&] { return notices_.size() >= count; });
+    }
+
     // Drops what was recorded so far (a long run keeps only what it still checks).
     void ForgetHistory() {
         Change([&] {
+            notices_.clear();
             lines_.clear();
             tray_.clear();
             shown_.clear();
@@ -204,6 +218,7 @@ protected:
     int openWindows_ = 0;
     Editor editor_;
     std::vector<DialogModel> opened_;
+    std::vector<StateNotice> notices_;
 };
 
 }  // namespace ostravel::testing

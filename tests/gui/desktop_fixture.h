@@ -50,6 +50,7 @@ struct HostSim {
     fs::path dir;
     int output = -1;      // its standard output, kept open when it runs a portal
     std::string printed;  // what it printed after its first line: every request it served
+    std::string extraAccounts;  // more lines for its accounts file (user TAB password TAB ...)
 
     // `portal` ("127.0.0.1:28080"): also run the web portal there, and keep what it prints.
     bool Start(const std::string& name = "gui", unsigned short listenPort = 0, const std::string& portal = {}) {
@@ -60,7 +61,8 @@ struct HostSim {
             std::ofstream accounts(dir / "accounts");
             accounts << "dj\tdjpass\t320\tnormal\t8000\n"
                      << "demo\tdemo\t128\tdemo\t8002\n"
-                     << kOddUser << '\t' << kOddPassword << "\t192\tnormal\t8004\n";
+                     << kOddUser << '\t' << kOddPassword << "\t192\tnormal\t8004\n"
+                     << extraAccounts;
         }
         int out[2];
         if (pipe(out) != 0) return false;

@@ -1,12 +1,14 @@
 # One desktop test program: linked with the desktop library, run under a virtual X server (with a
 # notification area when TRAY is given), the toolkit's own caches left to the leak checker.
-#   ostravel_desktop_test(NAME SOURCES ... LABEL l TIMEOUT s [TRAY] [BROWSER] [HOSTSIM] [LIBS ...]
-#                         [RESOURCE_LOCK r])
+#   ostravel_desktop_test(NAME SOURCES ... LABEL l TIMEOUT s [TRAY] [BROWSER] [HOSTSIM] [SERVICES]
+#                         [LIBS ...] [RESOURCE_LOCK r])
+# SERVICES runs it in a desktop session of its own (tests/gui/with-session-services): a private
+# session bus, a recording notification listener, a real keyring, a fresh HOME.
 find_program(OSTRAVEL_XVFB_RUN xvfb-run)
 set(OSTRAVEL_GUI_LSAN "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/lsan.supp:print_suppressions=0")
 
 function(ostravel_desktop_test name)
-  cmake_parse_arguments(T "TRAY;BROWSER;HOSTSIM" "LABEL;TIMEOUT;RESOURCE_LOCK" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "TRAY;BROWSER;HOSTSIM;SERVICES" "LABEL;TIMEOUT;RESOURCE_LOCK" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ostravel_desktop GTest::gtest ${T_LIBS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
@@ -24,6 +26,9 @@ function(ostravel_desktop_test name)
   if(T_TRAY)
     # With a notification area (trayer) when there is one, so the tray icon itself is exercised.
     set(command ${PROJECT_SOURCE_DIR}/scripts/with-tray ${command})
+  endif()
+  if(T_SERVICES)
+    set(command ${PROJECT_SOURCE_DIR}/tests/gui/with-session-services ${command})
   endif()
   if(OSTRAVEL_XVFB_RUN)
     set(command ${OSTRAVEL_XVFB_RUN} -a -s "-screen 0 1024x768x24" ${command})

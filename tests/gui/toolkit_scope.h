@@ -7,7 +7,9 @@
 #include <cstdio>
 
 #include <wx/app.h>
+#include <wx/fileconf.h>
 #include <wx/init.h>
+#include <wx/sstream.h>
 
 namespace ostravel::testing {
 
@@ -20,6 +22,12 @@ public:
             std::fprintf(stderr, "%s: no display\n", argc > 0 ? argv[0] : "test");
             return;
         }
+        // The program's settings (wxConfigBase::Get()) live in memory: a test never reads what an
+        // earlier run left, nor writes into the home folder. A test may put a config of its own.
+        if (wxConfigBase::Get(false) == nullptr) {
+            wxStringInputStream nothing(wxEmptyString);
+            wxConfigBase::Set(new wxFileConfig(nothing));
+        }
         wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond,
                               const wxString& msg) {
             ADD_FAILURE() << file << ":" << line << " " << func << ": " << cond << " " << msg;
@@ -27,6 +35,7 @@ public:
     }
     ~ToolkitScope() {
         if (!started_) return;
+        delete wxConfigBase::Set(nullptr);
         wxTheApp->OnExit();
         wxEntryCleanup();
     }

@@ -1,5 +1,7 @@
 #include "protocol/commands.h"
 
+#include "app/shellrules.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -51,6 +53,39 @@ TEST(CommandCatalogue, MenuPlacesMatchTheMainMenu) {
         EXPECT_EQ(seen.count(command.id), 1u) << command.id;
         EXPECT_EQ(FindCommand(command.id), nullptr) << command.id;  // not the view's
     }
+    for (const ToggleInfo& toggle : SettingToggles()) {
+        EXPECT_EQ(seen.count(toggle.command.id), 1u) << toggle.command.id;
+        EXPECT_EQ(FindCommand(toggle.command.id), nullptr) << toggle.command.id;  // not the view's
+        EXPECT_EQ(FindMenuCommand(toggle.command.id), &toggle.command);
+    }
+}
+
+// The extensions' switches: check items of the View menu, kept in the settings, each one able to
+// be switched off. Notifications start on, the live status off (the program then sends exactly
+// what the protocol has).
+TEST(CommandCatalogue, ExtensionTogglesAreCheckItemsWithTheirDefaults) {
+    ASSERT_EQ(SettingToggles().size(), 2u);
+    const ToggleInfo* notify = FindToggle(cmd::kViewNotifyOnChange);
+    const ToggleInfo* refresh = FindToggle(cmd::kViewAutoRefresh);
+    ASSERT_NE(notify, nullptr);
+    ASSERT_NE(refresh, nullptr);
+    EXPECT_TRUE(notify->defaultOn);
+    EXPECT_FALSE(refresh->defaultOn);
+    EXPECT_STREQ(notify->settingKey, "View/NotifyOnStatusChanges");
+    EXPECT_STREQ(refresh->settingKey, "View/RefreshStatusAutomatically");
+    EXPECT_EQ(FindToggle(cmd::kServerStatus), nullptr);
+    std::set<int> checks;
+    for (const MenuEntry& entry : MainMenu()) {
+        if (entry.check) checks.insert(entry.id);
+    }
+    EXPECT_EQ(checks, (std::set<int>{cmd::kViewToolbar, cmd::kViewStatusBar, cmd::kViewNotifyOnChange,
+                                     cmd::kViewAutoRefresh}));
+    // Nothing a session enables or disables: always there to be switched.
+    for (int id : {cmd::kViewNotifyOnChange, cmd::kViewAutoRefresh}) {
+        EXPECT_EQ(FindMenuCommand(id)->rule, EnableRule::Always);
+        EXPECT_EQ(FindMenuCommand(id)->kind, CommandKind::Nothing);
+        EXPECT_NE(WindowIdFromCommand(id), -1);
+    }
 }
 
 // The menus built from the rows: every text, its order, the separators and the shortcuts.
@@ -71,6 +106,9 @@ TEST(CommandCatalogue, MainMenuAndToolbarAreBuiltFromTheRows) {
         {0, "&View", 0, ""},
         {1, "&Toolbar", cmd::kViewToolbar, ""},
         {1, "&Status Bar", cmd::kViewStatusBar, ""},
+        {1, "-", 0, ""},
+        {1, "&Notify on Status Changes", cmd::kViewNotifyOnChange, ""},
+        {1, "&Refresh Status Automatically", cmd::kViewAutoRefresh, ""},
         {0, "&Account", 0, ""},
         {1, "&Summary", cmd::kAccountSummary, ""},
         {1, "&Billing", cmd::kBilling, ""},

@@ -579,6 +579,23 @@ Host::Services Host::services(int account) {
     return states_[account].running;
 }
 
+std::optional<std::string> Host::operate(std::string_view user, std::string_view what) {
+    const Command* cmd = findCommand("shoutcast_" + std::string(what) + ",");
+    if (cmd == nullptr || !(cmd->action == "startnow" || cmd->action == "stopnow" || cmd->action == "restartnow") ||
+        cmd->op == Op::Summary) {
+        return std::nullopt;
+    }
+    for (int a = 0; a < static_cast<int>(accounts_.size()); ++a) {
+        if (accounts_[a].user != user) {
+            continue;
+        }
+        Outcome unused;
+        std::lock_guard lock(mutex_);
+        return run(*cmd, a, {}, unused);
+    }
+    return std::nullopt;
+}
+
 Outcome Host::handle(Session& session, const Block& block) {
     if (block.text == kLogOffNotice) {
         Outcome outcome;

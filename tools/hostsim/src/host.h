@@ -61,6 +61,11 @@ public:
         bool tv = false;
     };
     Services services(int account);
+    // A test switch: starts, stops or restarts one account's service as the host's operator would
+    // (`what`: server_start, server_stop, server_restart, dj_start, dj_stop, dj_restart, tv_start,
+    // tv_stop, tv_restart). The reply the client would have got; nothing for an unknown user or
+    // operation.
+    std::optional<std::string> operate(std::string_view user, std::string_view what);
     std::filesystem::path accountDir(int account) const;
 
 private:

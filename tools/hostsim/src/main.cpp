@@ -52,6 +52,9 @@ Options:
                         GET /hostsim/fault?set=SWITCHES on the portal (add &live to switch the open
                         connections too), or for one connection with the block
                         "hostsim_fault,SWITCHES" on it.
+                        GET /hostsim/service?user=NAME&do=server_stop (or server_start, dj_start, ...)
+                        on the portal starts or stops an account's service as the host's operator
+                        would; the next status report shows it.
   --quiet               print only the start line and errors
   --help                show this text and exit
   --version             show the version and exit

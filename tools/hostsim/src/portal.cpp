@@ -324,6 +324,25 @@ HttpResponse handlePortalRequest(Host& host, std::string_view method, std::strin
                     "<p>Account " + htmlEscape(host.accounts()[*account].user) + "</p>\n<pre>" +
                         htmlEscape(log.empty() ? "(the log is empty)" : log) + "</pre>");
     }
+    if (path == "/hostsim/service") {
+        // A test switch like the faults: what the host's operator does to an account's services,
+        // e.g. /hostsim/service?user=demo&do=server_stop. The next status report shows it.
+        HttpResponse response;
+        response.contentType = "text/plain; charset=utf-8";
+        const std::string user = find(items, "user");
+        const std::string what = find(items, "do");
+        if (user.empty() || what.empty()) {
+            response.status = 400;
+            response.body = "usage: /hostsim/service?user=NAME&do=server_start|server_stop|server_restart|"
+                            "dj_start|dj_stop|dj_restart|tv_start|tv_stop|tv_restart\n";
+        } else if (const auto reply = host.operate(user, what)) {
+            response.body = *reply + "\n";
+        } else {
+            response.status = 400;
+            response.body = "refused: no such user or operation\n";
+        }
+        return response;
+    }
     if (path == "/hostsim/fault") {
         HttpResponse response;
         response.contentType = "text/plain; charset=utf-8";

@@ -141,3 +141,33 @@ TEST_F(PortalTest, OnlyGetIsServedAndBadRequestsDoNotStopIt) {
 
 }  // namespace
 }  // namespace hostsim
+
+namespace hostsim {
+namespace {
+
+// The operator's switch: a service stopped behind the client's back shows in the next status report.
+TEST_F(PortalTest, ServiceSwitchStartsAndStopsAnAccountsServices) {
+    EXPECT_FALSE(sim_->host().services(0).server);
+    auto result = get("/hostsim/service?user=dj&do=server_start");
+    EXPECT_EQ(result.status, 200);
+    EXPECT_EQ(result.body, "Shoutcast server started.\n");
+    EXPECT_TRUE(sim_->host().services(0).server);
+    result = get("/hostsim/service?user=dj&do=dj_start");
+    EXPECT_EQ(result.status, 200);
+    EXPECT_TRUE(sim_->host().services(0).dj);
+    result = get("/hostsim/service?user=dj&do=server_stop");
+    EXPECT_EQ(result.status, 200);
+    EXPECT_EQ(result.body, "Shoutcast server stopped. The AutoDJ was stopped with it.\n");
+    EXPECT_FALSE(sim_->host().services(0).server);
+    EXPECT_FALSE(sim_->host().services(0).dj);
+    // Only starts, stops and restarts, of a known account.
+    EXPECT_EQ(get("/hostsim/service?user=nobody&do=server_start").status, 400);
+    EXPECT_EQ(get("/hostsim/service?user=dj&do=server_setconfig").status, 400);
+    EXPECT_EQ(get("/hostsim/service?user=dj&do=account_summary").status, 400);
+    EXPECT_EQ(get("/hostsim/service?user=dj&do=dj_getlogs").status, 400);
+    EXPECT_EQ(get("/hostsim/service?user=dj").status, 400);
+    EXPECT_FALSE(sim_->host().services(0).server);
+}
+
+}  // namespace
+}  // namespace hostsim
