@@ -2,7 +2,7 @@
 PRESET ?= dev
 BUILD := build/$(PRESET)
 
-.PHONY: all deps build run test tsan fuzz-build fuzz-smoke fuzz package clean
+.PHONY: all deps build run test tsan fuzz-build fuzz-smoke fuzz package bench clean
 
 all: build
 
@@ -47,6 +47,10 @@ package: $(DEPS)
 	cmake --build --preset package
 	cd build/package && cpack
 	@ls -1 build/package/*.deb
+
+# Every benchmark of bench/ on the release build (its own preset), one table of figures and ratios.
+bench: $(DEPS)
+	bench/run
 
 clean:
 	rm -rf build

@@ -342,9 +342,14 @@ bool CMainFrame::SetTrayIcon(TrayOperation operation, const std::string& tip, in
     // A change to an icon that is gone fails, as the shell's does, rather than putting it back: the
     // log-off that Exit causes reports "Logged Off" after Exit has removed the icon.
     if ((operation == TrayOperation::Modify && !trayShown_) || exiting_) return false;
-    trayTip_ = TrayTip(tip);
+    std::string shownTip = TrayTip(tip);
+    // Every status report says the state again (the keep-alive every few seconds): an icon that
+    // stays as it is is neither drawn again nor handed to the notification area again.
+    if (operation == TrayOperation::Modify && iconId == trayIconId_ && shownTip == trayTip_) return true;
+    trayTip_ = std::move(shownTip);
     trayIconId_ = iconId;
     trayShown_ = true;
+    ++trayHandovers_;
     return tray_->SetIcon(wxBitmapBundle::FromIconBundle(IconBundle(iconId)), WxText(trayTip_));
 }
 
@@ -401,6 +406,13 @@ void CMainFrame::ExitProgram() {
     if (view_ != nullptr) {
         view_->OnLogout();
         view_->ShutdownSession();
+    }
+    if (processEnd_ && modal_->Open() == 0) {
+        // Nothing of the session is left running: the window goes from the screen at once, and
+        // the process ends without destroying the menus, toolbar and view one widget at a time.
+        Hide();
+        processEnd_();
+        return;
     }
     DestroyWhenDialogsClosed();
 }

@@ -1,6 +1,7 @@
 // The main frame: fixed size, menu 128, toolbar 147, status bar, and the tray icon with menu 140.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -50,6 +51,8 @@ public:
     bool TrayIconShown() const { return trayShown_; }
     int TrayIconId() const { return trayIconId_; }
     const std::string& TrayTipText() const { return trayTip_; }
+    // How many times an icon was handed to the notification area.
+    int TrayIconHandovers() const { return trayHandovers_; }
     bool TrayAvailable() const;
     CTrayIcon* TrayIcon() const { return tray_.get(); }
 
@@ -61,6 +64,10 @@ public:
     void RestoreFromTray();
     // "Exit" of the File and tray menus: the icon goes, the session logs out, the frame closes.
     void ExitProgram();
+    // Set by the program (not by tests that open frames of their own): once the session is closed
+    // and no dialog runs, Exit hides the window and calls `end`, which ends the process without
+    // taking every window apart first.
+    void SetProcessEnd(std::function<void()> end) { processEnd_ = std::move(end); }
 
     // The extensions' switches of the View menu, as the settings keep them (wxConfigBase::Get()).
     bool ToggleOn(int toggleId) const;
@@ -91,7 +98,9 @@ private:
     bool trayShown_ = false;
     int trayIconId_ = 0;
     std::string trayTip_;
+    int trayHandovers_ = 0;
     bool exiting_ = false;
+    std::function<void()> processEnd_;
     std::unique_ptr<ModalWatch> modal_;
     std::unique_ptr<wxNotificationMessage> notification_;  // the last one shown
     int notificationsShown_ = 0;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -346,6 +347,10 @@ bool CzandrelApp::OnInit() {
     frame_ = new CMainFrame(*doc_, ServiceEndpoint(),
                             [](CzandrelDoc& d) { return std::make_unique<ClientThread>(d); });
     SetTopWindow(frame_);
+    frame_->SetProcessEnd([this] {
+        endProcess_ = true;
+        ExitMainLoop();
+    });
     frame_->Centre();
     frame_->Show(true);
     frame_->SetTitle(kAppTitle);
@@ -372,7 +377,15 @@ int CzandrelApp::OnExit() {
         if (recentFiles_) recentFiles_->Save(*config);
         delete wxConfigBase::Set(nullptr);
     }
-    return wxApp::OnExit();
+    const int code = wxApp::OnExit();
+    if (endProcess_) {
+        // The session is closed, its threads joined and the settings written: what is left is
+        // memory and windows the system takes back anyway, and taking the toolkit's widgets apart
+        // one by one would cost more than the whole start of an empty window.
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
+    return code;
 }
 
 }  // namespace ostravel

@@ -40,6 +40,7 @@ private:
     wxString demoUser_ = "demo";
     wxString demoPassword_ = "demo";
     bool exitWhenShown_ = false;
+    bool endProcess_ = false;  // Exit has closed the session: OnExit ends the process
 };
 
 }  // namespace ostravel

@@ -7,6 +7,10 @@
 #include <wx/msgdlg.h>
 #include <wx/thread.h>
 
+#ifdef __WXGTK3__
+#include <dlfcn.h>
+#endif
+
 #include "app/configdialogs.h"
 #include "app/mainfrm.h"
 #include "app/portal.h"
@@ -32,6 +36,27 @@ const wxColour kFormText(255, 255, 255);
 // that it fits the frame's fixed 450 by 390 client area on every toolkit.
 wxPoint At(int x, int y) { return wxPoint(x * 3 / 2, y * 13 / 8); }
 wxSize Sized(int w, int h) { return wxSize(w * 3 / 2, h * 13 / 8); }
+
+// A read-only box has nothing to type at, so it shows no caret: a blinking one would wake the
+// program twice a second while the window has the keyboard. GTK is told through its own function,
+// found in the already loaded toolkit (wx has no call for it).
+void HideCaret(wxTextCtrl* box) {
+#ifdef __WXGTK3__
+    const auto symbol = [](const char* name) { return dlsym(RTLD_DEFAULT, name); };
+    const auto textViewType = reinterpret_cast<unsigned long (*)()>(symbol("gtk_text_view_get_type"));
+    const auto binType = reinterpret_cast<unsigned long (*)()>(symbol("gtk_bin_get_type"));
+    const auto isA = reinterpret_cast<int (*)(void*, unsigned long)>(symbol("g_type_check_instance_is_a"));
+    const auto child = reinterpret_cast<void* (*)(void*)>(symbol("gtk_bin_get_child"));
+    const auto setCursorVisible = reinterpret_cast<void (*)(void*, int)>(symbol("gtk_text_view_set_cursor_visible"));
+    if (!textViewType || !binType || !isA || !child || !setCursorVisible) return;
+    // wx keeps the text view inside a scrolled window.
+    void* widget = box->GetHandle();
+    while (widget != nullptr && !isA(widget, textViewType())) widget = isA(widget, binType()) ? child(widget) : nullptr;
+    if (widget != nullptr) setCursorVisible(widget, 0);
+#else
+    (void)box;
+#endif
+}
 
 // A window the receiver waits for: completed once, by whichever comes first, the user closing it
 // or the session ending.
@@ -85,6 +110,7 @@ CzandrelView::CzandrelView(CMainFrame* frame, CzandrelDoc& doc, const CSocketAdd
 
     statusBox_ = new wxTextCtrl(this, kStatusBox, wxEmptyString, At(14, 39), Sized(263, 106),
                                 wxTE_MULTILINE | wxTE_READONLY | wxTE_NO_VSCROLL | wxBORDER_SIMPLE);
+    HideCaret(statusBox_);
     // Not sorted: every line goes in at the top, so the newest is first.
     messageList_ = new wxListBox(this, kMessageList, At(14, 149), Sized(263, 32), 0, nullptr,
                                  wxLB_SINGLE | wxLB_NEEDED_SB | wxBORDER_SIMPLE);
@@ -210,7 +236,9 @@ void CzandrelView::SetStatusText(const std::string& text) {
         // The report ends its lines with CR LF; the text control wants bare line feeds.
         wxString shown = WxText(text);
         shown.Replace("\r\n", "\n");
-        statusBox_->ChangeValue(shown);
+        // The keep-alive repeats the same report: the box is laid out and drawn again only when
+        // it says something new.
+        if (statusBox_->GetValue() != shown) statusBox_->ChangeValue(shown);
     });
 }
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 
 #include "app/sessionview.h"
@@ -103,13 +104,13 @@ wxBitmap LogoBitmap(int width, int height) {
     return wxBitmap(logo);
 }
 
-wxBitmap ToolbarGlyph(int commandId) {
+wxImage DrawToolbarGlyph(int commandId) {
     const int size = kToolbarGlyphSize;
     wxImage image = ClearImage(size, size);
     const GlyphInfo* info = nullptr;
     for (const auto& g : kGlyphs)
         if (g.id == commandId) info = &g;
-    if (info == nullptr) return wxBitmap(image);
+    if (info == nullptr) return image;
     {
         std::unique_ptr<wxGraphicsContext> gc(wxGraphicsContext::Create(image));
         gc->SetAntialiasMode(wxANTIALIAS_DEFAULT);
@@ -187,7 +188,39 @@ wxBitmap ToolbarGlyph(int commandId) {
         }
         if (info->glyph != Glyph::Letter) DrawBadge(*gc, info->badge, size);
     }
-    return wxBitmap(image);
+    return image;
+}
+
+namespace {
+
+struct KeptGlyph {
+    int commandId;
+    std::uint32_t pixels[kToolbarGlyphSize * kToolbarGlyphSize];  // 0xAARRGGBB, row by row
+};
+
+const KeptGlyph kKeptGlyphs[] = {
+#include "res/toolbarglyphs.inc"
+};
+
+}  // namespace
+
+wxBitmap ToolbarGlyph(int commandId) {
+    for (const KeptGlyph& kept : kKeptGlyphs) {
+        if (kept.commandId != commandId) continue;
+        const int size = kToolbarGlyphSize;
+        wxImage image(size, size, false);
+        image.InitAlpha();
+        unsigned char* rgb = image.GetData();
+        unsigned char* alpha = image.GetAlpha();
+        for (const std::uint32_t pixel : kept.pixels) {
+            *alpha++ = static_cast<unsigned char>(pixel >> 24);
+            *rgb++ = static_cast<unsigned char>(pixel >> 16);
+            *rgb++ = static_cast<unsigned char>(pixel >> 8);
+            *rgb++ = static_cast<unsigned char>(pixel);
+        }
+        return wxBitmap(image);
+    }
+    return wxBitmap(DrawToolbarGlyph(commandId));
 }
 
 }  // namespace ostravel

@@ -16,7 +16,11 @@ wxIconBundle IconBundle(int iconId);
 wxIcon SmallIcon(int iconId);
 // The site logo at its form size.
 wxBitmap LogoBitmap(int width, int height);
-// The 20 by 20 toolbar glyph of a command.
+// The 20 by 20 toolbar glyph of a command, as drawn once and kept in the program
+// (toolbarglyphs.inc): drawing fifteen of them at every start cost more than the window itself.
 wxBitmap ToolbarGlyph(int commandId);
+// The same glyph drawn now; what the kept pictures are made from (the GUI tests compare the two and
+// write the file anew when asked).
+wxImage DrawToolbarGlyph(int commandId);
 
 }  // namespace ostravel

@@ -87,10 +87,11 @@ protected:
         return found;
     }
 
-    FakeServiceServer server;
     std::mutex mutex;
     std::string status;
     std::vector<std::string> answer;
+    // Last, so it is destroyed first: its reader threads run the responder, which reads the above.
+    FakeServiceServer server;
 };
 
 std::string Block(const std::string& text) {

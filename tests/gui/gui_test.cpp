@@ -1,8 +1,11 @@
 // The desktop program's windows, driven as a user would: menu commands by id, the login dialog by
 // wxTEST_DIALOG, the tray icon by its events; the host stand-in answers on an ephemeral port.
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <iterator>
+#include <sstream>
 
 #include <wx/init.h>
 #include <wx/toolbar.h>
@@ -14,6 +17,7 @@
 #include "toolkit_scope.h"
 #include "platform/openurl.h"
 #include "protocol/requests.h"
+#include "res/artwork.h"
 
 namespace ostravel {
 
@@ -206,6 +210,107 @@ TEST_F(DesktopTest, CloseHidesDoubleClickRestoresExitEnds) {
     frame_->RunTrayEntry(cmd::kTrayExit);
     EXPECT_FALSE(frame_->TrayIconShown());
     EXPECT_TRUE(PumpUntil([&] { return !alive_; }, 1s));
+}
+
+// The host repeats the status report (the keep-alive, Update Server Status): what does not change is
+// not drawn or handed to the notification area again, and the read-only status box has no caret to
+// blink.
+TEST_F(DesktopTest, RepeatedStatusLeavesTheWindowAlone) {
+    RequireHost();
+    Open(g_host.port);
+    LogIn("demo", "demo");
+    ASSERT_TRUE(PumpUntil([&] { return frame_->TrayIconId() != kIconApplication; }));
+    const int handovers = frame_->TrayIconHandovers();
+    const int state = frame_->TrayIconId();
+    const wxString shown = view_->StatusBox()->GetValue();
+
+    for (int i = 0; i < 3; ++i) view_->RunCommand(cmd::kServerStatus);
+    // The host answers in order: once a later command's line is on the list, the reports are in.
+    const std::size_t before = Lines().size();
+    view_->RunCommand(cmd::kDjShuffle);
+    ASSERT_TRUE(PumpUntil([&] { return Lines().size() > before; }));
+    EXPECT_EQ(frame_->TrayIconHandovers(), handovers);
+    EXPECT_EQ(frame_->TrayIconId(), state);
+    EXPECT_EQ(view_->StatusBox()->GetValue(), shown);
+
+    // A change of state or tip is shown.
+    const int other = state == kIconServerDown ? kIconServerUpStreamDown : kIconServerDown;
+    EXPECT_TRUE(frame_->SetTrayIcon(TrayOperation::Modify, frame_->TrayTipText(), other));
+    EXPECT_EQ(frame_->TrayIconHandovers(), handovers + 1);
+    EXPECT_TRUE(frame_->SetTrayIcon(TrayOperation::Modify, "Quenlor Ostravel - something else", other));
+    EXPECT_EQ(frame_->TrayIconHandovers(), handovers + 2);
+
+    using IsA = int (*)(void*, unsigned long);
+    using Type = unsigned long (*)();
+    const auto isA = reinterpret_cast<IsA>(dlsym(RTLD_DEFAULT, "g_type_check_instance_is_a"));
+    const auto textViewType = reinterpret_cast<Type>(dlsym(RTLD_DEFAULT, "gtk_text_view_get_type"));
+    const auto child = reinterpret_cast<void* (*)(void*)>(dlsym(RTLD_DEFAULT, "gtk_bin_get_child"));
+    const auto cursorVisible = reinterpret_cast<int (*)(void*)>(dlsym(RTLD_DEFAULT, "gtk_text_view_get_cursor_visible"));
+    ASSERT_TRUE(isA && textViewType && child && cursorVisible);
+    void* text = child(view_->StatusBox()->GetHandle());  // wx's scrolled window holds the text view
+    ASSERT_TRUE(text != nullptr && isA(text, textViewType()));
+    EXPECT_FALSE(cursorVisible(text));
+}
+
+// The program's Exit ends the process itself, but only once the session is closed: logged off, the
+// receiver ended, the icon gone and the window off the screen; a second Exit does nothing more.
+TEST_F(DesktopTest, ProgramExitEndsTheProcessOnceTheSessionIsClosed) {
+    RequireHost();
+    Open(g_host.port);
+    LogIn("demo", "demo");
+    int ended = 0;
+    bool closedFirst = false;
+    frame_->SetProcessEnd([&] {
+        ++ended;
+        closedFirst = doc_.LoginId() == 0 && doc_.Disconnected() && view_->Session().CurrentReceiver() == nullptr &&
+                      !frame_->TrayIconShown() && !frame_->IsShown();
+    });
+    frame_->ExitProgram();
+    EXPECT_EQ(ended, 1);
+    EXPECT_TRUE(closedFirst);
+    EXPECT_TRUE(alive_);  // left to the end of the process
+    frame_->ExitProgram();
+    EXPECT_EQ(ended, 1);
+    frame_->Destroy();
+}
+
+// The toolbar shows glyphs drawn once and kept in the program: they must be what the drawing code
+// draws now. OSTRAVEL_WRITE_GLYPHS=FILE writes them anew (src/res/toolbarglyphs.inc).
+TEST(Artwork, KeptToolbarGlyphsAreTheDrawnOnes) {
+    std::ostringstream file;
+    file << "// Written by the GUI tests (OSTRAVEL_WRITE_GLYPHS=FILE gui_tests --gtest_filter=*ToolbarGlyphs*)\n"
+            "// from DrawToolbarGlyph: { command, 0xAARRGGBB pixels row by row }.\n";
+    int glyphs = 0;
+    for (const int id : ToolbarButtons()) {
+        if (id == 0) continue;
+        ++glyphs;
+        const wxImage drawn = DrawToolbarGlyph(id);
+        const wxImage kept = ToolbarGlyph(id).ConvertToImage();
+        ASSERT_TRUE(drawn.HasAlpha() && kept.HasAlpha());
+        ASSERT_EQ(kept.GetSize(), wxSize(kToolbarGlyphSize, kToolbarGlyphSize));
+        file << "{" << id << ", {\n";
+        int worst = 0;
+        for (int y = 0; y < kToolbarGlyphSize; ++y) {
+            for (int x = 0; x < kToolbarGlyphSize; ++x) {
+                const int a = drawn.GetAlpha(x, y);
+                const unsigned pixel = a == 0 ? 0u
+                                              : static_cast<unsigned>(a) << 24 | drawn.GetRed(x, y) << 16 |
+                                                    drawn.GetGreen(x, y) << 8 | drawn.GetBlue(x, y);
+                file << (pixel == 0 ? "0" : wxString::Format("0x%08x", pixel).ToStdString()) << ",";
+                // Compared as the screen mixes them: colour times coverage.
+                const int b = kept.GetAlpha(x, y);
+                worst = std::max(worst, std::abs(a - b));
+                for (const auto channel : {&wxImage::GetRed, &wxImage::GetGreen, &wxImage::GetBlue}) {
+                    worst = std::max(worst, std::abs((drawn.*channel)(x, y) * a - (kept.*channel)(x, y) * b) / 255);
+                }
+            }
+            file << "\n";
+        }
+        file << "}},\n";
+        EXPECT_LE(worst, 2) << "toolbar glyph " << id << " differs from its drawing: write the kept glyphs anew";
+    }
+    EXPECT_EQ(glyphs, 15);
+    if (const char* out = std::getenv("OSTRAVEL_WRITE_GLYPHS")) std::ofstream(out) << file.str();
 }
 
 }  // namespace

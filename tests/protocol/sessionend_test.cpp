@@ -4,7 +4,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <future>
 
 #include "app/login.h"
@@ -218,6 +220,14 @@ TEST_F(SessionCycles, NoRequestEverFollowsTheLogOffNotice) {
         session.Logout();
         stop = true;
         commands.join();
+        // The notice went out behind whatever the command thread queued: the server reads it all
+        // before it closes (closing first would drop unread blocks, the notice among them).
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < deadline) {
+            const auto seen = server.Texts();
+            if (std::find(seen.begin(), seen.end(), kLogOffNotice) != seen.end()) break;
+            server.WaitForBlocks(seen.size() + 1, std::chrono::milliseconds(100));
+        }
         server.CloseConnection();
         session.Shutdown();
         ASSERT_TRUE(server.WaitForEnded(cycle + 1));

@@ -1,0 +1,192 @@
+// No growth: the real main window, view, session and receiver, logged in to the host stand-in (no
+// reply gap, no keep-alive), run commands from the menus' catalogue one after another, each waited
+// for until its reply line is on top of the message list, and every tenth time the DJ log, whose
+// viewer is waited for and closed as a user would. The resident set is read after the first 100
+// operations and after all of them (1,000 commands and 100 log views by default); the difference
+// is what a leak would add. Run under a display, e.g.  xvfb-run -a build/release/bench/bench_growth
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <wx/app.h>
+#include <wx/evtloop.h>
+#include <wx/init.h>
+
+#include "app/mainfrm.h"
+#include "app/zandreldoc.h"
+#include "app/zandrelview.h"
+#include "protocol/clientthread.h"
+#include "protocol/commands.h"
+#include "ui/viewtextdialog.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace ostravel;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+class BenchApp : public wxApp {
+public:
+    bool OnInit() override { return true; }
+};
+
+// The host stand-in on a free port, as a process of its own.
+struct HostSim {
+    pid_t pid = 0;
+    unsigned short port = 0;
+    fs::path dir;
+
+    bool Start() {
+        dir = fs::temp_directory_path() / ("ostravel-growth-" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+        int out[2];
+        if (::pipe(out) != 0) return false;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        std::vector<std::string> args = {HOSTSIM_PROGRAM, "--listen", "127.0.0.1:0", "--no-portal", "--keepalive",
+                                         "0", "--reply-gap", "0", "--quiet", "--data", dir.string()};
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const int rc = ::posix_spawn(&pid, HOSTSIM_PROGRAM, &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        if (rc != 0) return false;
+        std::string line;
+        char c = 0;
+        while (::read(out[0], &c, 1) == 1 && c != '\n') line += c;
+        ::close(out[0]);
+        const auto at = line.find("service=127.0.0.1:");
+        if (at == std::string::npos) return false;
+        port = static_cast<unsigned short>(std::stoi(line.substr(at + 18)));
+        return true;
+    }
+    ~HostSim() {
+        if (pid > 0) {
+            ::kill(pid, SIGTERM);
+            ::waitpid(pid, nullptr, 0);
+        }
+        std::error_code ignored;
+        if (!dir.empty()) fs::remove_all(dir, ignored);
+    }
+};
+
+template <class Predicate>
+bool PumpUntil(Predicate done, std::chrono::milliseconds timeout = 10s) {
+    wxEventLoop loop;
+    wxEventLoopActivator active(&loop);
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        loop.DispatchTimeout(5);
+        wxTheApp->ProcessPendingEvents();
+        loop.ProcessIdle();  // deletes destroyed windows
+    }
+    return true;
+}
+
+long ResidentKiB() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
+CViewTextDialog* OpenViewer() {
+    for (wxWindow* window : wxTopLevelWindows) {
+        if (auto* viewer = dynamic_cast<CViewTextDialog*>(window); viewer != nullptr && viewer->IsShown()) {
+            return viewer;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int commands = argc > 1 ? std::max(100, std::atoi(argv[1])) : 1000;
+    const int viewEvery = 10;  // every tenth command is followed by a log view
+    wxApp::SetInstance(new BenchApp);
+    if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) {
+        std::fprintf(stderr, "bench_growth: no display\n");
+        return 1;
+    }
+    int status = 0;
+    {
+        HostSim host;
+        if (!host.Start()) {
+            std::fprintf(stderr, "bench_growth: the host stand-in did not start\n");
+            return 1;
+        }
+        CzandrelDoc doc;
+        auto* frame = new CMainFrame(doc, CSocketAddress("127.0.0.1", host.port),
+                                     [](CzandrelDoc& d) { return std::make_unique<ClientThread>(d); });
+        frame->Show();
+        CzandrelView* view = frame->GetActiveView();
+        bool finished = false;
+        view->Session().BeginLogin("dj", "djpass", [&] { frame->CallAfter([&] { finished = true; }); });
+        if (!PumpUntil([&] { return finished; })) return 2;
+        view->Session().LoginAccepted();
+        if (!PumpUntil([&] { return !view->StatusBox()->IsEmpty(); })) {
+            std::fprintf(stderr, "bench_growth: no status after the login\n");
+            return 2;
+        }
+        // Requests whose reply goes to the message list, taken in turn.
+        const int cycle[] = {cmd::kServerStart, cmd::kDjStart, cmd::kDjNext, cmd::kDjStop, cmd::kServerStop,
+                             cmd::kServerRestart, cmd::kDjShuffle, cmd::kDjReload};
+        wxListBox* list = view->MessageList();
+        long afterFirst = 0;
+        int views = 0;
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < commands; ++i) {
+            const unsigned before = list->GetCount();
+            view->RunCommand(cycle[i % std::size(cycle)]);
+            if (!PumpUntil([&] { return list->GetCount() > before; })) {
+                std::fprintf(stderr, "bench_growth: command %d had no reply\n", i + 1);
+                status = 2;
+                break;
+            }
+            if ((i + 1) % viewEvery == 0) {
+                view->RunCommand(cmd::kDjLogs);
+                CViewTextDialog* viewer = nullptr;
+                if (!PumpUntil([&] { return (viewer = OpenViewer()) != nullptr; })) {
+                    std::fprintf(stderr, "bench_growth: log view %d did not open\n", views + 1);
+                    status = 2;
+                    break;
+                }
+                ++views;
+                viewer->Close();
+                PumpUntil([&] { return OpenViewer() == nullptr; });
+            }
+            if (i + 1 == 100) afterFirst = ResidentKiB();
+        }
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        PumpUntil([] { return false; }, 200ms);
+        const long atEnd = ResidentKiB();
+        std::printf("%d commands and %d log views in %.1f s; the list holds %u lines\n", commands, views, seconds,
+                    list->GetCount());
+        std::printf("resident after the first 100 commands: %.1f MiB, after all: %.1f MiB, growth %.0f KiB\n",
+                    afterFirst / 1024.0, atEnd / 1024.0, static_cast<double>(atEnd - afterFirst));
+        std::printf("= commands %d\n= views %d\n= rss_first_kib %ld\n= rss_end_kib %ld\n= growth_kib %ld\n", commands,
+                    views, afterFirst, atEnd, atEnd - afterFirst);
+        frame->ExitProgram();
+        PumpUntil([&] { return wxTopLevelWindows.empty(); }, 5s);
+    }
+    wxTheApp->OnExit();
+    wxEntryCleanup();
+    return status;
+}
