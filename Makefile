@@ -2,7 +2,7 @@
 PRESET ?= dev
 BUILD := build/$(PRESET)
 
-.PHONY: all deps build run test tsan fuzz-build fuzz-smoke fuzz package bench clean
+.PHONY: all deps build run test tsan fuzz-build fuzz-smoke fuzz package bench windows-test clean
 
 all: build
 
@@ -51,6 +51,10 @@ package: $(DEPS)
 # Every benchmark of bench/ on the release build (its own preset), one table of figures and ratios.
 bench: $(DEPS)
 	bench/run
+
+# The core and its tests cross-built for Windows (mingw-w64) into build/windows, run under wine64.
+windows-test: deps
+	scripts/windows-test
 
 clean:
 	rm -rf build

@@ -63,10 +63,22 @@ bool WaitReady(SOCKET socket, Readiness readiness, Milliseconds wait) {
     fd_set set;
     FD_ZERO(&set);
     FD_SET(socket, &set);
+    // Winsock reports a connect that failed in the exception set, never as writable.
+    fd_set failed;
+    FD_ZERO(&failed);
+    FD_SET(socket, &failed);
     timeval timeout{static_cast<long>(wait.count() / 1000), static_cast<long>(wait.count() % 1000 * 1000)};
     fd_set* readSet = readiness == Readiness::kReadable ? &set : nullptr;
     fd_set* writeSet = readiness == Readiness::kWritable ? &set : nullptr;
-    return select(0, readSet, writeSet, nullptr, wait.count() < 0 ? nullptr : &timeout) != 0;
+    fd_set* exceptSet = readiness == Readiness::kWritable ? &failed : nullptr;
+    // A time-out exception reports the thread's last error as it was before the wait.
+    const int errorBefore = WSAGetLastError();
+    const int result = select(0, readSet, writeSet, exceptSet, wait.count() < 0 ? nullptr : &timeout);
+    if (result == 0) {
+        WSASetLastError(errorBefore);
+        return false;
+    }
+    return true;
 #else
     if (socket < 0) {
         return true;  // nothing to wait on; the call reports EBADF at once
@@ -161,40 +173,49 @@ void KeepFromChildren(SOCKET socket) {
 }
 #endif
 
+// A negative size is refused before the system sees it, with the platform's own "invalid argument".
+void SetInvalidArgument() {
+#ifdef _WIN32
+    WSASetLastError(WSAEINVAL);
+#else
+    errno = EINVAL;
+#endif
+}
+
 int SendSome(SOCKET socket, const char* data, int size) {
+    if (size < 0) {
+        SetInvalidArgument();
+        return SOCKET_ERROR;
+    }
 #ifdef _WIN32
     return send(socket, data, size, kSendFlags);
 #else
-    if (size < 0) {
-        errno = EINVAL;
-        return SOCKET_ERROR;
-    }
     return static_cast<int>(
         RetryInterrupted([&] { return send(socket, data, static_cast<size_t>(size), kSendFlags); }));
 #endif
 }
 
 int ReceiveSome(SOCKET socket, char* buffer, int size) {
+    if (size < 0) {
+        SetInvalidArgument();
+        return SOCKET_ERROR;
+    }
 #ifdef _WIN32
     return recv(socket, buffer, size, 0);
 #else
-    if (size < 0) {
-        errno = EINVAL;
-        return SOCKET_ERROR;
-    }
     return static_cast<int>(
         RetryInterrupted([&] { return recv(socket, buffer, static_cast<size_t>(size), 0); }));
 #endif
 }
 
 int SendSomeTo(SOCKET socket, const char* data, int size, const sockaddr* to) {
+    if (size < 0) {
+        SetInvalidArgument();
+        return SOCKET_ERROR;
+    }
 #ifdef _WIN32
     return sendto(socket, data, size, kSendFlags, to, kAddressLength);
 #else
-    if (size < 0) {
-        errno = EINVAL;
-        return SOCKET_ERROR;
-    }
     return static_cast<int>(RetryInterrupted(
         [&] { return sendto(socket, data, static_cast<size_t>(size), kSendFlags, to, kAddressLength); }));
 #endif
@@ -203,13 +224,13 @@ int SendSomeTo(SOCKET socket, const char* data, int size, const sockaddr* to) {
 int ReceiveSomeFrom(SOCKET socket, char* buffer, int size, sockaddr* from) {
     AddressLength length = kAddressLength;
     AddressLength* lengthArgument = from != nullptr ? &length : nullptr;
+    if (size < 0) {
+        SetInvalidArgument();
+        return SOCKET_ERROR;
+    }
 #ifdef _WIN32
     return recvfrom(socket, buffer, size, 0, from, lengthArgument);
 #else
-    if (size < 0) {
-        errno = EINVAL;
-        return SOCKET_ERROR;
-    }
     return static_cast<int>(RetryInterrupted([&] {
         length = kAddressLength;
         return recvfrom(socket, buffer, static_cast<size_t>(size), 0, from, lengthArgument);
@@ -323,6 +344,7 @@ void CBlockingSocket::Create(int type) {
     // The datagram operations need a UDP socket; a fixed TCP protocol would refuse SOCK_DGRAM.
     const int protocol = type == SOCK_STREAM ? IPPROTO_TCP : type == SOCK_DGRAM ? IPPROTO_UDP : 0;
 #ifdef _WIN32
+    InitSockets();  // Winsock refuses every call until it is started
     m_socket = socket(AF_INET, type, protocol);
     if (m_socket == INVALID_SOCKET) {
         throw CBlockingSocketException("Create", WSAGetLastError());
@@ -448,8 +470,9 @@ bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress* address) {
     target.m_socket = accept(m_socket, peer, lengthArgument);
     if (target.m_socket == INVALID_SOCKET) {
         const int code = WSAGetLastError();
-        // WSAENOTSOCK: ShutdownListener closed the handle under us.
-        if (code == WSAEINTR || code == WSAENOTSOCK) {
+        // ShutdownListener closed the handle under us: the blocked accept ends with
+        // WSA_OPERATION_ABORTED (995) or WSAEINTR, a later one with WSAENOTSOCK.
+        if (code == WSA_OPERATION_ABORTED || code == WSAEINTR || code == WSAENOTSOCK) {
             return false;
         }
         throw CBlockingSocketException("Accept", code);
@@ -603,6 +626,7 @@ void CBlockingSocket::GetSockName(CSocketAddress* address) const {
 }
 
 CSocketAddress CBlockingSocket::GetHostByName(const char* hostName, unsigned short port) {
+    InitSockets();
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
@@ -621,6 +645,7 @@ CSocketAddress CBlockingSocket::GetHostByName(const char* hostName, unsigned sho
 }
 
 std::string CBlockingSocket::GetHostByAddr(const CSocketAddress& address) {
+    InitSockets();
     char host[NI_MAXHOST];
     // NI_NAMEREQD: an address without a name is a failure, not its own text.
     const int result = getnameinfo(address, kAddressLength, host, sizeof host, nullptr, 0, NI_NAMEREQD);

@@ -1,6 +1,8 @@
 #include "platform/openurl.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <mutex>
 
 #ifdef _WIN32
@@ -71,17 +73,47 @@ std::string OpenerExitReason(int exitStatus) {
 }
 
 #ifdef _WIN32
+namespace {
+
+std::intptr_t ShellOpen(const wchar_t* verb, const wchar_t* file, const wchar_t* parameters) {
+    return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, verb, file, parameters, nullptr, SW_SHOWNORMAL));
+}
+
+std::atomic<ShellOpenFunction> g_shellOpen{&ShellOpen};
+
+// The shell runs whatever it is given, programs included: only web addresses go to it.
+bool IsWebAddress(const std::string& url) {
+    for (const char* scheme : {"http://", "https://"}) {
+        const std::string prefix(scheme);
+        if (url.size() > prefix.size() &&
+            std::equal(prefix.begin(), prefix.end(), url.begin(),
+                       [](char a, char b) { return a == static_cast<char>(std::tolower(static_cast<unsigned char>(b))); })) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+void SetShellOpenFunction(ShellOpenFunction function) { g_shellOpen.store(function != nullptr ? function : &ShellOpen); }
+
 bool SystemUrlOpener::Open(const std::string& url, UrlOpenFailed failed) {
     (void)waitForExit_;  // ShellExecuteW hands the address over and returns
-    const int length = MultiByteToWideChar(CP_UTF8, 0, url.c_str(), -1, nullptr, 0);
+    if (!IsWebAddress(url)) {
+        if (failed) failed("only web addresses (http, https) are opened");
+        return false;
+    }
+    // The address is the file the shell opens, whole; it never travels as parameters.
+    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, url.c_str(), -1, nullptr, 0);
     if (length <= 0) {
         if (failed) failed("the address is not valid text");
         return false;
     }
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, url.c_str(), -1, wide.data(), length);
-    const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(nullptr, L"open", wide.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, url.c_str(), -1, wide.data(), length);
+    wide.resize(static_cast<std::size_t>(length) - 1);  // the terminator came along
+    const std::intptr_t result = g_shellOpen.load()(L"open", wide.c_str(), nullptr);
     if (result <= 32) {
         if (failed) failed("the shell could not open it (error " + std::to_string(result) + ")");
         return false;

@@ -2,6 +2,7 @@
 // through a shell, so nothing in it is ever interpreted.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -42,6 +43,14 @@ private:
     bool waitForExit_;
     std::shared_ptr<Late> late_;
 };
+
+#ifdef _WIN32
+// What the Windows opener hands an address to: ShellExecuteW's verb, file and parameters, and its
+// result (above 32 when the shell took it). Tests put a recording function in its place; nullptr
+// puts the shell back.
+using ShellOpenFunction = std::intptr_t (*)(const wchar_t* verb, const wchar_t* file, const wchar_t* parameters);
+void SetShellOpenFunction(ShellOpenFunction function);
+#endif
 
 // What an opener's exit status means, for the user.
 std::string OpenerExitReason(int exitStatus);

@@ -9,6 +9,13 @@
 #include <mutex>
 #include <thread>
 
+#ifdef _WIN32
+// <windows.h> names a function PostThreadMessage too (a macro for its A/W forms). It is included
+// here first and its macro dropped, so that a later include cannot rename the method below.
+#include <windows.h>
+#undef PostThreadMessage
+#endif
+
 namespace ostravel {
 
 struct ThreadMessage {

@@ -2,13 +2,14 @@
 
 #include <thread>
 
+#include "platform/stopwait.h"
 #include "platform/trace.h"
 
 namespace ostravel {
 
 bool SlotSemaphore::Acquire(std::stop_token stop) {
     std::unique_lock lock(mutex_);
-    if (!changed_.wait(lock, stop, [this] { return count_ > 0; })) return false;
+    if (!WaitUnlessStopped(changed_, lock, stop, [this] { return count_ > 0; })) return false;
     // Both may be ready at once; the stop comes first, as the first of the two handles would.
     if (stop.stop_requested()) return false;
     --count_;

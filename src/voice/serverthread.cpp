@@ -1,5 +1,7 @@
 #include "voice/serverthread.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <list>
 #include <mutex>
@@ -36,6 +38,26 @@ struct EchoState {
 EchoState& State() {
     static EchoState state;
     return state;
+}
+
+bool Stopping() {
+    EchoState& state = State();
+    std::lock_guard lock(state.mutex);
+    return state.stopping;
+}
+
+// Receive with the session's whole wait, in short steps with a look at Stop between them: shutting a
+// connection down wakes a waiting receive on Linux, but not with Winsock.
+int ReceiveUnlessStopping(CBlockingSocket& connection, char* buffer, int size) {
+    using Clock = std::chrono::steady_clock;
+    constexpr std::chrono::milliseconds kStep(250);
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(kEchoReceiveSeconds);
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) return -1;
+        const int received = connection.ReceiveWithin(buffer, size, (std::min)(left, kStep));
+        if (received != -1 || Stopping()) return received;
+    }
 }
 
 void EndConnection(SOCKET handle) {
@@ -179,7 +201,7 @@ int ServerThread::Run() {
         // Each session has its own buffer: sessions run side by side.
         char buffer[kEchoBufferSize];
         for (;;) {
-            const int received = connection.Receive(buffer, sizeof buffer, kEchoReceiveSeconds);
+            const int received = ReceiveUnlessStopping(connection, buffer, sizeof buffer);
             // Silence for the whole wait, or the client gone: the session is over.
             if (received <= 0) break;
             connection.SendAll(buffer, received, kEchoSendSeconds);

@@ -10,7 +10,9 @@
 
 #include "platform/trace.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
 #endif
 
@@ -127,36 +129,60 @@ struct PortAudioLibrary {
     std::string loadError;
 };
 
-#ifndef _WIN32
+#ifdef _WIN32
+using LibraryHandle = HMODULE;
+// The names PortAudio's DLL goes by: its own build's, then the MinGW build's.
+constexpr const wchar_t* kLibraryNames[] = {L"portaudio.dll", L"portaudio_x64.dll", L"libportaudio-2.dll"};
+constexpr const char* kLibraryName = "portaudio.dll";
+
+// Only from the program's folder and the system's: never the current folder, where a capture is saved.
+LibraryHandle LoadAudioLibrary(std::string& why) {
+    DWORD error = 0;
+    for (const wchar_t* name : kLibraryNames) {
+        HMODULE handle = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+        if (handle == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) {
+            handle = LoadLibraryW(name);  // a system without the search flags (Windows 7 unpatched)
+        }
+        if (handle != nullptr) return handle;
+        if (error == 0) error = GetLastError();
+    }
+    why = std::string(kLibraryName) + " cannot be loaded (Windows error " + std::to_string(error) + ")";
+    return nullptr;
+}
+
+void* Symbol(LibraryHandle handle, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(handle, name));
+}
+#else
+using LibraryHandle = void*;
+constexpr const char* kLibraryName = "libportaudio.so.2";
+
+LibraryHandle LoadAudioLibrary(std::string& why) {
+    void* handle = dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        const char* error = dlerror();
+        why = error != nullptr ? error : std::string(kLibraryName) + " not found";
+    }
+    return handle;
+}
+
+void* Symbol(LibraryHandle handle, const char* name) { return dlsym(handle, name); }
+#endif
+
 template <class F>
-bool Resolve(void* handle, const char* name, F& out) {
-    out = reinterpret_cast<F>(dlsym(handle, name));
+bool Resolve(LibraryHandle handle, const char* name, F& out) {
+    out = reinterpret_cast<F>(Symbol(handle, name));
     return out != nullptr;
 }
-#endif
 
 PortAudioLibrary& Library() {
     static PortAudioLibrary library;
     static std::once_flag once;
     std::call_once(once, [] {
-#ifdef _WIN32
-        library.initialize = &Pa_Initialize;
-        library.errorText = &Pa_GetErrorText;
-        library.openDefaultStream = &Pa_OpenDefaultStream;
-        library.startStream = &Pa_StartStream;
-        library.stopStream = &Pa_StopStream;
-        library.abortStream = &Pa_AbortStream;
-        library.closeStream = &Pa_CloseStream;
-        library.readStream = &Pa_ReadStream;
-        library.writeStream = &Pa_WriteStream;
-#else
-        // Loaded here, not linked, so a program that never opens a device never maps it.
-        void* handle = dlopen("libportaudio.so.2", RTLD_NOW | RTLD_LOCAL);
-        if (handle == nullptr) {
-            const char* why = dlerror();
-            library.loadError = why != nullptr ? why : "libportaudio.so.2 not found";
-            return;
-        }
+        // Loaded here, not linked, so a program that never opens a device never maps it, and one
+        // without the library still runs.
+        const LibraryHandle handle = LoadAudioLibrary(library.loadError);
+        if (handle == nullptr) return;
         const bool resolved = Resolve(handle, "Pa_Initialize", library.initialize) &&
                               Resolve(handle, "Pa_GetErrorText", library.errorText) &&
                               Resolve(handle, "Pa_OpenDefaultStream", library.openDefaultStream) &&
@@ -167,10 +193,9 @@ PortAudioLibrary& Library() {
                               Resolve(handle, "Pa_ReadStream", library.readStream) &&
                               Resolve(handle, "Pa_WriteStream", library.writeStream);
         if (!resolved) {
-            library.loadError = "libportaudio.so.2 lacks an entry point";
+            library.loadError = std::string(kLibraryName) + " lacks an entry point";
             return;
         }
-#endif
         const PaError error = library.initialize();
         library.initError = error == paNoError ? kWaveOk : error;
     });

@@ -228,6 +228,59 @@ TEST(SystemUrlOpener, HandsTheAddressOverAsOneArgument) {
     EXPECT_EQ(record, "1\n" + address + "\n");
     fs::remove_all(dir);
 }
+#else
+// The real opener with the shell replaced by a recording stub.
+struct ShellCall {
+    std::wstring verb, file;
+    bool parameters;
+};
+std::vector<ShellCall> shellCalls;
+std::intptr_t shellResult = 42;
+
+std::intptr_t RecordShellOpen(const wchar_t* verb, const wchar_t* file, const wchar_t* parameters) {
+    shellCalls.push_back({verb, file, parameters != nullptr});
+    return shellResult;
+}
+
+TEST(SystemUrlOpener, HandsTheWholeAddressToTheShellAsTheFileToOpen) {
+    SetShellOpenFunction(&RecordShellOpen);
+    shellCalls.clear();
+    shellResult = 42;
+    SessionState s = LoggedIn("we ird&;'\"$(x)`y`", "p w");
+    const std::string address = WebCommandAddress(cmd::kBilling, s);
+    SystemUrlOpener opener;
+    EXPECT_TRUE(opener.Open(address));
+    EXPECT_TRUE(opener.Open("HTTPS://127.0.0.1/caf\xc3\xa9 \"a\" b"));  // UTF-8 to UTF-16, blanks and quotes kept
+    ASSERT_EQ(shellCalls.size(), 2u);
+    EXPECT_EQ(shellCalls[0].verb, L"open");
+    EXPECT_EQ(shellCalls[0].file, std::wstring(address.begin(), address.end()));
+    EXPECT_FALSE(shellCalls[0].parameters);
+    EXPECT_EQ(shellCalls[1].file, L"HTTPS://127.0.0.1/caf\u00e9 \"a\" b");
+    EXPECT_FALSE(shellCalls[1].parameters);
+
+    // Never to the shell: what is not a web address (the shell would run a program), and text that
+    // is not UTF-8. A shell that refuses is named with its code in the message list.
+    std::vector<std::string> reasons;
+    const auto record = [&](const std::string& reason) { reasons.push_back(reason); };
+    EXPECT_FALSE(opener.Open("C:\\Windows\\System32\\calc.exe", record));
+    EXPECT_FALSE(opener.Open("file:///C:/x.exe", record));
+    EXPECT_FALSE(opener.Open("http://", record));
+    EXPECT_FALSE(opener.Open("http://127.0.0.1/\xff\xfe", record));
+    EXPECT_EQ(shellCalls.size(), 2u);
+    EXPECT_EQ(reasons, (std::vector<std::string>{"only web addresses (http, https) are opened",
+                                                 "only web addresses (http, https) are opened",
+                                                 "only web addresses (http, https) are opened",
+                                                 "the address is not valid text"}));
+
+    shellResult = 2;  // SE_ERR_FNF
+    CzandrelDoc doc;
+    RecordingView view;
+    doc.SetView(&view);
+    EXPECT_TRUE(RunWebCommand(doc, cmd::kFaq, opener));
+    EXPECT_EQ(view.Lines(), std::vector<std::string>{"Error opening web page: the shell could not open it (error 2)"});
+    doc.SetView(nullptr);
+    SetShellOpenFunction(nullptr);
+}
 #endif
 
 }  // namespace

@@ -2,9 +2,7 @@
 // SYN, so a connect to it never completes and only the client's own time limit ends it.
 #pragma once
 
-#include <sys/socket.h>
-#include <unistd.h>
-
+#include "fakes/test_platform.h"
 #include "net/blocksock.h"
 
 namespace ostravel::testing {
@@ -12,7 +10,11 @@ namespace ostravel::testing {
 class DeafListener {
 public:
     DeafListener() {
+#ifdef _WIN32
+        int length = sizeof(sockaddr_in);
+#else
         socklen_t length = sizeof(sockaddr_in);
+#endif
         ::bind(fd_, address_, length);
         ::listen(fd_, 0);
         ::getsockname(fd_, address_, &length);
@@ -21,7 +23,7 @@ public:
     }
     ~DeafListener() {
         filler_.CloseQuietly();
-        ::close(fd_);
+        CloseRawSocket(fd_);
     }
     DeafListener(const DeafListener&) = delete;
     DeafListener& operator=(const DeafListener&) = delete;
@@ -30,7 +32,7 @@ public:
     unsigned short Port() const { return address_.Port(); }
 
 private:
-    int fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    SOCKET fd_ = RawStreamSocket();
     CSocketAddress address_{"127.0.0.1", 0};
     CBlockingSocket filler_;
 };

@@ -1,21 +1,22 @@
 #include "fakes/fake_service_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <stdexcept>
+
+#include "fakes/test_platform.h"
+
+#ifndef _WIN32
+#include <arpa/inet.h>
+#include <cerrno>
+#endif
 
 namespace ostravel::testing {
 
 struct FakeServiceServer::Connection {
     std::mutex mutex;  // guards fd and closed against the reader's own close
-    int fd = -1;
+    SOCKET fd = INVALID_SOCKET;
     bool closed = false;
+    std::atomic<bool> ending{false};  // shut down from the test: the reader stops at its next turn
     bool finished = false;  // its reader is done (guarded by the server's mutex)
 
     bool Write(const std::string& data) {
@@ -23,8 +24,12 @@ struct FakeServiceServer::Connection {
         if (closed) return false;
         std::size_t sent = 0;
         while (sent < data.size()) {
-            ssize_t n = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
-            if (n < 0 && errno == EINTR) continue;
+#ifdef _WIN32
+            const int n = ::send(fd, data.data() + sent, static_cast<int>(data.size() - sent), 0);
+#else
+            const ssize_t n = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+#endif
+            if (n < 0 && InterruptedBySignal()) continue;
             if (n <= 0) return false;
             sent += static_cast<std::size_t>(n);
         }
@@ -32,39 +37,51 @@ struct FakeServiceServer::Connection {
     }
     // An orderly close sends FIN at once. A reset must come from the final close with SO_LINGER
     // {1, 0}: shut the reading side so the reader wakes, sees the end, and closes the socket itself
-    // (closing it under the reader's poll would only take effect when that poll returns).
+    // (closing it under the reader's poll would only take effect when that poll returns). Where
+    // shutting down does not wake the reader (Winsock), `ending` stops it once nothing more arrives.
     void Shutdown(bool reset) {
         std::lock_guard lock(mutex);
         if (closed) return;
         if (reset) {
-            linger hard{1, 0};
-            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-            ::shutdown(fd, SHUT_RD);
+            SetAbortiveClose(fd);
+            ShutdownRawSocket(fd, true);
         } else {
-            ::shutdown(fd, SHUT_RDWR);
+#ifdef _WIN32
+            ShutdownSending(fd);  // Winsock drops what is still unread when the receiving side shuts
+#else
+            ShutdownRawSocket(fd, false);
+#endif
         }
+#ifdef _WIN32
+        ending = true;
+#endif
     }
     void Close() {
         std::lock_guard lock(mutex);
-        if (!closed) ::close(fd);
+        if (!closed) CloseRawSocket(fd);
         closed = true;
     }
 };
 
 FakeServiceServer::FakeServiceServer() {
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (listener_ < 0) throw std::runtime_error("fake server: socket");
-    int one = 1;
-    ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    listener_ = RawStreamSocket();
+    if (listener_ == INVALID_SOCKET) throw std::runtime_error("fake server: socket");
+#ifndef _WIN32
+    SetIntOption(listener_, SOL_SOCKET, SO_REUSEADDR, 1);  // on Windows it would allow port theft
+#endif
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(listener_, 16) != 0) {
-        ::close(listener_);
+        CloseRawSocket(listener_);
         throw std::runtime_error("fake server: bind/listen");
     }
+#ifdef _WIN32
+    int length = sizeof address;
+#else
     socklen_t length = sizeof address;
+#endif
     ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
     port_ = ntohs(address.sin_port);
     acceptThread_ = std::thread([this] { AcceptLoop(); });
@@ -72,9 +89,15 @@ FakeServiceServer::FakeServiceServer() {
 
 FakeServiceServer::~FakeServiceServer() {
     stopping_ = true;
+#ifdef _WIN32
+    // Winsock wakes a blocked accept only by closing its socket.
+    CloseRawSocket(listener_);
+    acceptThread_.join();
+#else
     ::shutdown(listener_, SHUT_RDWR);
     acceptThread_.join();
     ::close(listener_);
+#endif
     {
         std::lock_guard lock(mutex_);
         stalled_ = false;
@@ -87,11 +110,19 @@ FakeServiceServer::~FakeServiceServer() {
 
 void FakeServiceServer::AcceptLoop() {
     while (!stopping_) {
-        int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+#ifdef _WIN32
+        const SOCKET fd = ::accept(listener_, nullptr, nullptr);
+        if (fd == INVALID_SOCKET) {
+            if (!stopping_ && WSAGetLastError() == WSAECONNRESET) continue;
+            return;  // shut down
+        }
+#else
+        const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED) continue;
             return;  // shut down
         }
+#endif
         auto connection = std::make_shared<Connection>();
         connection->fd = fd;
         // Long runs make thousands of connections: the finished ones are let go.
@@ -136,12 +167,14 @@ void FakeServiceServer::ReadLoop(std::shared_ptr<Connection> connection) {
                 --pausedReaders_;
             }
         }
-        pollfd p{connection->fd, POLLIN, 0};
-        int ready = ::poll(&p, 1, 100);
-        if (ready == 0) continue;
-        if (ready < 0 && errno == EINTR) continue;
-        ssize_t n = ::recv(connection->fd, buffer, sizeof buffer, 0);
-        if (n < 0 && errno == EINTR) continue;
+        const int ready = WaitReadable(connection->fd, 100);
+        if (ready == 0) {
+            if (connection->ending) break;
+            continue;
+        }
+        if (ready < 0 && InterruptedBySignal()) continue;
+        const auto n = ::recv(connection->fd, buffer, sizeof buffer, 0);
+        if (n < 0 && InterruptedBySignal()) continue;
         if (n <= 0) break;
         pending.append(buffer, static_cast<std::size_t>(n));
         bool logOff = false;

@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "net/blocksock.h"
+
 namespace ostravel::testing {
 
 class FakeServiceServer {
@@ -63,7 +65,7 @@ private:
     void ReadLoop(std::shared_ptr<Connection> connection);
     std::shared_ptr<Connection> Newest() const;
 
-    int listener_ = -1;
+    SOCKET listener_ = INVALID_SOCKET;
     unsigned short port_ = 0;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> closeOnLogOff_{true};

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/sessionview.h"
+#include "platform/stopwait.h"
 
 namespace ostravel::testing {
 
@@ -189,7 +190,7 @@ protected:
         changed_.notify_all();
         if (holds && holdWindows_) {
             const int ticket = released_;
-            changed_.wait(lock, stop, [&] { return released_ > ticket; });
+            WaitUnlessStopped(changed_, lock, stop, [&] { return released_ > ticket; });
         }
         --openWindows_;
         changed_.notify_all();

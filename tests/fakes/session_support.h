@@ -2,7 +2,6 @@
 // fake server, and a count of the process's open descriptors.
 #pragma once
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,6 +10,7 @@
 #include "fakes/fake_clock.h"
 #include "fakes/fake_service_server.h"
 #include "fakes/recording_view.h"
+#include "fakes/test_platform.h"
 #include "protocol/clientthread.h"
 
 namespace ostravel::testing {
@@ -18,15 +18,6 @@ namespace ostravel::testing {
 inline constexpr char kUpAndPublicReport[] =
     "Server Status: \"Server Status: Server is currently up and public\"Stream IP: 10.1.2.3\"Stream Port: 8010\""
     "Max. Bitrate: 320\"Status End";
-
-inline int OpenDescriptors() {
-    int count = 0;
-    if (DIR* dir = ::opendir("/proc/self/fd")) {
-        while (::readdir(dir) != nullptr) ++count;
-        ::closedir(dir);
-    }
-    return count;
-}
 
 // The receive loop, running on a real socket to a fake server, for user "user" / "pw".
 class ConnectedReceiverTest : public ::testing::Test {

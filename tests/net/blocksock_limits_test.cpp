@@ -1,8 +1,10 @@
 // The edges of a socket's life: none held yet or any more, a connect nobody answers, short waits.
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <stop_token>
 #include <thread>
@@ -14,11 +16,14 @@ namespace nettest {
 namespace {
 
 TEST(NoSocket, EveryOperationFailsWithItsWordAndDescriptorZeroIsNeverTouched) {
-    // Standard input is a socket here, the way a service manager may start the program.
+#ifndef _WIN32
+    // Standard input is a socket here, the way a service manager may start the program. (Windows
+    // has no descriptor 0 among its socket handles; the failures themselves are checked there too.)
     int ends[2];
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
     const int savedStdin = ::dup(0);
     ASSERT_EQ(::dup2(ends[0], 0), 0);
+#endif
 
     CBlockingSocket never;  // never created
     CBlockingSocket closed;
@@ -46,16 +51,20 @@ TEST(NoSocket, EveryOperationFailsWithItsWordAndDescriptorZeroIsNeverTouched) {
         for (const Case& c : cases) {
             const CBlockingSocketException error = Thrown(c.call);
             EXPECT_EQ(error.m_operation, c.word);
-            EXPECT_EQ(error.m_errorCode, EBADF) << c.word;
+            EXPECT_EQ(error.m_errorCode, Errors::kNoSocket) << c.word;
+            EXPECT_EQ(error.GetErrorMessage(),
+                      std::string(c.word) + " error #" + std::to_string(Errors::kNoSocket));
         }
         EXPECT_NO_THROW(socket->Close());
     }
+#ifndef _WIN32
     char leaked[16];
     EXPECT_EQ(::recv(ends[1], leaked, sizeof leaked, MSG_DONTWAIT), -1);  // nothing was written
     ::dup2(savedStdin, 0);
     ::close(savedStdin);
     ::close(ends[0]);
     ::close(ends[1]);
+#endif
 }
 
 TEST(ConnectWithLimit, ConnectsRefusesTimesOutAndCancels) {
@@ -65,7 +74,9 @@ TEST(ConnectWithLimit, ConnectsRefusesTimesOutAndCancels) {
     client.Connect(open.address, 5);
     OwnedSocket accepted;
     ASSERT_TRUE(open.socket.Accept(accepted, nullptr));
+#ifndef _WIN32
     EXPECT_EQ(::fcntl(client.m_socket, F_GETFL) & O_NONBLOCK, 0);  // blocking again for transfers
+#endif
     EXPECT_EQ(client.Send("hi", 2, 1), 2);
 
     OwnedSocket refused;
@@ -77,7 +88,7 @@ TEST(ConnectWithLimit, ConnectsRefusesTimesOutAndCancels) {
     }
     const CBlockingSocketException refusal = Thrown([&] { refused.Connect(closedPort, 5); });
     EXPECT_EQ(refusal.m_operation, "Connect");
-    EXPECT_EQ(refusal.m_errorCode, ECONNREFUSED);
+    EXPECT_EQ(refusal.m_errorCode, Errors::kRefused);
 
     ostravel::testing::DeafListener deaf;
     OwnedSocket waiting;
@@ -85,7 +96,7 @@ TEST(ConnectWithLimit, ConnectsRefusesTimesOutAndCancels) {
     const auto start = std::chrono::steady_clock::now();
     const CBlockingSocketException timedOut = Thrown([&] { waiting.Connect(deaf.Address(), 1); });
     const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(timedOut.m_errorCode, ETIMEDOUT);
+    EXPECT_EQ(timedOut.m_errorCode, Errors::kTimedOut);
     EXPECT_GE(took, 900ms);
     EXPECT_LT(took, 3s);
 
@@ -96,7 +107,7 @@ TEST(ConnectWithLimit, ConnectsRefusesTimesOutAndCancels) {
     const auto cancelStart = std::chrono::steady_clock::now();
     const CBlockingSocketException gaveUp = Thrown([&] { cancelled.Connect(deaf.Address(), 60, stop.get_token()); });
     canceller.join();
-    EXPECT_EQ(gaveUp.m_errorCode, ECANCELED);
+    EXPECT_EQ(gaveUp.m_errorCode, Errors::kCancelled);
     EXPECT_LT(std::chrono::steady_clock::now() - cancelStart, 2s);
 }
 

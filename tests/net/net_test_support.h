@@ -2,17 +2,19 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/ioctl.h>
 
 #include <chrono>
 #include <functional>
 #include <thread>
 
+#include "fakes/test_platform.h"
 #include "net/blocksock.h"
 
 namespace nettest {
 
 using namespace std::chrono_literals;
+using ostravel::testing::SetLastSocketError;
+using Errors = ostravel::testing::SocketErrors;
 
 // A socket that is closed when the test ends, whatever happened.
 struct OwnedSocket : CBlockingSocket {
@@ -34,7 +36,7 @@ struct Listener {
     explicit Listener(int receiveBuffer = 0) {
         socket.Create();
         if (receiveBuffer > 0) {  // inherited by accepted sockets
-            setsockopt(socket.m_socket, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+            ostravel::testing::SetIntOption(socket.m_socket, SOL_SOCKET, SO_RCVBUF, receiveBuffer);
         }
         socket.Bind(CSocketAddress("127.0.0.1", 0));
         socket.Listen();
@@ -50,11 +52,7 @@ inline void ConnectPair(CBlockingSocket& client, CBlockingSocket& server, int re
     ASSERT_TRUE(listener.socket.Accept(server, &peer));
 }
 
-inline int PendingBytes(SOCKET fd) {
-    int pending = 0;
-    ioctl(fd, FIONREAD, &pending);
-    return pending;
-}
+inline int PendingBytes(SOCKET fd) { return ostravel::testing::PendingBytes(fd); }
 
 // Waits for a condition the kernel or another thread will make true; false after the deadline.
 inline bool WaitUntil(const std::function<bool()>& condition, std::chrono::seconds limit = 10s) {

@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cwctype>
+#endif
+
 #include "fakes/fake_wave_device.h"
 #include "voice/recordsound1.h"
 #include "voice/voice_test_support.h"
@@ -11,9 +18,26 @@ namespace {
 
 using namespace std::chrono_literals;
 
+#ifdef _WIN32
+bool AudioLibraryMapped() {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return false;
+    MODULEENTRY32W module{};
+    module.dwSize = sizeof module;
+    bool found = false;
+    for (BOOL more = Module32FirstW(snapshot, &module); more && !found; more = Module32NextW(snapshot, &module)) {
+        std::wstring name = module.szModule;
+        for (wchar_t& c : name) c = static_cast<wchar_t>(towlower(c));
+        found = name.find(L"portaudio") != std::wstring::npos;
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+#else
 bool AudioLibraryMapped() {
     return ReadAll("/proc/self/maps").find("libportaudio") != std::string::npos;
 }
+#endif
 
 TEST(AudioThreads, StartingAndStoppingNeverLoadsTheAudioLibrary) {
     {
@@ -27,6 +51,24 @@ TEST(AudioThreads, StartingAndStoppingNeverLoadsTheAudioLibrary) {
     }
     EXPECT_FALSE(AudioLibraryMapped());
 }
+
+#ifdef _WIN32
+// Nothing links PortAudio's DLL: without it the program runs, and opening a device fails with the
+// same line as on Linux, naming the library.
+TEST(AudioLibrary, AMissingDllFailsTheOpenWithOneClearLine) {
+    std::unique_ptr<WaveOutDevice> output;
+    const int result = DefaultWaveSystem().OpenOutput(MakeCommonFormat(8000), {}, output);
+    if (result == kWaveOk) GTEST_SKIP() << "PortAudio's DLL is installed on this machine";
+    EXPECT_EQ(result, kWaveErrNoDriver);
+    EXPECT_EQ(output, nullptr);
+    const std::string text = DefaultWaveSystem().ErrorText(result);
+    EXPECT_EQ(text.rfind("The audio library could not be loaded: portaudio.dll cannot be loaded (Windows error ", 0), 0u)
+        << text;
+    std::unique_ptr<WaveInDevice> input;
+    EXPECT_EQ(DefaultWaveSystem().OpenInput(MakeCommonFormat(8000), {}, input), kWaveErrNoDriver);
+    EXPECT_FALSE(AudioLibraryMapped());
+}
+#endif
 
 TEST(AudioThreads, StartWiresCaptureToTheWriterAndStopFinishesTheFile) {
     TempDir dir;

@@ -13,17 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "fakes/test_platform.h"
 #include "voice/wavedevice.h"
 
 namespace ostravel::testing {
 
 class TempDir {
 public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "ostravel-voice-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
-        path_ = pattern;
-    }
+    TempDir() : path_(MakeTempDir("ostravel-voice")) {}
     ~TempDir() {
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
