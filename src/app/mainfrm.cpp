@@ -482,7 +482,8 @@ void CMainFrame::OnUpdateUI(wxUpdateUIEvent& event) {
     } else if (commandId == cmd::kViewStatusBar) {
         event.Check(GetStatusBar() != nullptr && GetStatusBar()->IsShown());
     } else if (FindToggle(commandId) != nullptr) {
-        event.Check(ToggleOn(commandId));
+        // Asked at every idle moment: the document holds the switch as applied from the settings.
+        event.Check(commandId == cmd::kViewNotifyOnChange ? doc_.NotifyOnChange() : doc_.AutoRefresh());
     } else if (FindCommand(commandId) != nullptr && view_ != nullptr) {
         event.Enable(view_->IsCommandEnabledNow(commandId));
     }

@@ -33,6 +33,7 @@ extern char** environ;
 #include "app/zandrelview.h"
 #include "protocol/clientthread.h"
 #include "protocol/commands.h"
+#include "res/artwork.h"
 #include "ui/browserloader.h"
 #include "platform/openurl.h"
 #include "platform/settingsfile.h"
@@ -359,7 +360,7 @@ bool CzandrelApp::OnInit() {
     audio_->Start();
 
     if (!screenshotDir_.empty()) {
-        if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr) wxImage::AddHandler(new wxPNGHandler);
+        UsePngImages();
         std::error_code ignored;
         std::filesystem::create_directories(NarrowText(screenshotDir_), ignored);
         demo_ = std::make_unique<DemoRun>(*frame_, screenshotDir_, demoUser_, demoPassword_);

@@ -29,7 +29,7 @@ wxImage ClearImage(int width, int height) {
 // The rendered PNG of an icon at a size, or of the logo (0, 0); the application icon for an
 // unknown id.
 wxImage EmbeddedImage(int iconId, int size) {
-    if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr) wxImage::AddHandler(new wxPNGHandler);
+    UsePngImages();
     const EmbeddedPng* found = nullptr;
     for (std::size_t i = 0; i < kEmbeddedPngCount; ++i) {
         const EmbeddedPng& png = kEmbeddedPngs[i];
@@ -79,6 +79,10 @@ void DrawBadge(wxGraphicsContext& gc, const char* text, double size) {
 }
 
 }  // namespace
+
+void UsePngImages() {
+    if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr) wxImage::AddHandler(new wxPNGHandler);
+}
 
 wxIconBundle IconBundle(int iconId) {
     wxIconBundle bundle;

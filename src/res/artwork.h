@@ -11,6 +11,10 @@ inline constexpr int kLogoBitmap = 156;
 inline constexpr int kToolbarResource = 147;
 inline constexpr int kToolbarGlyphSize = 20;
 
+// Registers the toolkit's PNG reader and writer once: the pictures are decoded with it, the demo
+// run's screenshots written with it.
+void UsePngImages();
+
 // 16 and 32 pixel versions of an icon; the application icon for an unknown id.
 wxIconBundle IconBundle(int iconId);
 wxIcon SmallIcon(int iconId);

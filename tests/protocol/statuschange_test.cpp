@@ -70,8 +70,15 @@ protected:
         const auto texts = server.Texts();
         return static_cast<int>(std::count(texts.begin(), texts.end(), std::string(kStatusRequest)));
     }
-    // Lets the receiver's loop come round (it wakes at least once a second).
-    void LetTheLoopRun() { std::this_thread::sleep_for(1300ms); }
+    // Lets the receiver's loop come round once more with the clock as it is now: it reads the clock
+    // twice a turn (the idle check, the live status), and wakes at least once a second.
+    void LetTheLoopRun() { ASSERT_TRUE(clock.WaitForReads(3)) << "the receiver's loop stopped"; }
+    // Logs off and waits for the receiver to end: nothing of the session can follow.
+    void LogOutAndWait() {
+        Receiver* receiver = session.CurrentReceiver();
+        session.Logout();
+        if (receiver != nullptr) receiver->Join();
+    }
 
     std::string answer_ = kUp;
     FakeServiceServer server;
@@ -127,8 +134,7 @@ TEST_F(StatusChangeTest, NoNoticeWhileSwitchedOff) {
 TEST_F(StatusChangeTest, LoggingOffSaysNothingTheTimeOutDoes) {
     doc.SetNotifyOnChange(true);
     LogIn();
-    session.Logout();
-    LetTheLoopRun();
+    LogOutAndWait();
     EXPECT_TRUE(view.Notices().empty());
 
     LogIn();
@@ -138,7 +144,6 @@ TEST_F(StatusChangeTest, LoggingOffSaysNothingTheTimeOutDoes) {
     clock.Advance(kIdleSeconds);
     ASSERT_TRUE(view.WaitForNotices(2));
     session.CurrentReceiver()->Join();
-    LetTheLoopRun();
     const auto notices = view.Notices();
     ASSERT_EQ(notices.size(), 2u);
     EXPECT_EQ(notices[1].state, kStateSessionLost);
@@ -199,10 +204,9 @@ TEST_F(StatusChangeTest, LiveStatusAsksEveryTwentySeconds) {
     LetTheLoopRun();
     EXPECT_EQ(StatusRequests(), 6);
     // Logged off: the switch on asks nothing either.
-    session.Logout();
+    LogOutAndWait();
     doc.SetAutoRefresh(true);
     clock.Advance(40);
-    LetTheLoopRun();
     EXPECT_EQ(StatusRequests(), 6);
 }
 
