@@ -134,8 +134,9 @@ std::vector<std::string> BitrateChoices(std::string_view maxBitrate) {
 }
 
 int QualityPosition(std::string_view quality) {
-    const long position = ReadLeadingNumber(quality) - 1;
-    return (position >= 0 && position <= 9) ? static_cast<int>(position) : -1;
+    // Compared before the step down, so a number past the range of long cannot wrap.
+    const long number = ReadLeadingNumber(quality);
+    return (number >= 1 && number <= 10) ? static_cast<int>(number - 1) : -1;
 }
 
 DialogModel MakeAutoDJConfigModel(const AutoDJSettings& s) {

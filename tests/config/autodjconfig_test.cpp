@@ -117,6 +117,7 @@ TEST(AutoDJConfigModel, QualityIsPickedByPosition) {
     EXPECT_EQ(QualityPosition("5"), 4);
     EXPECT_EQ(QualityPosition("0"), -1);
     EXPECT_EQ(QualityPosition("11"), -1);
+    EXPECT_EQ(QualityPosition("-99999999999999999999"), -1);
 }
 
 TEST(AutoDJConfigModel, CodesBecomeWords) {
