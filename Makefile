@@ -2,7 +2,8 @@
 PRESET ?= dev
 BUILD := build/$(PRESET)
 
-.PHONY: all deps build run test tsan fuzz-build fuzz-smoke fuzz package bench windows-test clean
+.PHONY: all deps build run test tsan fuzz-build fuzz-smoke fuzz package bench windows-test windows-app \
+	windows-smoke clean
 
 all: build
 
@@ -55,6 +56,15 @@ bench: $(DEPS)
 # The core and its tests cross-built for Windows (mingw-w64) into build/windows, run under wine64.
 windows-test: deps
 	scripts/windows-test
+
+# The Windows program (wxMSW built once per machine into ~/.cache/ostravel/windows, from Debian's
+# sources): windows-app builds build/windows-app/ostravel.exe, windows-smoke also runs it under Wine
+# against the host stand-in.
+windows-app: deps
+	scripts/windows-smoke --build
+
+windows-smoke: deps
+	scripts/windows-smoke
 
 clean:
 	rm -rf build

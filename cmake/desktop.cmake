@@ -2,19 +2,25 @@
 # share; the core libraries never see wxWidgets' include path.
 # The embedded browser is a module of its own, loaded the first time a page is shown: only it links
 # the web engine, so the program's start-up never maps the engine's libraries.
-find_package(wxWidgets REQUIRED COMPONENTS webview core base)
-set(ostravel_webview_libraries ${wxWidgets_LIBRARIES})
-find_package(wxWidgets REQUIRED COMPONENTS core base adv)
+# On Windows (cmake/windows.cmake) the program is built without the module: wxMSW comes from
+# scripts/windows-wx without a web engine, and the server logs open in the user's browser.
+if(WIN32)
+  find_package(wxWidgets REQUIRED COMPONENTS core base adv)
+else()
+  find_package(wxWidgets REQUIRED COMPONENTS webview core base)
+  set(ostravel_webview_libraries ${wxWidgets_LIBRARIES})
+  find_package(wxWidgets REQUIRED COMPONENTS core base adv)
 
-add_library(ostravel_browser MODULE ${CMAKE_CURRENT_SOURCE_DIR}/src/ui/browserdialog.cpp)
-target_include_directories(ostravel_browser SYSTEM PRIVATE ${wxWidgets_INCLUDE_DIRS})
-target_include_directories(ostravel_browser PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
-target_compile_definitions(ostravel_browser PRIVATE ${wxWidgets_DEFINITIONS}
-  $<$<CONFIG:Debug>:${wxWidgets_DEFINITIONS_DEBUG}>)
-target_compile_options(ostravel_browser PRIVATE ${wxWidgets_CXX_FLAGS})
-target_link_libraries(ostravel_browser PRIVATE ${ostravel_webview_libraries})
-set_target_properties(ostravel_browser PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}
-  CXX_VISIBILITY_PRESET hidden)
+  add_library(ostravel_browser MODULE ${CMAKE_CURRENT_SOURCE_DIR}/src/ui/browserdialog.cpp)
+  target_include_directories(ostravel_browser SYSTEM PRIVATE ${wxWidgets_INCLUDE_DIRS})
+  target_include_directories(ostravel_browser PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
+  target_compile_definitions(ostravel_browser PRIVATE ${wxWidgets_DEFINITIONS}
+    $<$<CONFIG:Debug>:${wxWidgets_DEFINITIONS_DEBUG}>)
+  target_compile_options(ostravel_browser PRIVATE ${wxWidgets_CXX_FLAGS})
+  target_link_libraries(ostravel_browser PRIVATE ${ostravel_webview_libraries})
+  set_target_properties(ostravel_browser PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}
+    CXX_VISIBILITY_PRESET hidden)
+endif()
 
 set(ostravel_desktop_present)
 foreach(file ${OSTRAVEL_DESKTOP_SOURCES})
@@ -36,7 +42,9 @@ add_executable(ostravel WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/src/app/zandrel.cpp)
 target_link_libraries(ostravel PRIVATE ostravel_desktop)
 # scripts/run looks for build/<preset>/ostravel.
 set_target_properties(ostravel PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-add_dependencies(ostravel ostravel_browser)
+if(TARGET ostravel_browser)
+  add_dependencies(ostravel ostravel_browser)
+endif()
 
 # Installed, the module lives in a private library folder; the program finds it there relative to
 # its own place, so an unpacked package works wherever it is unpacked. In the build tree it is
@@ -50,5 +58,10 @@ set_property(SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/src/ui/browserloader.cpp APPEND 
 # --version prints the project's version.
 target_compile_definitions(ostravel PRIVATE OSTRAVEL_VERSION="${PROJECT_VERSION}")
 
-# The session services (notifications, the keyring): cmake/secret.cmake.
-include(${CMAKE_CURRENT_LIST_DIR}/secret.cmake)
+# The session services (notifications, the keyring): cmake/secret.cmake. Windows has its own
+# notification area and Credential Manager, reached through wxMSW and the platform library.
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/windowsapp.cmake)
+else()
+  include(${CMAKE_CURRENT_LIST_DIR}/secret.cmake)
+endif()

@@ -26,6 +26,10 @@ endfunction()
 
 if(TARGET ostravel)
   install(TARGETS ostravel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ostravel)
+endif()
+
+# The desktop's files: Linux only (the Windows program carries its icon and version inside).
+if(TARGET ostravel AND NOT WIN32)
   install(TARGETS ostravel_browser LIBRARY DESTINATION ${OSTRAVEL_MODULE_DIR} COMPONENT ostravel)
   ostravel_man_page(${CMAKE_SOURCE_DIR}/docs/ostravel.1 ostravel)
 

@@ -14,6 +14,11 @@
 #include "platform/passwordstore.h"
 #include "ui/wxtext.h"
 
+#ifdef __WXMSW__
+// The socket layer brings in <windows.h>, whose FindWindow and friends are macros.
+#include <wx/msw/winundef.h>
+#endif
+
 namespace ostravel {
 
 namespace {

@@ -253,9 +253,12 @@ void CMainFrame::ApplySettings() {
 }
 
 bool CMainFrame::ShowStateNotification(const StateNotice& notice) {
+    if (exiting_) return false;
+#ifndef __WXMSW__
     // The desktop's notification service is reached over the session bus; without one there is
-    // nobody to show it (and no bus is started for it).
-    if (exiting_ || !SessionBusAvailable()) return false;
+    // nobody to show it (and no bus is started for it). Windows shows it from the notification area.
+    if (!SessionBusAvailable()) return false;
+#endif
     // A newer state replaces the older notice.
     if (notification_) notification_->Close();
     notification_ = std::make_unique<wxNotificationMessage>(WxText(notice.title), WxText(notice.text), this,

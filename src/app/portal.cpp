@@ -132,4 +132,13 @@ void OpenLogoPage(CzandrelDoc& doc, UrlOpener& opener) {
     opener.Open(LogoAddress(doc.Snapshot()), ReportTo(doc, kWebPageErrorMessage));
 }
 
+void OpenServerLogsPage(CzandrelDoc& doc, UrlOpener& opener) {
+    const SessionState session = doc.Snapshot();
+    if (!session.LoggedIn()) {
+        doc.InsertMessage(kInvalidLoginMessage);
+        return;
+    }
+    opener.Open(ServerLogsAddress(session.userName, session.password), ReportTo(doc, kWebPageErrorMessage));
+}
+
 }  // namespace ostravel

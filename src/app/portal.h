@@ -46,5 +46,8 @@ std::string WebCommandAddress(int commandId, const SessionState& session);
 // the opener cannot open writes kTuneInErrorMessage or kWebPageErrorMessage with the reason.
 bool RunWebCommand(CzandrelDoc& doc, int commandId, UrlOpener& opener);
 void OpenLogoPage(CzandrelDoc& doc, UrlOpener& opener);
+// The server logs in the user's browser, for a program built without the embedded one: logged out,
+// kInvalidLoginMessage; an address the opener cannot open, kWebPageErrorMessage with the reason.
+void OpenServerLogsPage(CzandrelDoc& doc, UrlOpener& opener);
 
 }  // namespace ostravel

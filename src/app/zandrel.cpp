@@ -116,6 +116,7 @@ public:
             }
             case 2:
                 if (view->StatusBox()->GetValue().empty() && !late) break;
+                Say("status", view->StatusBox()->GetValue().BeforeFirst('\n'));
                 Shot(&frame_, "3-logged-in.png");
                 lines_ = view->MessageList()->GetCount();
                 view->RunCommand(cmd::kServerStart);
@@ -124,6 +125,7 @@ public:
                 break;
             case 3:
                 if (view->MessageList()->GetCount() <= lines_ && !late) break;
+                if (view->MessageList()->GetCount() > lines_) Say("reply", view->MessageList()->GetString(0));
                 view->RunCommand(cmd::kServerStatus);
                 step_ = 4;
                 Deadline(std::chrono::seconds(2));
@@ -162,6 +164,11 @@ public:
 
 private:
     void Deadline(std::chrono::seconds span) { deadline_ = std::chrono::steady_clock::now() + span; }
+    // What a person would read at this step, for scripts that drive the demo.
+    static void Say(const char* what, const wxString& text) {
+        std::printf("demo: %s: %s\n", what, static_cast<const char*>(text.utf8_str()));
+        std::fflush(stdout);
+    }
     void Shot(wxWindow* window, const char* name) {
         window->Update();
         const wxString path = dir_ + "/" + name;

@@ -16,8 +16,9 @@
 #include "app/portal.h"
 #include "app/shellrules.h"
 #include "app/zandreldoc.h"
-#include "desktop/secretstore.h"
 #include "platform/openurl.h"
+#include "platform/passwordstore.h"
+#include "platform/stopwait.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
 #include "res/artwork.h"
@@ -207,6 +208,13 @@ void CzandrelView::OnServerLogs() {
     }
     const BrowserResult shown =
         ShowBrowser(frame_, kServerLogsTitle, WxText(ServerLogsAddress(session.userName, session.password)));
+#ifdef _WIN32
+    // The Windows program is built without the embedded browser: the user's own shows the page.
+    if (shown == BrowserResult::NoModule) {
+        OpenServerLogsPage(doc_, CurrentUrlOpener());
+        return;
+    }
+#endif
     if (shown != BrowserResult::Shown) {
         wxMessageBox("The server logs need a web browser engine, and none is installed on this system.",
                      kAppName, wxOK | wxICON_INFORMATION, frame_);
@@ -300,10 +308,7 @@ bool CzandrelView::EditConfig(DialogRunner run, DialogModel& model, std::stop_to
         const bool saved = run(frame_, edited);
         wait->Finish(saved, &edited);
     });
-    {
-        std::stop_callback onStop(stop, [wait] { wait->Finish(false); });
-        closed.wait();
-    }
+    WaitReadyUnlessStopped(closed, stop, [wait] { wait->Finish(false); });
     std::lock_guard lock(wait->mutex);
     if (!wait->result) return false;
     model = wait->model;

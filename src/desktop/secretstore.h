@@ -20,7 +20,4 @@ public:
     bool Remove(std::string_view user) override;
 };
 
-// The store the desktop uses.
-PasswordStore& DesktopPasswordStore();
-
 }  // namespace ostravel

@@ -1,6 +1,7 @@
 // Where a password the user asked to be remembered is kept: the desktop's keyring, never a file of
 // ours. An interface, so the login dialog can be tested without one; the desktop's implementation
-// talks to the Secret Service (desktop/secretstore.h).
+// talks to the Secret Service (desktop/secretstore.h), the Windows one to the Credential Manager
+// (platform/credentialstore.h).
 #pragma once
 
 #include <optional>
@@ -21,5 +22,8 @@ public:
     // Forgets the password of `user`; true when none is kept any more.
     virtual bool Remove(std::string_view user) = 0;
 };
+
+// The store the desktop program uses.
+PasswordStore& DesktopPasswordStore();
 
 }  // namespace ostravel

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <stop_token>
 
 namespace ostravel {
@@ -23,6 +24,25 @@ bool WaitUnlessStopped(std::condition_variable_any& changed, Lock& lock, std::st
     return true;
 #else
     return changed.wait(lock, std::move(stop), std::move(predicate));
+#endif
+}
+
+// Waits until `done` is ready; a stop requested first calls `onStop` (which should make `done`
+// ready) and the wait goes on until it is. The same mingw-w64 trouble as above, the same cure.
+template <class OnStop>
+void WaitReadyUnlessStopped(const std::future<void>& done, std::stop_token stop, OnStop onStop) {
+#ifdef _WIN32
+    constexpr std::chrono::milliseconds kStopCheck(10);
+    bool stopped = false;
+    while (done.wait_for(kStopCheck) != std::future_status::ready) {
+        if (!stopped && stop.stop_requested()) {
+            stopped = true;
+            onStop();
+        }
+    }
+#else
+    std::stop_callback callback(stop, std::move(onStop));
+    done.wait();
 #endif
 }
 

@@ -111,8 +111,9 @@ TEST(RunWebCommand, TuneInWhileLoggedOutWritesTheErrorAndOpensNothing) {
     EXPECT_TRUE(RunWebCommand(doc, cmd::kFaq, opener));
     EXPECT_FALSE(RunWebCommand(doc, cmd::kServerStart, opener));
     OpenLogoPage(doc, opener);
+    OpenServerLogsPage(doc, opener);
 
-    EXPECT_EQ(view.Lines(), std::vector<std::string>{kTuneInErrorMessage});
+    EXPECT_EQ(view.Lines(), (std::vector<std::string>{kInvalidLoginMessage, kTuneInErrorMessage}));
     EXPECT_EQ(opener.Opened(),
               (std::vector<std::string>{kHost + "/shoutcast/faq.php", kHost + "/shoutcast"}));
     doc.SetView(nullptr);
@@ -130,13 +131,16 @@ TEST(RunWebCommand, AnAddressThatCannotBeOpenedPutsTheReasonAtTheTopOfTheList) {
     EXPECT_TRUE(RunWebCommand(doc, cmd::kBilling, opener));
     EXPECT_TRUE(RunWebCommand(doc, cmd::kTuneInReal, opener));
     OpenLogoPage(doc, opener);
+    OpenServerLogsPage(doc, opener);
     opener.FailWith("");
     EXPECT_TRUE(RunWebCommand(doc, cmd::kContacts, opener));
 
     EXPECT_EQ(view.Lines(), (std::vector<std::string>{"Error opening web page: no browser",
+                                                      "Error opening web page: no browser",
                                                       "Error opening Tune-In Link: no browser",
                                                       "Error opening web page: no browser"}));
-    EXPECT_EQ(opener.Opened().size(), 4u);
+    ASSERT_EQ(opener.Opened().size(), 5u);
+    EXPECT_EQ(opener.Opened()[3], kHost + "/shoutcast/Ostravel/sclogs.php?loginsc=dj&passwordsc=pw");
     doc.SetView(nullptr);
 }
 
