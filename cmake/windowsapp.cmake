@@ -52,3 +52,6 @@ END
 set_source_files_properties(${ostravel_rc} PROPERTIES OBJECT_DEPENDS ${ostravel_ico}
   INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}/artwork)
 target_sources(ostravel PRIVATE ${ostravel_rc})
+
+# A release program without its symbols: about a third of the size.
+target_link_options(ostravel PRIVATE $<$<CONFIG:Release>:-s>)

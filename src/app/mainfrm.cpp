@@ -204,6 +204,10 @@ CMainFrame::CMainFrame(CzandrelDoc& doc, const CSocketAddress& endpoint, Receive
 
     tray_ = std::make_unique<CTrayIcon>(*this);
     SetTrayIcon(TrayOperation::Add, kAppTitle, kIconApplication);
+#ifdef __WXMSW__
+    // Notices come from the program's own tray icon, not from a second one they would add.
+    wxNotificationMessage::UseTaskBarIcon(tray_.get());
+#endif
 
     Bind(wxEVT_MENU, &CMainFrame::OnMenu, this, kFirstWindowId, kLastWindowId);
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateUI, this, kFirstWindowId, kLastWindowId);
@@ -213,6 +217,9 @@ CMainFrame::CMainFrame(CzandrelDoc& doc, const CSocketAddress& endpoint, Receive
 }
 
 CMainFrame::~CMainFrame() {
+#ifdef __WXMSW__
+    wxNotificationMessage::UseTaskBarIcon(nullptr);
+#endif
     if (tray_) tray_->RemoveIcon();
 }
 

@@ -72,7 +72,9 @@ bool SaveScreenshot(wxWindow* window, const wxString& path) {
         }
     }
 #endif
-    wxBitmap picture(rect.width, rect.height);
+    // No alpha channel: a screen copy is opaque, and on Windows a 32-bit bitmap would keep the
+    // alpha of zero that most drawing leaves, saving a picture that is nearly all transparent.
+    wxBitmap picture(rect.width, rect.height, 24);
     wxMemoryDC memory(picture);
     wxScreenDC screen;
     memory.Blit(0, 0, rect.width, rect.height, &screen, rect.x, rect.y);
