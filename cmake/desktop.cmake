@@ -2,7 +2,7 @@
 # share; the core libraries never see wxWidgets' include path.
 # The embedded browser is a module of its own, loaded the first time a page is shown: only it links
 # the web engine, so the program's start-up never maps the engine's libraries.
-# On Windows (cmake/windows.cmake) the program is built without the module: wxMSW comes from
+# On Windows (cmake/windowsapp.cmake) the program is built without the module: wxMSW comes from
 # scripts/windows-wx without a web engine, and the server logs open in the user's browser.
 if(WIN32)
   find_package(wxWidgets REQUIRED COMPONENTS core base adv)
