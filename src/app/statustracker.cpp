@@ -19,9 +19,8 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 }  // namespace
 
 void StatusTracker::SessionStarted() {
+    *this = StatusTracker();
     live_ = true;
-    state_ = -1;
-    since_ = 0;
 }
 
 std::optional<StateNotice> StatusTracker::OnState(int state, std::int64_t now) {
@@ -36,18 +35,12 @@ std::optional<StateNotice> StatusTracker::OnState(int state, std::int64_t now) {
 
 std::optional<StateNotice> StatusTracker::OnSessionLost(std::int64_t now) {
     const bool wasLive = live_;
-    live_ = false;
-    state_ = -1;
-    since_ = 0;
+    OnLoggedOff();
     if (!wasLive) return std::nullopt;
     return MakeStateNotice(kStateSessionLost, now);
 }
 
-void StatusTracker::OnLoggedOff() {
-    live_ = false;
-    state_ = -1;
-    since_ = 0;
-}
+void StatusTracker::OnLoggedOff() { *this = StatusTracker(); }
 
 std::optional<std::int64_t> StatusTracker::Since() const {
     if (state_ < 0) return std::nullopt;

@@ -32,7 +32,12 @@ public:
             ++clears_;
         });
     }
-    void SetStatusText(const std::string& text) override { Change([&] { status_ = text; }); }
+    void SetStatusText(const std::string& text) override {
+        Change([&] {
+            status_ = text;
+            ++statusSets_;
+        });
+    }
     bool HasMainWindow() const override {
         std::function<void()> once;
         {
@@ -146,6 +151,15 @@ public:
         std::lock_guard lock(mutex_);
         return tray_;
     }
+    // How often the status box was set (the same text again counts too).
+    std::size_t StatusSets() const {
+        std::lock_guard lock(mutex_);
+        return statusSets_;
+    }
+    bool WaitForStatusSets(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, timeout, [&] { return statusSets_ >= count; });
+    }
     int Clears() const {
         std::lock_guard lock(mutex_);
         return clears_;
@@ -209,6 +223,7 @@ protected:
     mutable std::condition_variable_any changed_;
     std::vector<std::string> lines_;
     std::string status_;
+    std::size_t statusSets_ = 0;
     std::vector<TrayCall> tray_;
     int clears_ = 0;
     bool hasMainWindow_ = true;

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/login.h"
@@ -21,7 +20,6 @@
 namespace ostravel {
 namespace {
 
-using namespace std::chrono_literals;
 using testing::FakeClock;
 using testing::FakeServiceServer;
 using testing::RecordingView;
@@ -54,17 +52,10 @@ protected:
     }
     // The host's keep-alive: a report the client did not ask for. Waits until the box shows it.
     void HostReports(const std::string& report) {
-        const auto before = StatusSets();
+        const auto before = view.StatusSets();
         ASSERT_TRUE(server.Send(report));
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (StatusSets() == before) {
-            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the report was not shown";
-            std::this_thread::sleep_for(5ms);
-        }
-    }
-    std::size_t StatusSets() const {
-        // Every report replaces the box and sets the tray once per state phrase.
-        return view.Tray().size();
+        // The box is set last, after the tray and any notice.
+        ASSERT_TRUE(view.WaitForStatusSets(before + 1)) << "the report was not shown";
     }
     int StatusRequests() const {
         const auto texts = server.Texts();
