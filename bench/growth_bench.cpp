@@ -22,12 +22,12 @@
 #include <wx/evtloop.h>
 #include <wx/init.h>
 
-#include "app/mainfrm.h"
-#include "app/zandreldoc.h"
-#include "app/zandrelview.h"
-#include "protocol/clientthread.h"
+#include "desktop/mainframe.h"
+#include "session/sessiondocument.h"
+#include "desktop/mainview.h"
+#include "session/receiver.h"
 #include "protocol/commands.h"
-#include "ui/viewtextdialog.h"
+#include "desktop/textviewdialog.h"
 
 extern char** environ;
 
@@ -106,9 +106,9 @@ long ResidentKiB() {
     return resident * (::sysconf(_SC_PAGESIZE) / 1024);
 }
 
-CViewTextDialog* OpenViewer() {
+TextViewDialog* OpenViewer() {
     for (wxWindow* window : wxTopLevelWindows) {
-        if (auto* viewer = dynamic_cast<CViewTextDialog*>(window); viewer != nullptr && viewer->IsShown()) {
+        if (auto* viewer = dynamic_cast<TextViewDialog*>(window); viewer != nullptr && viewer->IsShown()) {
             return viewer;
         }
     }
@@ -132,11 +132,11 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "bench_growth: the host stand-in did not start\n");
             return 1;
         }
-        CzandrelDoc doc;
-        auto* frame = new CMainFrame(doc, CSocketAddress("127.0.0.1", host.port),
-                                     [](CzandrelDoc& d) { return std::make_unique<ClientThread>(d); });
+        SessionDocument doc;
+        auto* frame = new MainFrame(doc, SocketAddress("127.0.0.1", host.port),
+                                     [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
         frame->Show();
-        CzandrelView* view = frame->GetActiveView();
+        MainView* view = frame->GetActiveView();
         bool finished = false;
         view->Session().BeginLogin("dj", "djpass", [&] { frame->CallAfter([&] { finished = true; }); });
         if (!PumpUntil([&] { return finished; })) return 2;
@@ -162,7 +162,7 @@ int main(int argc, char** argv) {
             }
             if ((i + 1) % viewEvery == 0) {
                 view->RunCommand(cmd::kDjLogs);
-                CViewTextDialog* viewer = nullptr;
+                TextViewDialog* viewer = nullptr;
                 if (!PumpUntil([&] { return (viewer = OpenViewer()) != nullptr; })) {
                     std::fprintf(stderr, "bench_growth: log view %d did not open\n", views + 1);
                     status = 2;

@@ -1,4 +1,4 @@
-// Login to status: from the login dialog's OK (SessionControl::BeginLogin, as CConnect::OnOK calls it)
+// Login to status: from the login dialog's OK (SessionControl::BeginLogin, as LoginDialog::OnOK calls it)
 // until the status box is given the first status report, against a loopback server that answers at
 // once. The real login thread, the real receiver; the "UI thread" is this program's main thread,
 // which runs the Login command's last step (LoginAccepted) when the login thread says it has
@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "app/login.h"
-#include "app/zandreldoc.h"
+#include "session/sessioncontrol.h"
+#include "session/sessiondocument.h"
 #include "fakes/fake_service_server.h"
 #include "null_view.h"
-#include "protocol/clientthread.h"
+#include "session/receiver.h"
 #include "protocol/requests.h"
 
 namespace {
@@ -101,14 +101,14 @@ int main(int argc, char** argv) {
     testing::FakeServiceServer server;
     server.SetResponder(Answer);
     BenchView view;
-    CzandrelDoc doc;
+    SessionDocument doc;
     doc.SetView(&view);
-    SessionControl session(doc, CSocketAddress("127.0.0.1", server.Port()),
-                           [](CzandrelDoc& d) { return std::make_unique<ClientThread>(d); });
+    SessionControl session(doc, SocketAddress("127.0.0.1", server.Port()),
+                           [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
 
-    CBlockingSocket raw;
+    BlockingSocket raw;
     raw.Create(SOCK_STREAM);
-    raw.Connect(CSocketAddress("127.0.0.1", server.Port()));
+    raw.Connect(SocketAddress("127.0.0.1", server.Port()));
     const auto ping = MakeBlock("ping", kCommandBlockSize);
     char buffer[256];
     auto pingPong = [&] {

@@ -1,7 +1,7 @@
 // A view that drops everything, so a benchmark measures the session and not a window.
 #pragma once
 
-#include "app/sessionview.h"
+#include "session/sessionview.h"
 
 namespace ostravel {
 

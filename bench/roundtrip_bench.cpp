@@ -12,11 +12,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/zandreldoc.h"
+#include "session/sessiondocument.h"
 #include "null_view.h"
-#include "protocol/clientthread.h"
+#include "session/receiver.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
+#include "session/sending.h"
 
 namespace {
 
@@ -28,9 +29,9 @@ class EchoHost {
 public:
     EchoHost() {
         listener_.Create(SOCK_STREAM);
-        listener_.Bind(CSocketAddress("127.0.0.1", 0));
+        listener_.Bind(SocketAddress("127.0.0.1", 0));
         listener_.Listen();
-        CSocketAddress bound;
+        SocketAddress bound;
         listener_.GetSockName(&bound);
         port_ = bound.Port();
         thread_ = std::thread([this] { Accept(); });
@@ -46,36 +47,36 @@ public:
 private:
     void Accept() {
         for (;;) {
-            CBlockingSocket connection;
-            CSocketAddress peer;
+            BlockingSocket connection;
+            SocketAddress peer;
             try {
                 if (!listener_.Accept(connection, &peer)) return;
-            } catch (const CBlockingSocketException&) {
+            } catch (const BlockingSocketException&) {
                 return;
             }
             served_.emplace_back([connection]() mutable { Serve(connection); });
         }
     }
 
-    static void Serve(CBlockingSocket connection) {
+    static void Serve(BlockingSocket connection) {
         std::vector<char> block(kCommandBlockSize);
         try {
             for (;;) {
                 int have = 0;
                 while (have < static_cast<int>(block.size())) {
                     const int n = connection.Receive(block.data() + have, static_cast<int>(block.size()) - have, 5);
-                    if (n <= 0) throw CBlockingSocketException("Receive", 0);
+                    if (n <= 0) throw BlockingSocketException("Receive", 0);
                     have += n;
                 }
                 static const char reply[] = "Shoutcast server started.";
                 connection.SendAll(reply, sizeof reply - 1, 5);
             }
-        } catch (const CBlockingSocketException&) {
+        } catch (const BlockingSocketException&) {
         }
         connection.CloseQuietly();
     }
 
-    CBlockingSocket listener_;
+    BlockingSocket listener_;
     unsigned short port_ = 0;
     std::thread thread_;
     std::list<std::thread> served_;
@@ -117,7 +118,7 @@ public:
         : block_(MakeBlock("shoutcast_server_start,?loginsc=u&passwordsc=p&action=startnow", kCommandBlockSize)),
           buffer_(kReceiveBufferSize + 1) {
         socket_.Create(SOCK_STREAM);
-        socket_.Connect(CSocketAddress("127.0.0.1", port));
+        socket_.Connect(SocketAddress("127.0.0.1", port));
     }
     ~RawPingPong() { socket_.Close(); }
     double Round() {
@@ -128,7 +129,7 @@ public:
     }
 
 private:
-    CBlockingSocket socket_;
+    BlockingSocket socket_;
     std::vector<char> block_;
     std::vector<char> buffer_;
 };
@@ -139,7 +140,7 @@ public:
     explicit CommandRoundTrip(unsigned short port) {
         doc_.SetView(&view_);
         doc_.SetCredentials("u", "p");
-        doc_.ConnectService(CSocketAddress("127.0.0.1", port));
+        doc_.ConnectService(SocketAddress("127.0.0.1", port));
         doc_.SetDisconnected(false);
         doc_.SetLoginId(1);
         receiver_.Start();
@@ -161,8 +162,8 @@ public:
 
 private:
     SignallingView view_;
-    CzandrelDoc doc_;
-    ClientThread receiver_{doc_};
+    SessionDocument doc_;
+    Receiver receiver_{doc_};
     long lines_ = 0;
 };
 

@@ -1,9 +1,9 @@
 // Routing cost per reply: the keyword table over a full 25,600-byte chunk, and the status parser.
 #include <benchmark/benchmark.h>
 
-#include "app/zandreldoc.h"
+#include "session/sessiondocument.h"
 #include "null_view.h"
-#include "protocol/clientthread.h"
+#include "session/receiver.h"
 
 namespace {
 
@@ -12,9 +12,9 @@ using namespace ostravel;
 
 void BM_RouteFullChunk(benchmark::State& state, std::string tail) {
     NullView view;
-    CzandrelDoc doc;
+    SessionDocument doc;
     doc.SetView(&view);
-    ClientThread receiver(doc);
+    Receiver receiver(doc);
     std::string reply(kReceiveBufferSize - tail.size(), 'x');
     reply += tail;
     for (auto _ : state) benchmark::DoNotOptimize(receiver.Dispatch(reply));
@@ -27,9 +27,9 @@ BENCHMARK_CAPTURE(BM_RouteFullChunk, failed_login_at_end, std::string("Failed lo
 
 void BM_ParseServerStatus(benchmark::State& state) {
     NullView view;
-    CzandrelDoc doc;
+    SessionDocument doc;
     doc.SetView(&view);
-    ClientThread receiver(doc);
+    Receiver receiver(doc);
     const std::string reply =
         "Server Status: \"Server Status: Server is currently up and public\"Stream IP: 10.1.2.3\""
         "Stream Port: 8010\"Max. Bitrate: 320\"Current Song: Someone - Something\"Status End";

@@ -11,7 +11,8 @@ else()
   set(ostravel_webview_libraries ${wxWidgets_LIBRARIES})
   find_package(wxWidgets REQUIRED COMPONENTS core base adv)
 
-  add_library(ostravel_browser MODULE ${CMAKE_CURRENT_SOURCE_DIR}/src/ui/browserdialog.cpp)
+  file(GLOB ostravel_browser_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/desktop/browser/*.cpp)
+  add_library(ostravel_browser MODULE ${ostravel_browser_sources})
   target_include_directories(ostravel_browser SYSTEM PRIVATE ${wxWidgets_INCLUDE_DIRS})
   target_include_directories(ostravel_browser PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
   target_compile_definitions(ostravel_browser PRIVATE ${wxWidgets_DEFINITIONS}
@@ -22,24 +23,18 @@ else()
     CXX_VISIBILITY_PRESET hidden)
 endif()
 
-set(ostravel_desktop_present)
-foreach(file ${OSTRAVEL_DESKTOP_SOURCES})
-  if(EXISTS ${file} AND NOT file MATCHES "/src/app/zandrel\\.cpp$|/src/ui/browserdialog\\.cpp$")
-    list(APPEND ostravel_desktop_present ${file})
-  endif()
-endforeach()
-
 include(${CMAKE_CURRENT_LIST_DIR}/artwork.cmake)
-add_library(ostravel_desktop STATIC ${ostravel_desktop_present} ${ostravel_artwork_cpp})
+ostravel_folder_library(desktop ostravel_session ostravel_voice ${wxWidgets_LIBRARIES})
+target_sources(ostravel_desktop PRIVATE ${ostravel_artwork_cpp})
 target_include_directories(ostravel_desktop SYSTEM PUBLIC ${wxWidgets_INCLUDE_DIRS})
-target_include_directories(ostravel_desktop PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/src)
 target_compile_definitions(ostravel_desktop PUBLIC ${wxWidgets_DEFINITIONS}
   $<$<CONFIG:Debug>:${wxWidgets_DEFINITIONS_DEBUG}>)
 target_compile_options(ostravel_desktop PUBLIC ${wxWidgets_CXX_FLAGS})
-target_link_libraries(ostravel_desktop PUBLIC ostravel_core ${wxWidgets_LIBRARIES})
 
-add_executable(ostravel WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/src/app/zandrel.cpp)
+add_executable(ostravel WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/src/main/ostravel.cpp)
 target_link_libraries(ostravel PRIVATE ostravel_desktop)
+# --version prints the project's version.
+target_compile_definitions(ostravel PRIVATE OSTRAVEL_VERSION="${PROJECT_VERSION}")
 # scripts/run looks for build/<preset>/ostravel.
 set_target_properties(ostravel PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 if(TARGET ostravel_browser)
@@ -52,11 +47,8 @@ endif()
 include(GNUInstallDirs)
 set(OSTRAVEL_MODULE_DIR ${CMAKE_INSTALL_LIBDIR}/ostravel)
 file(RELATIVE_PATH ostravel_module_from_bin /${CMAKE_INSTALL_BINDIR} /${OSTRAVEL_MODULE_DIR})
-set_property(SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/src/ui/browserloader.cpp APPEND PROPERTY
+set_property(SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/src/desktop/browserloader.cpp APPEND PROPERTY
   COMPILE_DEFINITIONS OSTRAVEL_MODULE_FROM_BIN="${ostravel_module_from_bin}")
-
-# --version prints the project's version.
-target_compile_definitions(ostravel PRIVATE OSTRAVEL_VERSION="${PROJECT_VERSION}")
 
 # The session services (notifications, the keyring): cmake/secret.cmake. Windows has its own
 # notification area and Credential Manager, reached through wxMSW and the platform library.

@@ -10,10 +10,10 @@ if(NOT OSTRAVEL_PORTAUDIO_HEADER)
   message(FATAL_ERROR "portaudio.h not found (Debian: portaudio19-dev)")
 endif()
 configure_file(${OSTRAVEL_PORTAUDIO_HEADER} ${CMAKE_BINARY_DIR}/portaudio-include/portaudio.h COPYONLY)
-target_include_directories(ostravel_core SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/portaudio-include)
+target_include_directories(ostravel_voice SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/portaudio-include)
 
 # Windows 7 APIs and up; a lean <windows.h> without the min and max macros.
-target_compile_definitions(ostravel_base PUBLIC _WIN32_WINNT=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX)
+target_compile_definitions(ostravel_platform PUBLIC _WIN32_WINNT=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX)
 
 if(OSTRAVEL_BUILD_TESTS)
   # GoogleTest built for the target from its sources (Debian: googletest, in /usr/src/googletest).

@@ -21,7 +21,7 @@
 #include "config/autotvconfig.h"
 #include "config/serverconfig.h"
 #include "config/settingsgrammar.h"
-#include "net/blocksock.h"
+#include "net/blockingsocket.h"
 
 namespace ostravel::fuzz {
 
@@ -50,21 +50,21 @@ class Listener {
 public:
     Listener() {
         socket_.Create(SOCK_STREAM);
-        socket_.Bind(CSocketAddress("127.0.0.1", 0));
+        socket_.Bind(SocketAddress("127.0.0.1", 0));
         socket_.Listen();
         socket_.GetSockName(&address_);
     }
-    const CSocketAddress& Address() const { return address_; }
+    const SocketAddress& Address() const { return address_; }
     // The server end of the next connection.
     int Accept() {
-        CBlockingSocket peer;
+        BlockingSocket peer;
         FUZZ_CHECK(socket_.Accept(peer, nullptr));
         return peer.m_socket;
     }
 
 private:
-    CBlockingSocket socket_;
-    CSocketAddress address_;
+    BlockingSocket socket_;
+    SocketAddress address_;
 };
 
 // Sends every byte unless the peer is gone (then the rest is dropped, as a host's would be).

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::SendBytes(fds[0], stream);
     ::shutdown(fds[0], SHUT_WR);
 
-    CHttpBlockingSocket http;
+    HttpBlockingSocket http;
     http.m_socket = fds[1];
     std::size_t at = 0;  // the start of what the reader has not handed out yet
     bool failed = false;
@@ -29,14 +29,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         int copied = 0;
         try {
             copied = http.ReadHeaderLine(line.get(), lineSize, 1);
-        } catch (const CBlockingSocketException&) {
+        } catch (const BlockingSocketException&) {
             failed = true;
             break;
         }
         const std::size_t lineFeed = stream.find('\n', at);
         FUZZ_CHECK(lineFeed != std::string::npos);
         const std::size_t length = lineFeed + 1 - at;
-        FUZZ_CHECK(length <= static_cast<std::size_t>(CHttpBlockingSocket::kBufferSize));
+        FUZZ_CHECK(length <= static_cast<std::size_t>(HttpBlockingSocket::kBufferSize));
         FUZZ_CHECK(copied == (lineSize > 0 ? static_cast<int>(std::min<std::size_t>(length, lineSize - 1)) : 0));
         if (lineSize > 0) FUZZ_CHECK(stream.compare(at, copied, line.get(), copied) == 0 && line[copied] == '\0');
         const std::string_view text = std::string_view(stream).substr(at, length);
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (failed) {
         const std::size_t lineFeed = stream.find('\n', at);
         FUZZ_CHECK(lineFeed == std::string::npos ||
-                   lineFeed + 1 - at > static_cast<std::size_t>(CHttpBlockingSocket::kBufferSize));
+                   lineFeed + 1 - at > static_cast<std::size_t>(HttpBlockingSocket::kBufferSize));
     }
     // The body: buffered bytes first, then the rest, nothing lost, doubled or reordered.
     std::string body;
@@ -58,6 +58,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(body == stream.substr(at));
     ::close(fds[0]);
     ::close(fds[1]);
-    http.m_socket = CBlockingSocket::kNoSocket;
+    http.m_socket = BlockingSocket::kNoSocket;
     return 0;
 }

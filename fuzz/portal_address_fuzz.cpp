@@ -5,8 +5,8 @@
 
 #include <optional>
 
-#include "app/portal.h"
-#include "app/zandreldoc.h"
+#include "session/portal.h"
+#include "session/sessiondocument.h"
 #include "fuzz_support.h"
 #include "protocol/commands.h"
 
@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string ip = in.ConsumeRandomLengthString(100);
     const std::string port = in.ConsumeRemainingBytesAsString();
 
-    CzandrelDoc doc;
+    SessionDocument doc;
     doc.SetCredentials(typedUser, typedPassword);
     doc.SetLoginId(7);
     doc.SetStreamIp(ip);

@@ -3,11 +3,11 @@
 // whole; a status reply fills the status box and the tray with known states only; a settings
 // reply opens its own dialog over a complete model; a log or summary opens the viewer with the
 // reply as it came.
-#include "app/zandreldoc.h"
+#include "session/sessiondocument.h"
 #include "fakes/fake_clock.h"
 #include "fakes/recording_view.h"
 #include "fuzz_support.h"
-#include "protocol/clientthread.h"
+#include "session/receiver.h"
 
 using namespace ostravel;
 
@@ -36,9 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int saves = 0;
     view.SetEditor([&](const std::string&, DialogModel&) { return saves++ == 0; });
     testing::FakeClock clock;
-    CzandrelDoc doc;
+    SessionDocument doc;
     doc.SetView(&view);
-    ClientThread receiver(doc, clock);
+    Receiver receiver(doc, clock);
 
     const ReplyRoute* route = FindReplyRoute(reply);
     FUZZ_CHECK(receiver.Dispatch(reply) == (route != nullptr));

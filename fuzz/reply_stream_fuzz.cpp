@@ -9,10 +9,10 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "app/zandreldoc.h"
+#include "session/sessiondocument.h"
 #include "fakes/recording_view.h"
 #include "fuzz_support.h"
-#include "protocol/clientthread.h"
+#include "session/receiver.h"
 #include "protocol/requests.h"
 
 using namespace ostravel;
@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int saves = 0;  // a refused Save reopens the dialog; the user gives up after a few
     if (save) view.SetEditor([&](const std::string&, DialogModel&) { return saves++ < 3; });
     WatchedClock clock;
-    CzandrelDoc doc;
+    SessionDocument doc;
     doc.SetView(&view);
     doc.SetCredentials(kUser, kPassword);
     doc.ConnectService(listener.Address());
@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::string wire;
     {
-        ClientThread receiver(doc, clock);
+        Receiver receiver(doc, clock);
         receiver.Start();
         for (std::string_view piece : SplitAll(input, '\x01')) {
             if (piece.empty()) continue;

@@ -3,10 +3,11 @@
 // Sent through the session's one procedure on a real loopback connection.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include "app/zandreldoc.h"
+#include "session/sessiondocument.h"
 #include "fakes/recording_view.h"
 #include "fuzz_support.h"
 #include "protocol/requests.h"
+#include "session/sending.h"
 
 using namespace ostravel;
 
@@ -15,7 +16,7 @@ namespace {
 struct Session {
     fuzz::Listener listener;
     testing::RecordingView view;
-    CzandrelDoc doc;
+    SessionDocument doc;
     int server = -1;
 
     Session() {
@@ -58,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // Through the sending procedure: exactly one whole block on the wire, or nothing and a message.
-    CzandrelDoc& doc = session.doc;
+    SessionDocument& doc = session.doc;
     doc.SetLoginId(1);
     const std::string& text = blockSize == kSettingsBlockSize ? setRequest : command;
     session.view.ClearMessages();

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "fuzz_support.h"
-#include "protocol/clientthread.h"
+#include "session/receiver.h"
 
 using namespace ostravel;
 

@@ -1,4 +1,4 @@
-// The WAVE file player (CPlayMMSound over RiffFile) on the fake output device. Input: an even first
+// The WAVE file player (WaveFilePlayer over RiffFile) on the fake output device. Input: an even first
 // byte builds a well-formed WAVE from the rest (format fields, chunk sizes, other chunks around the
 // data, the data); an odd one uses the rest as the file itself. Properties: a well-formed file plays
 // exactly its data chunk, in blocks of the stream's block size (the last one shorter), never more
@@ -13,8 +13,8 @@
 
 #include "fakes/fake_wave_device.h"
 #include "fuzz_support.h"
-#include "voice/playmmsound.h"
-#include "voice/playsound.h"
+#include "voice/wavefileplayer.h"
+#include "voice/soundplayer.h"
 
 using namespace ostravel;
 
@@ -23,15 +23,15 @@ namespace {
 constexpr unsigned kPing = 0x400 + 399;
 
 // The file player, answering a ping once it has handled everything posted before it.
-class ProbedFilePlayer : public CPlayMMSound {
+class ProbedFilePlayer : public WaveFilePlayer {
 public:
     ProbedFilePlayer(SoundServices services, testing::FakeWaveSystem& waves)
-        : CPlayMMSound(std::move(services)), waves_(waves) {}
+        : WaveFilePlayer(std::move(services)), waves_(waves) {}
     std::atomic<bool> pinged{false};
 
 protected:
     void OnMessage(const ThreadMessage& message) override {
-        if (message.message != kPing) return CPlayMMSound::OnMessage(message);
+        if (message.message != kPing) return WaveFilePlayer::OnMessage(message);
         pinged = true;
         waves_.Poke();
     }
@@ -59,7 +59,7 @@ std::string BuildWave(FuzzedDataProvider& in, std::string& dataChunk) {
     format.nBlockAlign = 1 + in.ConsumeIntegralInRange(0, 7);
     std::string fmt(kWaveFormatBytes, '\0');
     StoreWaveFormat(format, reinterpret_cast<unsigned char*>(fmt.data()));
-    fmt.resize(in.ConsumeIntegralInRange<std::size_t>(16, CPlayMMSound::kFormatRecordBytes), '\0');
+    fmt.resize(in.ConsumeIntegralInRange<std::size_t>(16, WaveFilePlayer::kFormatRecordBytes), '\0');
     const std::string before = Chunk("LIST", "INFO" + in.ConsumeRandomLengthString(40));
     const std::string between = Chunk("fact", in.ConsumeRandomLengthString(40));
     const std::string after = Chunk("junk", in.ConsumeRandomLengthString(40));
@@ -96,12 +96,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         boxes.push_back(text);
     };
     services.outputResetSettle = services.outputDrainStep = services.outputCloseSettle = std::chrono::milliseconds(0);
-    CPlaySound player(8000, services);
+    SoundPlayer player(8000, services);
     ProbedFilePlayer filePlayer(services, waves);
     player.CreateThread();
     filePlayer.CreateThread();
     filePlayer.PostThreadMessage(WM_FILEPLAY_ROUTE_PLAYER, 0, reinterpret_cast<std::intptr_t>(&player));
-    CPlayMMSound::PostStart(filePlayer, path);
+    WaveFilePlayer::PostStart(filePlayer, path);
     filePlayer.PostThreadMessage(kPing);
     FUZZ_CHECK(waves.WaitUntil([&] { return filePlayer.pinged.load(); }));
 
@@ -122,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string> played = waves.Played();
     std::string joined;
     for (const std::string& block : played) joined += block;
-    FUZZ_CHECK(waves.MaxOutputQueued() <= CPlaySound::kSlots);
+    FUZZ_CHECK(waves.MaxOutputQueued() <= SoundPlayer::kSlots);
     if (refused) {
         FUZZ_CHECK(shownBoxes().size() == 1 && waves.OutputOpens() == 0 && played.empty());
         FUZZ_CHECK_MSG(!wellFormed, shownBoxes().front());

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/sessionview.h"
+#include "session/sessionview.h"
 #include "config/dialogmodel.h"
 
 namespace ostravel::ctl {

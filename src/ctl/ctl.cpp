@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/login.h"
-#include "app/zandreldoc.h"
+#include "session/sessioncontrol.h"
+#include "session/sessiondocument.h"
 #include "ctl/credentials.h"
 #include "ctl/ctlcommands.h"
 #include "ctl/ctloutput.h"
@@ -120,7 +120,7 @@ std::optional<Failure> ParseOptions(const std::vector<std::string>& args, Option
     return first;
 }
 
-std::optional<Failure> ParseServer(const std::string& text, CSocketAddress& endpoint) {
+std::optional<Failure> ParseServer(const std::string& text, SocketAddress& endpoint) {
     std::string host = text;
     unsigned short port = kServicePort;
     if (const std::size_t colon = text.rfind(':'); colon != std::string::npos) {
@@ -138,7 +138,7 @@ std::optional<Failure> ParseServer(const std::string& text, CSocketAddress& endp
     if (::inet_pton(AF_INET, host.c_str(), &address) != 1) {
         return Failure{kExitUsage, "--server: '" + host + "' is not an IPv4 address (ADDR[:PORT])"};
     }
-    endpoint = CSocketAddress(host.c_str(), port);
+    endpoint = SocketAddress(host.c_str(), port);
     return std::nullopt;
 }
 
@@ -147,7 +147,7 @@ std::optional<Failure> ParseServer(const std::string& text, CSocketAddress& endp
 std::optional<Failure> CheckCredentials(const std::string& user, const std::string& password,
                                         const CtlCommand& command) {
     const auto bad = [](std::string reason) { return Failure{kExitCredentials, std::move(reason)}; };
-    constexpr std::size_t kMost = CzandrelDoc::kCredentialCapacity - 1;
+    constexpr std::size_t kMost = SessionDocument::kCredentialCapacity - 1;
     if (user.empty())
         return bad("the user name is empty");
     if (user.size() > kMost)

@@ -2,7 +2,7 @@
 
 #include "config/serverconfig.h"
 #include "config/settingsgrammar.h"
-#include "protocol/clientthread.h"
+#include "session/receiver.h"
 
 namespace ostravel::ctl {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/zandreldoc.h"
+#include "session/sessiondocument.h"
 
 namespace ostravel::ctl {
 

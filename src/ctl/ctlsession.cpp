@@ -5,13 +5,14 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "app/login.h"
+#include "session/sessioncontrol.h"
 #include "ctl/ctl.h"
 #include "ctl/ctloutput.h"
-#include "protocol/clientthread.h"
+#include "session/receiver.h"
 #include "protocol/commands.h"
 #include "protocol/replyroutes.h"
 #include "protocol/requests.h"
+#include "session/sending.h"
 
 namespace ostravel::ctl {
 
@@ -48,7 +49,7 @@ public:
     ~LogoutAtEnd() {
         try {
             session_.Logout();
-        } catch (const CBlockingSocketException&) {
+        } catch (const BlockingSocketException&) {
             // The connection is gone already; there is nobody left to tell.
         }
     }
@@ -150,10 +151,10 @@ SessionResult RunSession(const SessionRequest& request) {
     // Declared before the session, which joins every thread that may still use them.
     Signal connected;
     CaptureView view;
-    CzandrelDoc doc;
+    SessionDocument doc;
     doc.SetView(&view);
     SessionControl session(doc, request.endpoint,
-                           [](CzandrelDoc& d) { return std::make_unique<ClientThread>(d); });
+                           [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
     const double timeoutSeconds = static_cast<double>(request.timeout.count()) / 1000.0;
     session.SetConnectSeconds(std::max(1, static_cast<int>(std::ceil(timeoutSeconds))));
     const LogoutAtEnd logout(session);

@@ -4,15 +4,15 @@
 #include <chrono>
 #include <string>
 
-#include "app/zandreldoc.h"
+#include "session/sessiondocument.h"
 #include "ctl/captureview.h"
 #include "ctl/ctlcommands.h"
-#include "net/blocksock.h"
+#include "net/blockingsocket.h"
 
 namespace ostravel::ctl {
 
 struct SessionRequest {
-    CSocketAddress endpoint;
+    SocketAddress endpoint;
     std::string userName;
     std::string password;
     std::chrono::milliseconds timeout{10000};  // the whole session, log-off excepted

@@ -1,7 +1,7 @@
 // Where a password the user asked to be remembered is kept: the desktop's keyring, never a file of
 // ours. An interface, so the login dialog can be tested without one; the desktop's implementation
-// talks to the Secret Service (desktop/secretstore.h), the Windows one to the Credential Manager
-// (platform/credentialstore.h).
+// talks to the Secret Service (platform/linux/secretstore.h), the Windows one to the Credential Manager
+// (platform/windows/credentialstore.h).
 #pragma once
 
 #include <optional>

@@ -1,5 +1,5 @@
-// Requests to the service server: fixed-size blocks (text, NUL, zero fill) sent on the one service
-// connection, and the one sending procedure with its failure path that every command follows.
+// Requests to the service server: fixed-size blocks (text, NUL, zero fill) composed for the one service
+// connection; session/sending.h sends them.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +9,6 @@
 
 namespace ostravel {
 
-class CzandrelDoc;
 struct CommandInfo;
 
 inline constexpr std::size_t kCommandBlockSize = 256;
@@ -41,25 +40,6 @@ std::string SecondLoginBlockText(std::string_view userName, std::string_view pas
 std::string ComposeSettingsRequest(std::string_view word, std::string_view userName,
                                    std::string_view password, std::string_view settingsList);
 
-enum class SendResult {
-    Sent,
-    NotLoggedIn,  // nothing sent, nothing shown
-    Failed,       // the send failed: message shown, session reset
-    TooLong       // the text does not fit its block: message shown, nothing sent, session goes on
-};
-
-// The one sending procedure: does nothing while logged out; refuses with a message a text that does
-// not fit its block; otherwise sends `text` as one block of `blockSize` with a 3-second time-out. On
-// a socket failure: the error line at the top of the message list, the session reset, the tray icon
-// back to the application icon, "Logged Off".
-SendResult SendRequestText(CzandrelDoc& doc, std::string_view text,
-                           std::size_t blockSize = kCommandBlockSize);
-// A request command of the catalogue, composed from the session's credentials.
-SendResult SendCommand(CzandrelDoc& doc, const CommandInfo& command);
-SendResult SendCommand(CzandrelDoc& doc, int commandId);
-// A settings request (text already composed). A text that does not fit its 1000-byte block with
-// its NUL is refused with a message rather than sent cut short.
-SendResult SendSettingsRequest(CzandrelDoc& doc, const std::string& text);
 std::string SettingsTooLongMessage(std::size_t length);
 // The line shown for a command refused because it does not fit its block (long user name and
 // password).

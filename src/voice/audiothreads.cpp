@@ -3,10 +3,10 @@
 #include <cstdint>
 
 #include "platform/trace.h"
-#include "voice/playmmsound.h"
-#include "voice/playsound.h"
-#include "voice/recordsound1.h"
-#include "voice/writesoundfile.h"
+#include "voice/wavefileplayer.h"
+#include "voice/soundplayer.h"
+#include "voice/soundrecorder.h"
+#include "voice/wavefilewriter.h"
 
 namespace ostravel {
 
@@ -35,13 +35,13 @@ AudioThreads::~AudioThreads() { Stop(); }
 
 void AudioThreads::Start() {
     if (capture_ || playback_ || writer_ || filePlayer_) return;
-    capture_ = std::make_unique<CRecordSound>(kSampleRate, services_);
+    capture_ = std::make_unique<SoundRecorder>(kSampleRate, services_);
     capture_->CreateThread();
-    playback_ = std::make_unique<CPlaySound>(kSampleRate, services_);
+    playback_ = std::make_unique<SoundPlayer>(kSampleRate, services_);
     playback_->CreateThread();
-    writer_ = std::make_unique<CWriteSoundFile>();
+    writer_ = std::make_unique<WaveFileWriter>();
     writer_->CreateThread();
-    filePlayer_ = std::make_unique<CPlayMMSound>(services_);
+    filePlayer_ = std::make_unique<WaveFilePlayer>(services_);
     filePlayer_->CreateThread();
 
     capture_->PostThreadMessage(WM_CAPTURE_ROUTE_PLAYER, 0, reinterpret_cast<std::intptr_t>(playback_.get()));

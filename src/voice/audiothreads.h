@@ -9,10 +9,10 @@
 
 namespace ostravel {
 
-class CRecordSound;
-class CPlaySound;
-class CWriteSoundFile;
-class CPlayMMSound;
+class SoundRecorder;
+class SoundPlayer;
+class WaveFileWriter;
+class WaveFilePlayer;
 
 class AudioThreads {
 public:
@@ -31,17 +31,17 @@ public:
     // Tells each thread to stop, in shut-down order, waiting up to 5000 ms for each.
     void Stop();
 
-    CRecordSound* Capture() const { return capture_.get(); }
-    CPlaySound* Playback() const { return playback_.get(); }
-    CWriteSoundFile* Writer() const { return writer_.get(); }
-    CPlayMMSound* FilePlayer() const { return filePlayer_.get(); }
+    SoundRecorder* Capture() const { return capture_.get(); }
+    SoundPlayer* Playback() const { return playback_.get(); }
+    WaveFileWriter* Writer() const { return writer_.get(); }
+    WaveFilePlayer* FilePlayer() const { return filePlayer_.get(); }
 
 private:
     SoundServices services_;
-    std::unique_ptr<CRecordSound> capture_;
-    std::unique_ptr<CPlaySound> playback_;
-    std::unique_ptr<CWriteSoundFile> writer_;
-    std::unique_ptr<CPlayMMSound> filePlayer_;
+    std::unique_ptr<SoundRecorder> capture_;
+    std::unique_ptr<SoundPlayer> playback_;
+    std::unique_ptr<WaveFileWriter> writer_;
+    std::unique_ptr<WaveFilePlayer> filePlayer_;
 };
 
 }  // namespace ostravel

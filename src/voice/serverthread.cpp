@@ -8,7 +8,7 @@
 #include <set>
 #include <thread>
 
-#include "net/blocksock.h"
+#include "net/blockingsocket.h"
 #include "platform/trace.h"
 
 namespace ostravel {
@@ -22,7 +22,7 @@ constexpr int kEchoSendSeconds = 10;
 // What all threads of the chain share: the listening socket, the threads and the open sessions.
 struct EchoState {
     std::mutex mutex;
-    CBlockingSocket listener;
+    BlockingSocket listener;
     bool listening = false;
     bool stopping = false;
     unsigned short port = 0;
@@ -48,7 +48,7 @@ bool Stopping() {
 
 // Receive with the session's whole wait, in short steps with a look at Stop between them: shutting a
 // connection down wakes a waiting receive on Linux, but not with Winsock.
-int ReceiveUnlessStopping(CBlockingSocket& connection, char* buffer, int size) {
+int ReceiveUnlessStopping(BlockingSocket& connection, char* buffer, int size) {
     using Clock = std::chrono::steady_clock;
     constexpr std::chrono::milliseconds kStep(250);
     const Clock::time_point deadline = Clock::now() + std::chrono::seconds(kEchoReceiveSeconds);
@@ -82,16 +82,16 @@ bool ServerThread::Start(const std::string& address, unsigned short port, int co
         std::lock_guard lock(state.mutex);
         if (state.listening) return false;
     }
-    CBlockingSocket listener;
+    BlockingSocket listener;
     listener.Create(SOCK_STREAM);
     try {
-        listener.Bind(CSocketAddress(address.c_str(), port));
+        listener.Bind(SocketAddress(address.c_str(), port));
         listener.Listen();
-    } catch (const CBlockingSocketException&) {
+    } catch (const BlockingSocketException&) {
         listener.CloseQuietly();
         throw;
     }
-    CSocketAddress bound;
+    SocketAddress bound;
     listener.GetSockName(&bound);
     {
         std::lock_guard lock(state.mutex);
@@ -169,16 +169,16 @@ void ServerThread::Stop() {
     std::lock_guard lock(state.mutex);
     state.threads.clear();
     state.listener.CloseQuietly();
-    state.listener = CBlockingSocket();
+    state.listener = BlockingSocket();
     state.listening = false;
     state.port = 0;
 }
 
 int ServerThread::Run() {
     EchoState& state = State();
-    CSocketAddress clientAddress;
-    CBlockingSocket connection;
-    CBlockingSocket listener;
+    SocketAddress clientAddress;
+    BlockingSocket connection;
+    BlockingSocket listener;
     {
         std::lock_guard lock(state.mutex);
         listener = state.listener;
@@ -207,7 +207,7 @@ int ServerThread::Run() {
             connection.SendAll(buffer, received, kEchoSendSeconds);
             if (IsClosingPiece(buffer, received)) break;
         }
-    } catch (const CBlockingSocketException& error) {
+    } catch (const BlockingSocketException& error) {
         OSTRAVEL_TRACE(std::string("echo session: ") + error.what() + "\n");
     }
     // Closed under the lock, so Stop never shuts down a descriptor that was reused meanwhile.

@@ -17,7 +17,7 @@ public:
 
     // Creates the listening socket, binds it to `address`:`port` (port 0: any free one), listens
     // with a backlog of 5 and starts the first thread of the chain. Throws
-    // CBlockingSocketException when the socket cannot be set up; false when already started.
+    // BlockingSocketException when the socket cannot be set up; false when already started.
     static bool Start(const std::string& address, unsigned short port, int context = 0);
     // The port actually bound (0 when not started).
     static unsigned short Port();

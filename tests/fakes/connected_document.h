@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "app/zandreldoc.h"
-#include "net/blocksock.h"
+#include "session/sessiondocument.h"
+#include "net/blockingsocket.h"
 
 namespace ostravel::testing {
 
@@ -15,11 +15,11 @@ class ConnectedDocument {
 public:
     void Connect() {
         listener.Create();
-        listener.Bind(CSocketAddress("127.0.0.1", 0));
+        listener.Bind(SocketAddress("127.0.0.1", 0));
         listener.Listen();
-        CSocketAddress bound;
+        SocketAddress bound;
         listener.GetSockName(&bound);
-        doc.ConnectService(CSocketAddress("127.0.0.1", bound.Port()));
+        doc.ConnectService(SocketAddress("127.0.0.1", bound.Port()));
         ASSERT_TRUE(listener.Accept(server, nullptr));
     }
     void Disconnect() {
@@ -39,9 +39,9 @@ public:
         return out;
     }
 
-    CzandrelDoc doc;
-    CBlockingSocket listener;
-    CBlockingSocket server;
+    SessionDocument doc;
+    BlockingSocket listener;
+    BlockingSocket server;
 };
 
 }  // namespace ostravel::testing

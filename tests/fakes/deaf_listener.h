@@ -3,7 +3,7 @@
 #pragma once
 
 #include "fakes/test_platform.h"
-#include "net/blocksock.h"
+#include "net/blockingsocket.h"
 
 namespace ostravel::testing {
 
@@ -28,13 +28,13 @@ public:
     DeafListener(const DeafListener&) = delete;
     DeafListener& operator=(const DeafListener&) = delete;
 
-    const CSocketAddress& Address() const { return address_; }
+    const SocketAddress& Address() const { return address_; }
     unsigned short Port() const { return address_.Port(); }
 
 private:
     SOCKET fd_ = RawStreamSocket();
-    CSocketAddress address_{"127.0.0.1", 0};
-    CBlockingSocket filler_;
+    SocketAddress address_{"127.0.0.1", 0};
+    BlockingSocket filler_;
 };
 
 }  // namespace ostravel::testing

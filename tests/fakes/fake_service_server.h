@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "net/blocksock.h"
+#include "net/blockingsocket.h"
 
 namespace ostravel::testing {
 

@@ -6,12 +6,12 @@
 
 #include <string>
 
-#include "app/zandreldoc.h"
+#include "session/sessiondocument.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_service_server.h"
 #include "fakes/recording_view.h"
 #include "fakes/test_platform.h"
-#include "protocol/clientthread.h"
+#include "session/receiver.h"
 
 namespace ostravel::testing {
 
@@ -25,7 +25,7 @@ protected:
     void SetUp() override {
         doc.SetView(&view);
         doc.SetCredentials("user", "pw");
-        doc.ConnectService(CSocketAddress("127.0.0.1", server.Port()));
+        doc.ConnectService(SocketAddress("127.0.0.1", server.Port()));
         doc.SetDisconnected(false);
         ASSERT_TRUE(server.WaitForAccepted(1));
         receiver.Start();
@@ -38,9 +38,9 @@ protected:
 
     FakeServiceServer server;
     RecordingView view;
-    CzandrelDoc doc;
+    SessionDocument doc;
     FakeClock clock;
-    ClientThread receiver{doc, clock};
+    Receiver receiver{doc, clock};
 };
 
 }  // namespace ostravel::testing

@@ -9,7 +9,7 @@
 #include <string>
 #include <system_error>
 
-#include "net/blocksock.h"
+#include "net/blockingsocket.h"
 
 #ifdef _WIN32
 #include <process.h>

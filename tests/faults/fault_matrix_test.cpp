@@ -13,15 +13,15 @@
 
 #include <wx/init.h>
 
-#include "app/mainfrm.h"
-#include "app/zandreldoc.h"
-#include "app/zandrelview.h"
+#include "desktop/mainframe.h"
+#include "session/sessiondocument.h"
+#include "desktop/mainview.h"
 #include "fakes/fake_clock.h"
 #include "gui/toolkit_scope.h"
 #include "matrix_support.h"
-#include "protocol/clientthread.h"
+#include "session/receiver.h"
 #include "protocol/commands.h"
-#include "ui/viewtextdialog.h"
+#include "desktop/textviewdialog.h"
 
 namespace ostravel::faults {
 namespace {
@@ -131,13 +131,13 @@ public:
     void Run(const FaultRow& row) {
         const std::vector<std::string> before = DescriptorTargets();
         cell_.descriptorsBefore = static_cast<int>(before.size());
-        auto doc = std::make_unique<CzandrelDoc>();
+        auto doc = std::make_unique<SessionDocument>();
         auto clock = std::make_unique<testing::FakeClock>();
         doc_ = doc.get();
         clock_ = clock.get();
-        frame_ = new CMainFrame(
-            *doc_, CSocketAddress("127.0.0.1", host_.ServicePort()),
-            [clock = clock_](CzandrelDoc& d) { return std::make_unique<ClientThread>(d, *clock); });
+        frame_ = new MainFrame(
+            *doc_, SocketAddress("127.0.0.1", host_.ServicePort()),
+            [clock = clock_](SessionDocument& d) { return std::make_unique<Receiver>(d, *clock); });
         frame_->Show();
         alive_ = frame_;
         view_ = frame_->GetActiveView();
@@ -204,9 +204,9 @@ private:
         }
     }
 
-    CViewTextDialog* Viewer() const {
+    TextViewDialog* Viewer() const {
         for (wxWindow* window : wxTopLevelWindows)
-            if (auto* viewer = dynamic_cast<CViewTextDialog*>(window); viewer != nullptr && viewer->IsShown())
+            if (auto* viewer = dynamic_cast<TextViewDialog*>(window); viewer != nullptr && viewer->IsShown())
                 return viewer;
         return nullptr;
     }
@@ -237,7 +237,7 @@ private:
                 }
                 break;
             case Phase::Logs:
-                if (CViewTextDialog* viewer = Viewer())
+                if (TextViewDialog* viewer = Viewer())
                     return Settle("viewer", "reply", NarrowText(viewer->m_text));
                 break;
             case Phase::Logout:
@@ -329,11 +329,11 @@ private:
 
         if (!host_.SetFaults("none", true))
             Problem("the stand-in refused to clear the switches");
-        std::vector<CViewTextDialog*> viewers;
+        std::vector<TextViewDialog*> viewers;
         for (wxWindow* window : wxTopLevelWindows)
-            if (auto* viewer = dynamic_cast<CViewTextDialog*>(window))
+            if (auto* viewer = dynamic_cast<TextViewDialog*>(window))
                 viewers.push_back(viewer);
-        for (CViewTextDialog* viewer : viewers) viewer->Destroy();
+        for (TextViewDialog* viewer : viewers) viewer->Destroy();
         const int before = doc_->LoginId();
         if (!LogIn() || doc_->LoginId() == before)
             Problem("the login afterwards did not go through");
@@ -367,11 +367,11 @@ private:
     StandIn& host_;
     const Phase phase_;
     Cell& cell_;
-    CzandrelDoc* doc_ = nullptr;
+    SessionDocument* doc_ = nullptr;
     testing::FakeClock* clock_ = nullptr;
-    CMainFrame* frame_ = nullptr;
-    CzandrelView* view_ = nullptr;
-    wxWeakRef<CMainFrame> alive_;
+    MainFrame* frame_ = nullptr;
+    MainView* view_ = nullptr;
+    wxWeakRef<MainFrame> alive_;
     ModalUser* user_ = nullptr;
     Answering answering_;
     std::size_t longestRow_ = 0;
@@ -384,11 +384,11 @@ class FaultMatrix : public ::testing::TestWithParam<int> {};
 class FirstWindow : public ::testing::Environment {
 public:
     void SetUp() override {
-        CzandrelDoc doc;
-        auto* frame = new CMainFrame(doc, CSocketAddress("127.0.0.1", 9),
-                                     [](CzandrelDoc& d) { return std::make_unique<ClientThread>(d); });
+        SessionDocument doc;
+        auto* frame = new MainFrame(doc, SocketAddress("127.0.0.1", 9),
+                                     [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
         frame->Show();
-        wxWeakRef<CMainFrame> alive = frame;
+        wxWeakRef<MainFrame> alive = frame;
         Answering ignored;
         PumpUntil([] { return false; }, 200ms, ignored);
         frame->ExitProgram();

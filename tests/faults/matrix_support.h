@@ -27,9 +27,9 @@
 #include <wx/msgdlg.h>
 #include <wx/textentry.h>
 
-#include "app/connect.h"
-#include "config/autodjconfigdialog.h"
-#include "ui/wxtext.h"
+#include "desktop/logindialog.h"
+#include "desktop/autodjconfigdialog.h"
+#include "desktop/wxtext.h"
 
 extern char** environ;
 
@@ -196,7 +196,7 @@ public:
 protected:
     int Enter(wxDialog* dialog) override {
         const auto now = SteadyClock::now();
-        if (auto* login = dynamic_cast<CConnect*>(dialog)) {
+        if (auto* login = dynamic_cast<LoginDialog*>(dialog)) {
             seen.push_back({"login", "", {}, now});
             login->UserNameEdit()->ChangeValue("dj");
             login->PasswordEdit()->ChangeValue("djpass");
@@ -209,7 +209,7 @@ protected:
             seen.push_back({"box", NarrowText(box->GetMessage()), {}, now});
             return wxID_OK;
         }
-        const bool settings = dynamic_cast<CAutoDJConfigDialog*>(dialog) != nullptr;
+        const bool settings = dynamic_cast<AutoDJConfigDialog*>(dialog) != nullptr;
         seen.push_back({settings ? "settings" : "dialog", NarrowText(dialog->GetTitle()), {}, now});
         CollectValues(dialog, seen.back().values);
         return wxID_CANCEL;

@@ -27,11 +27,11 @@
 #include <vector>
 
 #include "config/autodjconfig.h"
-#include "config/autodjconfigdialog.h"
+#include "desktop/autodjconfigdialog.h"
 #include "config/autotvconfig.h"
-#include "config/configtvdialog.h"
+#include "desktop/autotvconfigdialog.h"
 #include "config/serverconfig.h"
-#include "config/serverconfigdialog.h"
+#include "desktop/serverconfigdialog.h"
 
 namespace ostravel {
 namespace {
@@ -88,13 +88,13 @@ void PrintTo(const DialogKind& kind, std::ostream* out) {
 const std::vector<DialogKind>& Kinds() {
     static const std::vector<DialogKind> kinds{
         {"server", [] { return MakeServerConfigModel(SampleServer()); }, ServerConfigLayout, serverdlg::kSave,
-         [](const DialogModel& m) { return std::make_unique<CServerConfigDialog>(nullptr, m); },
+         [](const DialogModel& m) { return std::make_unique<ServerConfigDialog>(nullptr, m); },
          RunServerConfigDialog},
         {"autodj", [] { return MakeAutoDJConfigModel(SampleAutoDJ()); }, AutoDJConfigLayout, autodjdlg::kSave,
-         [](const DialogModel& m) { return std::make_unique<CAutoDJConfigDialog>(nullptr, m); },
+         [](const DialogModel& m) { return std::make_unique<AutoDJConfigDialog>(nullptr, m); },
          RunAutoDJConfigDialog},
         {"autotv", [] { return MakeAutoTVConfigModel(SampleAutoTV()); }, AutoTVConfigLayout, autotvdlg::kSave,
-         [](const DialogModel& m) { return std::make_unique<CConfigTVDialog>(nullptr, m); },
+         [](const DialogModel& m) { return std::make_unique<AutoTVConfigDialog>(nullptr, m); },
          RunAutoTVConfigDialog},
     };
     return kinds;
@@ -365,8 +365,8 @@ TEST(ConfigDialogText, UntouchedEditsKeepTheHostsBytes) {
     record.adminPassword = "caf\xE9";  // Latin-1
     DialogModel model = MakeServerConfigModel(record);
     const bool saved =
-        RunAndAct<CServerConfigDialog>([&] { return RunServerConfigDialog(nullptr, model); },
-                                       [](CServerConfigDialog& dialog) {
+        RunAndAct<ServerConfigDialog>([&] { return RunServerConfigDialog(nullptr, model); },
+                                       [](ServerConfigDialog& dialog) {
                                            auto* edit = Find<wxTextCtrl>(dialog, serverdlg::kAdminPassword);
                                            ASSERT_NE(edit, nullptr);
                                            EXPECT_EQ(edit->GetValue(), wxString::FromUTF8("caf\xC3\xA9"));

@@ -22,12 +22,12 @@
 #include <wx/testing.h>
 #include <wx/weakref.h>
 
-#include "app/connect.h"
-#include "app/mainfrm.h"
-#include "app/shellrules.h"
-#include "app/zandreldoc.h"
-#include "app/zandrelview.h"
-#include "protocol/clientthread.h"
+#include "desktop/logindialog.h"
+#include "desktop/mainframe.h"
+#include "session/shellrules.h"
+#include "session/sessiondocument.h"
+#include "desktop/mainview.h"
+#include "session/receiver.h"
 #include "protocol/commands.h"
 
 extern char** environ;
@@ -150,13 +150,13 @@ inline bool PumpUntil(Predicate done, std::chrono::milliseconds timeout = 10s) {
 }
 
 // The login dialog as the user fills it in: texts typed, then OK or Cancel.
-class TypeInLogin : public wxExpectModalBase<CConnect> {
+class TypeInLogin : public wxExpectModalBase<LoginDialog> {
 public:
     TypeInLogin(wxString user, wxString password, int button = wxID_OK, wxString* shownUser = nullptr)
         : user_(std::move(user)), password_(std::move(password)), button_(button), shownUser_(shownUser) {}
 
 protected:
-    int OnInvoked(CConnect* dialog) const override {
+    int OnInvoked(LoginDialog* dialog) const override {
         if (shownUser_ != nullptr) *shownUser_ = dialog->UserNameEdit()->GetValue();
         dialog->UserNameEdit()->ChangeValue(user_);
         dialog->PasswordEdit()->ChangeValue(password_);
@@ -177,8 +177,8 @@ private:
 class DesktopTest : public ::testing::Test {
 protected:
     void Open(unsigned short port) {
-        frame_ = new CMainFrame(doc_, CSocketAddress("127.0.0.1", port),
-                                [](CzandrelDoc& d) { return std::make_unique<ClientThread>(d); });
+        frame_ = new MainFrame(doc_, SocketAddress("127.0.0.1", port),
+                                [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
         frame_->Show();
         view_ = frame_->GetActiveView();
         alive_ = frame_;
@@ -220,10 +220,10 @@ protected:
         return enabled;
     }
 
-    CzandrelDoc doc_;
-    CMainFrame* frame_ = nullptr;
-    CzandrelView* view_ = nullptr;
-    wxWeakRef<CMainFrame> alive_;
+    SessionDocument doc_;
+    MainFrame* frame_ = nullptr;
+    MainView* view_ = nullptr;
+    wxWeakRef<MainFrame> alive_;
 };
 
 }  // namespace ostravel

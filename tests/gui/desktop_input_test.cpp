@@ -15,7 +15,7 @@
 #include <wx/utils.h>
 #include <wx/webview.h>
 
-#include "app/portal.h"
+#include "session/portal.h"
 #include "desktop_fixture.h"
 #include "toolkit_scope.h"
 
@@ -238,7 +238,7 @@ protected:
         bool closed = false;
         long opened = -1;
         Clock::time_point clicked{};
-        wxEvtHandler* tray = frame_->TrayIcon();
+        wxEvtHandler* tray = frame_->Tray();
         auto onOpen = [&](wxMenuEvent& event) {
             event.Skip();
             if (opened >= 0)
@@ -281,7 +281,7 @@ protected:
 // opens it at once; a double click brings the hidden window back and opens no menu.
 TEST_F(DesktopInputTest, TrayIconClicksOpenTheMenuOrRestoreTheWindow) {
     OpenShown(1);
-    const long interval = CTrayIcon::DoubleClickMilliseconds();
+    const long interval = TrayIcon::DoubleClickMilliseconds();
     const long single = TrayMenuByClick("1", {"Escape"});
     EXPECT_GE(single, interval - 50) << "the menu did not wait for a second click";
     const long right = TrayMenuByClick("3", {"Escape"});
@@ -293,7 +293,7 @@ TEST_F(DesktopInputTest, TrayIconClicksOpenTheMenuOrRestoreTheWindow) {
     frame_->Close();  // the close box: hidden to the tray
     ASSERT_TRUE(PumpUntil([&] { return !screen_.Viewable(XidOf(frame_)); }));
     bool menuOpened = false;
-    frame_->TrayIcon()->Bind(wxEVT_MENU_OPEN, [&](wxMenuEvent& event) {
+    frame_->Tray()->Bind(wxEVT_MENU_OPEN, [&](wxMenuEvent& event) {
         menuOpened = true;
         event.Skip();
     });
@@ -313,7 +313,7 @@ TEST_F(DesktopInputTest, ExitFromTheTrayLeavesNoIconBehind) {
     OpenShown(g_host.port);
     LogIn("dj", "djpass");
     bool watching = false;
-    frame_->TrayIcon()->Bind(wxEVT_MENU_CLOSE, [&](wxMenuEvent& event) {
+    frame_->Tray()->Bind(wxEVT_MENU_CLOSE, [&](wxMenuEvent& event) {
         event.Skip();
         screen_.WatchNewWindows();  // the menu is drawn by now; Exit runs after it closes
         watching = true;
@@ -389,7 +389,7 @@ TEST_F(DesktopInputTest, ShortcutsAndMnemonicsWork) {
     }
     EXPECT_EQ(named, 15);
 
-    CConnect& login = view_->LoginDialog();
+    LoginDialog& login = view_->LoginWindow();
     login.m_userName = login.m_password = wxEmptyString;
     bool typed = false;
     login.Bind(wxEVT_PAINT, [&](wxPaintEvent& event) {

@@ -26,12 +26,12 @@
 #include <wx/log.h>
 #include <wx/textctrl.h>
 
-#include "app/sessionview.h"
+#include "session/sessionview.h"
 #include "fakes/connected_document.h"
 #include "gui/toolkit_scope.h"
-#include "res/artwork.h"
-#include "voice/messageview.h"
-#include "voice/pmdialog.h"
+#include "desktop/artwork.h"
+#include "desktop/chatview.h"
+#include "desktop/privatemessagedialog.h"
 
 extern char** environ;
 
@@ -63,28 +63,28 @@ protected:
 };
 
 TEST_F(ChatWindows, SendSendsTheLineAsUtf8AndListsItNewestFirst) {
-    auto* view = new CMessageView(frame, doc);
+    auto* view = new ChatView(frame, doc);
     frame->Show();
-    wxTextCtrl* input = Text(view, CMessageView::IDC_MESSAGE);
+    wxTextCtrl* input = Text(view, ChatView::IDC_MESSAGE);
     ASSERT_NE(input, nullptr);
 
     input->ChangeValue("apple");
-    Click(view, CMessageView::IDC_SEND);
+    Click(view, ChatView::IDC_SEND);
     input->ChangeValue(wxString::FromUTF8(kGreeting));
-    Click(view, CMessageView::IDC_SEND);
+    Click(view, ChatView::IDC_SEND);
     input->ChangeValue("zebra");
-    Click(view, CMessageView::IDC_SEND);
+    Click(view, ChatView::IDC_SEND);
 
     EXPECT_EQ(ServerReceives(5 + kGreeting.size() + 5), "apple" + kGreeting + "zebra");
     ASSERT_EQ(view->m_list->GetCount(), 3u);
     EXPECT_EQ(view->m_list->GetString(0), "zebra");
     EXPECT_EQ(view->m_list->GetString(1).utf8_string(), kGreeting);
     EXPECT_EQ(view->m_list->GetString(2), "apple");
-    EXPECT_EQ(Text(view, CMessageView::IDC_DISPLAY)->GetValue(), "zebra");
+    EXPECT_EQ(Text(view, ChatView::IDC_DISPLAY)->GetValue(), "zebra");
 }
 
 TEST_F(ChatWindows, ConnectShowsTheHostsTextUtf8OrAsItsOwnBytes) {
-    auto* view = new CMessageView(frame, doc);
+    auto* view = new ChatView(frame, doc);
     frame->Show();
     struct Case {
         std::string sent;
@@ -97,27 +97,27 @@ TEST_F(ChatWindows, ConnectShowsTheHostsTextUtf8OrAsItsOwnBytes) {
         // One piece, then the host stops sending: the loop ends with that piece on show.
         ASSERT_EQ(server.Send(c.sent.data(), static_cast<int>(c.sent.size()), 10), static_cast<int>(c.sent.size()));
         ::shutdown(static_cast<SOCKET>(server), SHUT_WR);
-        Click(view, CMessageView::IDC_CONNECT);
+        Click(view, ChatView::IDC_CONNECT);
         EXPECT_EQ(ServerReceives(4), "Send");
-        EXPECT_EQ(Text(view, CMessageView::IDC_DISPLAY)->GetValue().utf8_string(), c.shown);
+        EXPECT_EQ(Text(view, ChatView::IDC_DISPLAY)->GetValue().utf8_string(), c.shown);
         // A new connection for the next case.
         server.Close();
         doc.CloseService();
-        CSocketAddress bound;
+        SocketAddress bound;
         listener.GetSockName(&bound);
-        doc.ConnectService(CSocketAddress("127.0.0.1", bound.Port()));
+        doc.ConnectService(SocketAddress("127.0.0.1", bound.Port()));
         ASSERT_TRUE(listener.Accept(server, nullptr));
     }
 }
 
 TEST_F(ChatWindows, PrivateMessageCarriesTheTypedTextAsUtf8AndTheRecipientAsItCame) {
     const std::string recipient = "\xC9ric";  // a name as the host sent it, not UTF-8
-    CPMDialog dialog(frame, doc, [&] { return recipient; });
+    PrivateMessageDialog dialog(frame, doc, [&] { return recipient; });
     dialog.Show();
-    wxTextCtrl* message = Text(&dialog, CPMDialog::IDC_MESSAGE);
+    wxTextCtrl* message = Text(&dialog, PrivateMessageDialog::IDC_MESSAGE);
     ASSERT_NE(message, nullptr);
     message->ChangeValue(wxString::FromUTF8(kGreeting));
-    Click(&dialog, CPMDialog::IDC_SEND);
+    Click(&dialog, PrivateMessageDialog::IDC_SEND);
 
     std::string expected = "==> " + recipient + " " + kGreeting;
     expected.resize(256, '\0');

@@ -10,14 +10,14 @@
 #include <wx/init.h>
 #include <wx/toolbar.h>
 
-#include "app/portal.h"
+#include "session/portal.h"
 #include "config/autodjconfig.h"
-#include "config/autodjconfigdialog.h"
+#include "desktop/autodjconfigdialog.h"
 #include "desktop_fixture.h"
 #include "toolkit_scope.h"
 #include "platform/openurl.h"
 #include "protocol/requests.h"
-#include "res/artwork.h"
+#include "desktop/artwork.h"
 
 namespace ostravel {
 
@@ -28,12 +28,12 @@ namespace {
 
 // The AutoDJ settings dialog as the user meets it: reads the stream title shown, types a new one
 // (if any) and saves, or cancels.
-class EditAutoDJTitle : public wxExpectModalBase<CAutoDJConfigDialog> {
+class EditAutoDJTitle : public wxExpectModalBase<AutoDJConfigDialog> {
 public:
     EditAutoDJTitle(wxString* shown, wxString newTitle = {}) : shown_(shown), newTitle_(std::move(newTitle)) {}
 
 protected:
-    int OnInvoked(CAutoDJConfigDialog* dialog) const override {
+    int OnInvoked(AutoDJConfigDialog* dialog) const override {
         auto* title = dynamic_cast<wxTextCtrl*>(dialog->FindWindow(autodjdlg::kStreamTitle));
         if (title == nullptr) return wxID_CANCEL;
         *shown_ = title->GetValue();
@@ -159,7 +159,7 @@ TEST_F(DesktopTest, LoginDialogKeepsTheTextsOfTheLastOK) {
     EXPECT_EQ(shown, "first");
     wxTEST_DIALOG(view_->RunCommand(cmd::kLogin), TypeInLogin("second", "x", wxID_CANCEL, &shown));
     EXPECT_EQ(shown, "first");
-    EXPECT_EQ(view_->LoginDialog().m_password, "secret");
+    EXPECT_EQ(view_->LoginWindow().m_password, "secret");
 }
 
 TEST_F(DesktopTest, WebAddressesReachTheOpenerAsOneEncodedArgument) {
@@ -202,8 +202,8 @@ TEST_F(DesktopTest, CloseHidesDoubleClickRestoresExitEnds) {
     else
         EXPECT_TRUE(frame_->IsIconized() || frame_->IsShown());  // minimized where no tray exists
 
-    wxTaskBarIconEvent dclick(wxEVT_TASKBAR_LEFT_DCLICK, frame_->TrayIcon());
-    frame_->TrayIcon()->ProcessEvent(dclick);
+    wxTaskBarIconEvent dclick(wxEVT_TASKBAR_LEFT_DCLICK, frame_->Tray());
+    frame_->Tray()->ProcessEvent(dclick);
     EXPECT_TRUE(frame_->IsShown());
     EXPECT_FALSE(frame_->IsIconized());
 
@@ -275,7 +275,7 @@ TEST_F(DesktopTest, ProgramExitEndsTheProcessOnceTheSessionIsClosed) {
 }
 
 // The toolbar shows glyphs drawn once and kept in the program: they must be what the drawing code
-// draws now. OSTRAVEL_WRITE_GLYPHS=FILE writes them anew (src/res/toolbarglyphs.inc).
+// draws now. OSTRAVEL_WRITE_GLYPHS=FILE writes them anew (src/desktop/toolbarglyphs.inc).
 TEST(Artwork, KeptToolbarGlyphsAreTheDrawnOnes) {
     std::ostringstream file;
     file << "// Written by the GUI tests (OSTRAVEL_WRITE_GLYPHS=FILE gui_tests --gtest_filter=*ToolbarGlyphs*)\n"

@@ -19,7 +19,7 @@
 #include "desktop_fixture.h"
 #include "fakes/deaf_listener.h"
 #include "protocol/requests.h"
-#include "ui/viewtextdialog.h"
+#include "desktop/textviewdialog.h"
 
 namespace ostravel {
 namespace {
@@ -84,8 +84,8 @@ protected:
 
     // Opens the login dialog with the Login command, for real (its own modal loop, no test hook),
     // and once it is on the screen runs `onShown` inside that loop. Returns how the dialog ended.
-    int RunLoginDialog(std::function<void(CConnect&)> onShown) {
-        CConnect& dialog = view_->LoginDialog();
+    int RunLoginDialog(std::function<void(LoginDialog&)> onShown) {
+        LoginDialog& dialog = view_->LoginWindow();
         if (!paintHooked_) {
             paintHooked_ = true;
             dialog.Bind(wxEVT_PAINT, [this, &dialog](wxPaintEvent& event) {
@@ -108,19 +108,19 @@ protected:
         view_->RunCommand(cmd::kLogin);
         return dialog.GetReturnCode();
     }
-    void TypeCredentials(CConnect& dialog) {
+    void TypeCredentials(LoginDialog& dialog) {
         dialog.UserNameEdit()->ChangeValue("dj");
         dialog.PasswordEdit()->ChangeValue("djpass");
     }
 
     bool paintHooked_ = false;
-    std::function<void(CConnect&)> onShown_;
+    std::function<void(LoginDialog&)> onShown_;
 };
 
 // OK against a host that never answers: the dialog says it is connecting and keeps answering real
 // key presses all through the connect, which gives up after its time limit with the usual line.
 // Notes when the dialog's OK is handled.
-void RecordOkPress(CConnect& dialog, Clock::time_point& at) {
+void RecordOkPress(LoginDialog& dialog, Clock::time_point& at) {
     dialog.Bind(
         wxEVT_BUTTON,
         [&at](wxCommandEvent& event) {
@@ -142,7 +142,7 @@ TEST_F(SessionWindowsTest, PendingConnectKeepsTheWindowAnswering) {
         long made;
         Clock::time_point answered;
     };
-    CConnect& dialog = view_->LoginDialog();
+    LoginDialog& dialog = view_->LoginWindow();
     std::vector<Answer> answers;
     std::size_t keysWhileConnecting = 0;
     bool showedConnecting = true;
@@ -164,7 +164,7 @@ TEST_F(SessionWindowsTest, PendingConnectKeepsTheWindowAnswering) {
     });
 
     XInput input;
-    const int result = RunLoginDialog([&](CConnect& shown) {
+    const int result = RunLoginDialog([&](LoginDialog& shown) {
         TypeCredentials(shown);
         // Click OK, then a harmless key every 20 ms for longer than the connect may take.
         std::vector<std::string> args = FocusAndClick(shown.FindWindow(wxID_OK));
@@ -210,7 +210,7 @@ TEST_F(SessionWindowsTest, CancelOrExitGivesUpAPendingConnect) {
     testing::DeafListener silent;
     Open(silent.Port());
 
-    CConnect& dialog = view_->LoginDialog();
+    LoginDialog& dialog = view_->LoginWindow();
     Clock::time_point okAt{};
     bool escapeWhileConnecting = false;
     RecordOkPress(dialog, okAt);
@@ -220,7 +220,7 @@ TEST_F(SessionWindowsTest, CancelOrExitGivesUpAPendingConnect) {
         event.Skip();
     });
     XInput input;
-    const int result = RunLoginDialog([&](CConnect& shown) {
+    const int result = RunLoginDialog([&](LoginDialog& shown) {
         TypeCredentials(shown);
         std::vector<std::string> args = FocusAndClick(shown.FindWindow(wxID_OK));
         args.insert(args.end(), {"key", "Escape"});
@@ -243,7 +243,7 @@ TEST_F(SessionWindowsTest, CancelOrExitGivesUpAPendingConnect) {
               (std::vector<int>{cmd::kLogin, cmd::kLogout, cmd::kFaq, cmd::kContacts}));
 
     Clock::time_point exitAt{};
-    RunLoginDialog([&](CConnect& shown) {
+    RunLoginDialog([&](LoginDialog& shown) {
         TypeCredentials(shown);
         wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
         ok.SetEventObject(shown.FindWindow(wxID_OK));
@@ -263,10 +263,10 @@ TEST_F(SessionWindowsTest, StatusArrivesWhileATextViewerIsOpen) {
     Open(g_host.port);
     LogIn("dj", "djpass");
     view_->RunCommand(cmd::kAccountSummary);
-    wxWeakRef<CViewTextDialog> viewer;
+    wxWeakRef<TextViewDialog> viewer;
     ASSERT_TRUE(PumpUntil([&] {
         for (wxWindow* window : wxTopLevelWindows)
-            if (auto* text = dynamic_cast<CViewTextDialog*>(window); text != nullptr && text->IsShown())
+            if (auto* text = dynamic_cast<TextViewDialog*>(window); text != nullptr && text->IsShown())
                 viewer = text;
         return viewer != nullptr;
     }));

@@ -10,9 +10,9 @@
 #include <wx/menu.h>
 #include <wx/tooltip.h>
 
-#include "app/statustracker.h"
-#include "desktop/secretstore.h"
-#include "desktop/sessionbus.h"
+#include "session/statustracker.h"
+#include "platform/linux/secretstore.h"
+#include "platform/linux/sessionbus.h"
 #include "desktop_fixture.h"
 #include "toolkit_scope.h"
 
@@ -206,7 +206,7 @@ TEST_F(ServicesTest, TogglesAreRememberedAcrossStarts) {
 }
 
 // The login dialog as the user fills it in, with the "Remember password" box; what it showed.
-class LoginWithBox : public wxExpectModalBase<CConnect> {
+class LoginWithBox : public wxExpectModalBase<LoginDialog> {
 public:
     struct Shown {
         wxString user, password;
@@ -216,7 +216,7 @@ public:
         : user_(std::move(user)), password_(std::move(password)), remember_(remember), shown_(shown) {}
 
 protected:
-    int OnInvoked(CConnect* dialog) const override {
+    int OnInvoked(LoginDialog* dialog) const override {
         shown_->user = dialog->UserNameEdit()->GetValue();
         shown_->password = dialog->PasswordEdit()->GetValue();
         shown_->checked = dialog->RememberPasswordCheck()->GetValue();
@@ -310,7 +310,7 @@ TEST_F(ServicesTest, RememberPasswordDisabledWithoutAKeyring) {
     ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
     EXPECT_FALSE(SessionBusAvailable());
     {
-        auto* dialog = new CConnect(frame_, view_->Session(), &DesktopPasswordStore());
+        auto* dialog = new LoginDialog(frame_, view_->Session(), &DesktopPasswordStore());
         EXPECT_FALSE(dialog->RememberPasswordCheck()->IsEnabled());
         EXPECT_EQ(dialog->RememberPasswordCheck()->GetToolTipText(), kNoSessionBusReason);
         dialog->Destroy();
@@ -337,7 +337,7 @@ TEST_F(ServicesTest, RememberPasswordDisabledWithoutAKeyring) {
     std::getline(lines, pid);
     ::setenv("DBUS_SESSION_BUS_ADDRESS", bareAddress.c_str(), 1);
     {
-        auto* dialog = new CConnect(frame_, view_->Session(), &DesktopPasswordStore());
+        auto* dialog = new LoginDialog(frame_, view_->Session(), &DesktopPasswordStore());
         EXPECT_FALSE(dialog->RememberPasswordCheck()->IsEnabled());
         EXPECT_EQ(dialog->RememberPasswordCheck()->GetToolTipText(), kNoKeyringReason);
         dialog->Destroy();
@@ -345,7 +345,7 @@ TEST_F(ServicesTest, RememberPasswordDisabledWithoutAKeyring) {
     ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
     Shell("kill " + pid);
     {
-        auto* dialog = new CConnect(frame_, view_->Session(), &DesktopPasswordStore());
+        auto* dialog = new LoginDialog(frame_, view_->Session(), &DesktopPasswordStore());
         EXPECT_TRUE(dialog->RememberPasswordCheck()->IsEnabled());
         dialog->Destroy();
     }

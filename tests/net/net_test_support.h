@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "fakes/test_platform.h"
-#include "net/blocksock.h"
+#include "net/blockingsocket.h"
 
 namespace nettest {
 
@@ -17,38 +17,38 @@ using ostravel::testing::SetLastSocketError;
 using Errors = ostravel::testing::SocketErrors;
 
 // A socket that is closed when the test ends, whatever happened.
-struct OwnedSocket : CBlockingSocket {
+struct OwnedSocket : BlockingSocket {
     OwnedSocket() = default;
     OwnedSocket(const OwnedSocket&) = delete;
     OwnedSocket& operator=(const OwnedSocket&) = delete;
     ~OwnedSocket() { CloseQuietly(); }
 };
 
-struct OwnedHttpSocket : CHttpBlockingSocket {
+struct OwnedHttpSocket : HttpBlockingSocket {
     ~OwnedHttpSocket() { CloseQuietly(); }
 };
 
 // A TCP listener on 127.0.0.1 with an ephemeral port.
 struct Listener {
     OwnedSocket socket;
-    CSocketAddress address;
+    SocketAddress address;
 
     explicit Listener(int receiveBuffer = 0) {
         socket.Create();
         if (receiveBuffer > 0) {  // inherited by accepted sockets
             ostravel::testing::SetIntOption(socket.m_socket, SOL_SOCKET, SO_RCVBUF, receiveBuffer);
         }
-        socket.Bind(CSocketAddress("127.0.0.1", 0));
+        socket.Bind(SocketAddress("127.0.0.1", 0));
         socket.Listen();
         socket.GetSockName(&address);
     }
 };
 
 // Connects `client` (already created) to a fresh listener and accepts into `server`.
-inline void ConnectPair(CBlockingSocket& client, CBlockingSocket& server, int receiveBuffer = 0) {
+inline void ConnectPair(BlockingSocket& client, BlockingSocket& server, int receiveBuffer = 0) {
     Listener listener(receiveBuffer);
     client.Connect(listener.address);  // completes in the backlog, no thread needed
-    CSocketAddress peer;
+    SocketAddress peer;
     ASSERT_TRUE(listener.socket.Accept(server, &peer));
 }
 
@@ -68,14 +68,14 @@ inline bool WaitUntil(const std::function<bool()>& condition, std::chrono::secon
 
 // Runs `action` and returns what it threw; a test failure when nothing was thrown.
 template <typename Action>
-CBlockingSocketException Thrown(Action action) {
+BlockingSocketException Thrown(Action action) {
     try {
         action();
-    } catch (const CBlockingSocketException& error) {
+    } catch (const BlockingSocketException& error) {
         return error;
     }
-    ADD_FAILURE() << "no CBlockingSocketException";
-    return CBlockingSocketException("(nothing thrown)", 0);
+    ADD_FAILURE() << "no BlockingSocketException";
+    return BlockingSocketException("(nothing thrown)", 0);
 }
 
 }  // namespace nettest

@@ -3,7 +3,7 @@
 // touched. Runs under Wine in the Windows tests; on Linux the keyring has its own test.
 #ifdef _WIN32
 
-#include "platform/credentialstore.h"
+#include "platform/windows/credentialstore.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

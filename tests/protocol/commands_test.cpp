@@ -1,6 +1,6 @@
 #include "protocol/commands.h"
 
-#include "app/shellrules.h"
+#include "session/shellrules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,12 @@
 #include "protocol/requests.h"
+#include "session/sending.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
 
-#include "app/zandreldoc.h"
+#include "session/sessiondocument.h"
 #include "fakes/fake_service_server.h"
 #include "fakes/recording_view.h"
 #include "protocol/commands.h"
@@ -106,7 +107,7 @@ class SendingTest : public ::testing::Test {
 protected:
     void SetUp() override {
         doc.SetView(&view);
-        doc.ConnectService(CSocketAddress("127.0.0.1", server.Port()));
+        doc.ConnectService(SocketAddress("127.0.0.1", server.Port()));
         ASSERT_TRUE(server.WaitForAccepted(1));
     }
     void TearDown() override { doc.CloseService(); }
@@ -117,7 +118,7 @@ protected:
 
     FakeServiceServer server;
     RecordingView view;
-    CzandrelDoc doc;
+    SessionDocument doc;
 };
 
 TEST_F(SendingTest, NothingWhileLoggedOut) {

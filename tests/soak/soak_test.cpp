@@ -15,15 +15,16 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 #include <thread>
 
-#include "app/login.h"
-#include "app/zandreldoc.h"
+#include "session/sessioncontrol.h"
+#include "session/sessiondocument.h"
 #include "config/autodjconfig.h"
 #include "fakes/fake_service_server.h"
 #include "fakes/recording_view.h"
 #include "fakes/session_support.h"
-#include "protocol/clientthread.h"
+#include "session/receiver.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
+#include "session/sending.h"
 
 namespace ostravel {
 namespace {
@@ -69,10 +70,10 @@ TEST(Soak, AThousandSessionsLeaveNothingBehind) {
         model.Edit(autodjdlg::kStreamTitle).text = "Soak Radio";
         return true;
     });
-    CzandrelDoc doc;
+    SessionDocument doc;
     doc.SetView(&view);
-    SessionControl session(doc, CSocketAddress("127.0.0.1", server.Port()),
-                           [](CzandrelDoc& d) { return std::make_unique<ClientThread>(d); });
+    SessionControl session(doc, SocketAddress("127.0.0.1", server.Port()),
+                           [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
     const auto newest = [&](const char* line) {
         return view.WaitForLines([line](const Lines& l) { return !l.empty() && l.front() == line; });
     };

@@ -10,7 +10,7 @@
 #endif
 
 #include "fakes/fake_wave_device.h"
-#include "voice/recordsound1.h"
+#include "voice/soundrecorder.h"
 #include "voice/voice_test_support.h"
 
 namespace ostravel::testing {

@@ -1,4 +1,4 @@
-// The capture pipeline: CRecordSound with the fake input device, feeding CWriteSoundFile.
+// The capture pipeline: SoundRecorder with the fake input device, feeding WaveFileWriter.
 #include <gtest/gtest.h>
 #ifndef _WIN32
 #include <fcntl.h>
@@ -7,9 +7,9 @@
 #endif
 
 #include "fakes/fake_wave_device.h"
-#include "voice/recordsound1.h"
+#include "voice/soundrecorder.h"
 #include "voice/voice_test_support.h"
-#include "voice/writesoundfile.h"
+#include "voice/wavefilewriter.h"
 
 #ifndef _WIN32
 extern char** environ;
@@ -66,7 +66,7 @@ protected:
         services.messageBox = boxes.Seam();
         services.captureResetSettle = 0ms;
         services.captureFileName = dir.File("soundout.wav");
-        capture = std::make_unique<CRecordSound>(8000, services);
+        capture = std::make_unique<SoundRecorder>(8000, services);
         writer.CreateThread();
         capture->CreateThread();
         capture->PostThreadMessage(WM_CAPTURE_ROUTE_WRITER, 0, reinterpret_cast<std::intptr_t>(&writer));
@@ -87,8 +87,8 @@ protected:
     FakeWaveSystem waves;
     MessageBoxes boxes;
     SoundServices services;
-    CWriteSoundFile writer;
-    std::unique_ptr<CRecordSound> capture;
+    WaveFileWriter writer;
+    std::unique_ptr<SoundRecorder> capture;
 };
 
 TEST_F(Capture, RecordsAValidWaveFileWithAnEighteenByteFormatAndTheDeviceSamples) {
@@ -167,9 +167,9 @@ TEST(CaptureFailures, DeviceFailuresShowTheWaveInMessageAndLeaveTheThreadIdle) {
         services.captureResetSettle = 0ms;
         services.captureFileName = dir.File("soundout.wav");
         if (c.failOpen) waves.FailInputOpen(c.code); else waves.FailInputStart(c.code);
-        CWriteSoundFile writer;
+        WaveFileWriter writer;
         writer.CreateThread();
-        CRecordSound capture(8000, services);
+        SoundRecorder capture(8000, services);
         capture.CreateThread();
         capture.PostThreadMessage(WM_CAPTURE_ROUTE_WRITER, 0, reinterpret_cast<std::intptr_t>(&writer));
         capture.PostThreadMessage(WM_CAPTURE_BEGIN);
@@ -208,7 +208,7 @@ protected:
         writer.PostThreadMessage(WM_WAVEFILE_BLOCK, CurrentThreadId(), reinterpret_cast<std::intptr_t>(block));
     }
     TempDir dir;
-    CWriteSoundFile writer;
+    WaveFileWriter writer;
 };
 
 TEST_F(Writer, BlocksWithNoFileOpenAreReleasedUnwritten) {

@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-#include "net/blocksock.h"
+#include "net/blockingsocket.h"
 
 namespace ostravel {
 namespace {
@@ -13,7 +13,7 @@ class EchoClient {
 public:
     EchoClient() {
         socket_.Create();
-        socket_.Connect(CSocketAddress("127.0.0.1", ServerThread::Port()));
+        socket_.Connect(SocketAddress("127.0.0.1", ServerThread::Port()));
     }
     ~EchoClient() { socket_.CloseQuietly(); }
 
@@ -38,7 +38,7 @@ public:
     }
 
 private:
-    CBlockingSocket socket_;
+    BlockingSocket socket_;
 };
 
 class Echo : public ::testing::Test {
@@ -108,13 +108,13 @@ TEST_F(Echo, StopEndsOpenSessionsAndASecondStartIsRefused) {
 }
 
 TEST(EchoStart, ABusyPortThrowsAndLeavesNothingListening) {
-    CBlockingSocket taken;
+    BlockingSocket taken;
     taken.Create();
-    taken.Bind(CSocketAddress("127.0.0.1", 0));
+    taken.Bind(SocketAddress("127.0.0.1", 0));
     taken.Listen();
-    CSocketAddress bound;
+    SocketAddress bound;
     taken.GetSockName(&bound);
-    EXPECT_THROW(ServerThread::Start("127.0.0.1", bound.Port()), CBlockingSocketException);
+    EXPECT_THROW(ServerThread::Start("127.0.0.1", bound.Port()), BlockingSocketException);
     EXPECT_EQ(ServerThread::Port(), 0);
     taken.Close();
 }

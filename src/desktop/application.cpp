@@ -1,0 +1,133 @@
+#include "desktop/application.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <wx/cmdline.h>
+#include <wx/config.h>
+#include <wx/fileconf.h>
+#include <wx/log.h>
+#include <wx/stdpaths.h>
+#include <wx/msgdlg.h>
+#include <wx/timer.h>
+
+#include "desktop/logindialog.h"
+#include "desktop/mainframe.h"
+#include "session/shellrules.h"
+#include "session/sessiondocument.h"
+#include "desktop/mainview.h"
+#include "session/receiver.h"
+#include "protocol/commands.h"
+#include "desktop/artwork.h"
+#include "desktop/browserloader.h"
+#include "desktop/demorun.h"
+#include "platform/openurl.h"
+#include "platform/settingsfile.h"
+#include "desktop/wxtext.h"
+#include "voice/audiothreads.h"
+
+namespace ostravel {
+
+namespace {
+
+// The registry on Windows; elsewhere a file in the desktop's configuration folder, which takes over
+// the dotfile earlier versions wrote in the home folder.
+std::unique_ptr<wxConfigBase> OpenSettings() {
+#ifdef __WINDOWS__
+    return std::make_unique<wxConfig>(kAppName, kRegistryKey);
+#else
+    const wxString legacy = wxFileConfig::GetLocalFileName(kAppName);
+    wxStandardPaths::Get().SetFileLayout(wxStandardPaths::FileLayout_XDG);
+    const std::filesystem::path file =
+        SettingsFilePath(NarrowText(wxStandardPaths::Get().GetUserConfigDir()), kAppName);
+    std::string error;
+    if (!PrepareSettingsFile(file, NarrowText(legacy), &error)) wxLogWarning("Settings: %s", WxText(error));
+    return std::make_unique<wxFileConfig>(kAppName, kRegistryKey, WxText(file.string()), wxString(),
+                                          wxCONFIG_USE_LOCAL_FILE);
+#endif
+}
+
+}  // namespace
+
+Application::Application(CommandLine commandLine) : commandLine_(std::move(commandLine)) {}
+Application::~Application() = default;
+
+// The program's own options were read before the toolkit started (main); the toolkit's parser
+// sees only what was left for it.
+void Application::OnInitCmdLine(wxCmdLineParser& parser) { wxApp::OnInitCmdLine(parser); }
+
+bool Application::OnCmdLineParsed(wxCmdLineParser& parser) { return wxApp::OnCmdLineParsed(parser); }
+
+bool Application::OnInit() {
+    if (!wxApp::OnInit()) return false;
+    SetAppName(kAppName);
+    SetVendorName(kRegistryKey);
+
+    if (!InitSockets()) {
+        wxMessageBox(kSocketsFailedMessage, kAppName, wxOK | wxICON_ERROR);
+        return false;
+    }
+    // Only whether the browser module is there: it is loaded when the browser first opens.
+    webEngine_ = BrowserModulePresent();
+
+    // Settings under "Quenlor" / "zandrel", with a recent-file list of four entries.
+    wxConfigBase::Set(OpenSettings().release());
+    recentFiles_ = std::make_unique<wxFileHistory>(kRecentFileCount);
+    recentFiles_->Load(*wxConfigBase::Get());
+
+    // A browser that fails after a while is reported on this thread, where the view lives.
+    SystemUrlOpener::Instance().SetLatePoster([this](std::function<void()> task) { CallAfter(std::move(task)); });
+
+    doc_ = std::make_unique<SessionDocument>();
+    frame_ = new MainFrame(*doc_, ServiceEndpoint(),
+                            [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
+    SetTopWindow(frame_);
+    frame_->SetProcessEnd([this] {
+        endProcess_ = true;
+        ExitMainLoop();
+    });
+    frame_->Centre();
+    frame_->Show(true);
+    frame_->SetTitle(kAppTitle);
+
+    audio_ = std::make_unique<AudioThreads>();
+    audio_->Start();
+
+    if (!commandLine_.screenshotDir.empty()) {
+        UsePngImages();
+        std::error_code ignored;
+        std::filesystem::create_directories(commandLine_.screenshotDir, ignored);
+        demo_ = std::make_unique<DemoRun>(*frame_, WxText(commandLine_.screenshotDir), WxText(commandLine_.demoUser),
+                                          WxText(commandLine_.demoPassword));
+    }
+    if (commandLine_.exitWhenShown) frame_->CallAfter([frame = frame_] { frame->ExitProgram(); });
+    return true;
+}
+
+int Application::OnExit() {
+    // The document goes with the application; nothing may report into it afterwards.
+    SystemUrlOpener::Instance().StopLateReports();
+    demo_.reset();
+    if (audio_) audio_->Stop();
+    if (wxConfigBase* config = wxConfigBase::Get(false)) {
+        if (recentFiles_) recentFiles_->Save(*config);
+        delete wxConfigBase::Set(nullptr);
+    }
+    const int code = wxApp::OnExit();
+    if (endProcess_) {
+        // The session is closed, its threads joined and the settings written: what is left is
+        // memory and windows the system takes back anyway, and taking the toolkit's widgets apart
+        // one by one would cost more than the whole start of an empty window.
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
+    return code;
+}
+
+}  // namespace ostravel

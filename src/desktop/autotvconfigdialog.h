@@ -1,0 +1,17 @@
+// The "Configure AutoTV" dialog (161): one group box around two columns of settings.
+#pragma once
+
+#include "desktop/serverconfigdialog.h"
+
+namespace ostravel {
+
+class AutoTVConfigDialog : public SettingsDialog {
+public:
+    AutoTVConfigDialog(wxWindow* parent, const DialogModel& model);
+};
+
+}  // namespace ostravel
+
+// Called by the main view on the UI thread: true after Save, with model holding what the controls
+// showed; false after Cancel, Escape or the close box, with model untouched.
+bool RunAutoTVConfigDialog(wxWindow* parent, ostravel::DialogModel& model);

@@ -1,0 +1,113 @@
+#include "desktop/commandline.h"
+
+#include <cstdio>
+#include <string_view>
+
+namespace ostravel {
+
+namespace {
+
+struct OptionSpec {
+    const char* name;
+    const char* value;  // the value's name; nullptr for a switch
+    const char* help;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"help", nullptr, "show this help and exit"},
+    {"version", nullptr, "show the version and exit"},
+    {"demo-screenshots", "DIR", "log in to the demo account, save screenshots into DIR and exit"},
+    {"demo-user", "NAME", "user name for --demo-screenshots (default demo)"},
+    {"demo-password", "PASSWORD", "password for --demo-screenshots (default demo)"},
+    {"exit-when-shown", nullptr, "exit as soon as the main window is shown (start-up timing)"},
+    {"verbose", nullptr, "log more of what the toolkit does"},
+};
+
+#ifdef __WXGTK__
+// The toolkit's own options go on to it untouched.
+constexpr OptionSpec kToolkitOptions[] = {
+    {"display", "DISPLAY", nullptr},   {"class", "CLASS", nullptr},       {"name", "NAME", nullptr},
+    {"gtk-module", "MODULES", nullptr}, {"gdk-debug", "FLAGS", nullptr},  {"gdk-no-debug", "FLAGS", nullptr},
+    {"gtk-debug", "FLAGS", nullptr},   {"gtk-no-debug", "FLAGS", nullptr}, {"g-fatal-warnings", nullptr, nullptr},
+};
+#endif
+
+template <std::size_t N>
+const OptionSpec* FindOption(const OptionSpec (&options)[N], std::string_view name) {
+    for (const OptionSpec& option : options) {
+        if (name == option.name) return &option;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(int argc, char** argv) {
+    CommandLine line;
+    auto end = [&line](CommandLine::Outcome outcome, std::string error = {}) {
+        line.outcome = outcome;
+        line.error = std::move(error);
+        return line;
+    };
+    auto fail = [&end](std::string error) { return end(CommandLine::Error, std::move(error)); };
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "-h") return end(CommandLine::Help);
+        if (arg.size() < 3 || !arg.starts_with("--")) return fail("unexpected argument '" + std::string(arg) + "'");
+        std::string_view name = arg.substr(2);
+        std::string value;
+        const std::size_t equals = name.find('=');
+        const bool inlineValue = equals != std::string_view::npos;
+        if (inlineValue) {
+            value = name.substr(equals + 1);
+            name = name.substr(0, equals);
+        }
+        const OptionSpec* option = FindOption(kOptions, name);
+        bool toolkit = false;
+#ifdef __WXGTK__
+        if (option == nullptr && (option = FindOption(kToolkitOptions, name)) != nullptr) toolkit = true;
+#endif
+        if (option == nullptr) return fail("unknown option '--" + std::string(name) + "'");
+        if (option->value == nullptr && inlineValue) {
+            return fail("option '--" + std::string(name) + "' takes no value");
+        }
+        if (option->value != nullptr && !inlineValue) {
+            if (i + 1 >= argc) return fail("option '--" + std::string(name) + "' needs a value");
+            value = argv[++i];
+        }
+        if (toolkit) {
+            line.toolkitArgs.push_back("--" + std::string(name));
+            if (option->value != nullptr) line.toolkitArgs.push_back(value);
+        } else if (name == "help") {
+            return end(CommandLine::Help);
+        } else if (name == "version") {
+            line.outcome = CommandLine::Version;
+        } else if (name == "demo-screenshots") {
+            line.screenshotDir = value;
+        } else if (name == "demo-user") {
+            line.demoUser = value;
+        } else if (name == "demo-password") {
+            line.demoPassword = value;
+        } else if (name == "exit-when-shown") {
+            line.exitWhenShown = true;
+        } else if (name == "verbose") {
+            line.toolkitArgs.emplace_back("--verbose");
+        }
+    }
+    return line;
+}
+
+void PrintUsage() {
+    std::printf("Usage: ostravel [OPTION]...\n"
+                "Manage your hosted radio server, AutoDJ and AutoTV.\n\n");
+    for (const OptionSpec& option : kOptions) {
+        std::string left = std::string("--") + option.name;
+        if (option.value != nullptr) left += std::string(" ") + option.value;
+        std::printf("  %-28s %s\n", left.c_str(), option.help);
+    }
+#ifdef __WXGTK__
+    std::printf("\nThe toolkit's options (--display and the like) are passed on to it.\n");
+#endif
+}
+
+}  // namespace ostravel

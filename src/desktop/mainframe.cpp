@@ -1,0 +1,518 @@
+#include "desktop/mainframe.h"
+
+#include <wx/app.h>
+#include <wx/config.h>
+#include <wx/dialog.h>
+#include <wx/modalhook.h>
+#include <wx/settings.h>
+#include <wx/statusbr.h>
+#include <wx/thread.h>
+#include <wx/toolbar.h>
+#include <wx/utils.h>
+
+#ifdef __WXGTK3__
+#include <dlfcn.h>
+#endif
+
+#include "desktop/aboutdialog.h"
+#include "session/shellrules.h"
+#include "session/sessiondocument.h"
+#include "desktop/mainview.h"
+#include "platform/linux/sessionbus.h"
+#include "protocol/commands.h"
+#include "desktop/artwork.h"
+#include "desktop/wxtext.h"
+
+namespace ostravel {
+
+namespace {
+
+constexpr int kClientWidth = 450;
+constexpr int kClientHeight = 390;
+
+wxString PromptOf(int commandId) {
+    const CommandInfo* command = FindMenuCommand(commandId);
+    return command != nullptr && command->prompt != nullptr ? wxString(command->prompt) : wxString();
+}
+
+#ifdef __WXGTK3__
+template <class Function>
+Function GtkFunction(const char* name) {
+    return reinterpret_cast<Function>(dlsym(RTLD_DEFAULT, name));
+}
+#endif
+
+// GTK pads toolbar buttons and menu titles generously; nineteen 20-pixel buttons and eight menus
+// must fit a 450-pixel window. The
+// style goes in through GTK's own functions, looked up in the already loaded toolkit.
+void CompactToolbars() {
+#ifdef __WXGTK3__
+    static bool applied = false;
+    if (applied) return;
+    applied = true;
+    const auto newProvider = GtkFunction<void* (*)()>("gtk_css_provider_new");
+    const auto loadData =
+        GtkFunction<int (*)(void*, const char*, long, void**)>("gtk_css_provider_load_from_data");
+    const auto defaultScreen = GtkFunction<void* (*)()>("gdk_screen_get_default");
+    const auto addProvider =
+        GtkFunction<void (*)(void*, void*, unsigned)>("gtk_style_context_add_provider_for_screen");
+    const auto unref = GtkFunction<void (*)(void*)>("g_object_unref");
+    if (!newProvider || !loadData || !defaultScreen || !addProvider || !unref) return;
+    void* screen = defaultScreen();
+    if (screen == nullptr) return;
+    void* css = newProvider();
+    static const char kStyle[] =
+        "toolbar { padding: 0; }"
+        "toolbar button { padding: 1px; min-width: 0; min-height: 0; }"
+        "toolbar separator { margin: 0 3px; }"
+        "menubar > menuitem { padding: 4px 5px; }";
+    loadData(css, kStyle, -1, nullptr);
+    constexpr unsigned kApplicationPriority = 600;  // GTK_STYLE_PROVIDER_PRIORITY_APPLICATION
+    addProvider(screen, css, kApplicationPriority);
+    unref(css);
+#endif
+}
+
+// Icon-only buttons have no name a screen reader could say: each button's accessible object gets
+// its command's menu text. wxAccessible does not exist on GTK, so this goes through GTK's own ATK
+// objects, found in the already loaded toolkit; elsewhere the tooltips are all there is.
+void NameToolButtons(wxToolBar* bar) {
+#ifdef __WXGTK3__
+    const auto toolbarType = GtkFunction<unsigned long (*)()>("gtk_toolbar_get_type");
+    const auto binType = GtkFunction<unsigned long (*)()>("gtk_bin_get_type");
+    const auto isA = GtkFunction<int (*)(void*, unsigned long)>("g_type_check_instance_is_a");
+    const auto nthItem = GtkFunction<void* (*)(void*, int)>("gtk_toolbar_get_nth_item");
+    const auto child = GtkFunction<void* (*)(void*)>("gtk_bin_get_child");
+    const auto accessible = GtkFunction<void* (*)(void*)>("gtk_widget_get_accessible");
+    const auto setName = GtkFunction<void (*)(void*, const char*)>("atk_object_set_name");
+    if (!toolbarType || !binType || !isA || !nthItem || !child || !accessible || !setName)
+        return;
+    // wx keeps the GTK toolbar inside a box of its own.
+    void* toolbar = bar->GetHandle();
+    while (toolbar != nullptr && !isA(toolbar, toolbarType()))
+        toolbar = isA(toolbar, binType()) ? child(toolbar) : nullptr;
+    if (toolbar == nullptr)
+        return;
+    for (std::size_t pos = 0; pos < bar->GetToolsCount(); ++pos) {
+        const wxToolBarToolBase* tool = bar->GetToolByPos(static_cast<int>(pos));
+        const CommandInfo* command =
+            tool != nullptr ? FindCommand(CommandFromWindowId(tool->GetId())) : nullptr;
+        void* item = command != nullptr ? nthItem(toolbar, static_cast<int>(pos)) : nullptr;
+        void* button = item != nullptr ? child(item) : nullptr;
+        if (button == nullptr)
+            continue;
+        const wxString name = wxStripMenuCodes(
+            wxString::FromUTF8(MenuItemText(*command).data(), MenuItemText(*command).size()));
+        setName(accessible(button), name.utf8_str());
+    }
+#else
+    (void)bar;
+#endif
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------------
+// Tray icon
+
+TrayIcon::TrayIcon(MainFrame& frame) : frame_(frame) {
+    // wxGTK reports every press of the left button as a single click (its double-click event only
+    // stands in for a click nobody handled), and the menu grabs the pointer as soon as it opens, so
+    // a second click would only close it. The menu therefore waits out the double-click time: a
+    // second press within it restores the window instead. A real double-click event (MSW) does the
+    // same.
+    clickTimer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { frame_.ShowTrayMenu(); });
+    Bind(wxEVT_TASKBAR_LEFT_DOWN, [this](wxTaskBarIconEvent&) {
+        if (clickTimer_.IsRunning()) {
+            clickTimer_.Stop();
+            frame_.RestoreFromTray();
+            return;
+        }
+        clickTimer_.StartOnce(DoubleClickMilliseconds());
+    });
+    Bind(wxEVT_TASKBAR_LEFT_DCLICK, [this](wxTaskBarIconEvent&) {
+        clickTimer_.Stop();
+        frame_.RestoreFromTray();
+    });
+    Bind(wxEVT_TASKBAR_RIGHT_DOWN, [this](wxTaskBarIconEvent&) {
+        clickTimer_.Stop();
+        frame_.ShowTrayMenu();
+    });
+    Bind(
+        wxEVT_MENU,
+        [this](wxCommandEvent& event) {
+            const int trayId = CommandFromWindowId(event.GetId());
+            // Run it once the popup is gone: Exit destroys the frame that owns this icon.
+            frame_.CallAfter([frame = &frame_, trayId] { frame->RunTrayEntry(trayId); });
+        },
+        kFirstWindowId, kLastWindowId);
+}
+
+TrayIcon::~TrayIcon() {
+    clickTimer_.Stop();
+}
+
+int TrayIcon::DoubleClickMilliseconds() {
+    const int interval = wxSystemSettings::GetMetric(wxSYS_DCLICK_MSEC);
+    return interval > 0 ? interval : 400;  // the toolkits' usual default when none is set
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Frame
+
+// Counts the modal dialogs whose loop is running, so that Exit never deletes one under its own
+// loop: the frame then goes once the last of them has returned.
+class MainFrame::ModalWatch : public wxModalDialogHook {
+public:
+    explicit ModalWatch(MainFrame& frame) : frame_(frame) { Register(); }
+    int Open() const { return open_; }
+
+protected:
+    int Enter(wxDialog*) override {
+        ++open_;
+        return wxID_NONE;  // shown as usual
+    }
+    void Exit(wxDialog*) override {
+        // Still inside the dialog's ShowModal: the frame goes from the outer loop.
+        if (--open_ == 0 && frame_.exiting_) frame_.CallAfter([frame = &frame_] { frame->Destroy(); });
+    }
+
+private:
+    MainFrame& frame_;
+    int open_ = 0;
+};
+
+MainFrame::MainFrame(SessionDocument& doc, const SocketAddress& endpoint, ReceiverFactory makeReceiver)
+    // No sizing border and no maximize box: the window cannot be resized or maximized.
+    : wxFrame(nullptr, wxID_ANY, kAppTitle, wxDefaultPosition, wxDefaultSize,
+              wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX | wxCLIP_CHILDREN),
+      doc_(doc) {
+    // The frame's control brush is black.
+    SetBackgroundColour(*wxBLACK);
+    SetIcons(IconBundle(kIconApplication));
+    BuildMenuBar();
+    BuildToolBar();
+    CreateStatusBar(4);
+    const int widths[] = {-1, 40, 40, 45};
+    GetStatusBar()->SetStatusWidths(4, widths);
+    SetStatusBarPane(0);
+    SetStatusText(kReadyPrompt, 0);
+
+    view_ = new MainView(this, doc, endpoint, std::move(makeReceiver));
+    FitToForm();
+    ApplySettings();
+
+    tray_ = std::make_unique<TrayIcon>(*this);
+    SetTrayIcon(TrayOperation::Add, kAppTitle, kIconApplication);
+#ifdef __WXMSW__
+    // Notices come from the program's own tray icon, not from a second one they would add.
+    wxNotificationMessage::UseTaskBarIcon(tray_.get());
+#endif
+
+    Bind(wxEVT_MENU, &MainFrame::OnMenu, this, kFirstWindowId, kLastWindowId);
+    Bind(wxEVT_UPDATE_UI, &MainFrame::OnUpdateUI, this, kFirstWindowId, kLastWindowId);
+    Bind(wxEVT_CLOSE_WINDOW, &MainFrame::OnClose, this);
+    Bind(wxEVT_IDLE, &MainFrame::OnIdle, this);
+    modal_ = std::make_unique<ModalWatch>(*this);
+}
+
+MainFrame::~MainFrame() {
+#ifdef __WXMSW__
+    wxNotificationMessage::UseTaskBarIcon(nullptr);
+#endif
+    if (tray_) tray_->RemoveIcon();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The extensions: their switches and the notifications
+
+namespace {
+
+// Since when the state holds, in the tray tip and the status box: on unless the settings say no
+// (no menu item; "View/ShowSinceWhen=0" switches it off).
+constexpr char kShowSinceKey[] = "View/ShowSinceWhen";
+
+}  // namespace
+
+bool MainFrame::ToggleOn(int toggleId) const {
+    const ToggleInfo* toggle = FindToggle(toggleId);
+    if (toggle == nullptr) return false;
+    bool on = toggle->defaultOn;
+    wxConfigBase::Get()->Read(toggle->settingKey, &on, toggle->defaultOn);
+    return on;
+}
+
+void MainFrame::SetToggle(int toggleId, bool on) {
+    const ToggleInfo* toggle = FindToggle(toggleId);
+    if (toggle == nullptr) return;
+    wxConfigBase* config = wxConfigBase::Get();
+    config->Write(toggle->settingKey, on);
+    config->Flush();
+    ApplySettings();
+}
+
+void MainFrame::ApplySettings() {
+    doc_.SetNotifyOnChange(ToggleOn(cmd::kViewNotifyOnChange));
+    doc_.SetAutoRefresh(ToggleOn(cmd::kViewAutoRefresh));
+    bool since = true;
+    wxConfigBase::Get()->Read(kShowSinceKey, &since, true);
+    doc_.SetShowSince(since);
+}
+
+bool MainFrame::ShowStateNotification(const StateNotice& notice) {
+    if (exiting_) return false;
+#ifndef __WXMSW__
+    // The desktop's notification service is reached over the session bus; without one there is
+    // nobody to show it (and no bus is started for it). Windows shows it from the notification area.
+    if (!SessionBusAvailable()) return false;
+#endif
+    // A newer state replaces the older notice.
+    if (notification_) notification_->Close();
+    notification_ = std::make_unique<wxNotificationMessage>(WxText(notice.title), WxText(notice.text), this,
+                                                            notice.state == 0 || notice.state == kStateSessionLost
+                                                                ? wxICON_WARNING
+                                                                : wxICON_INFORMATION);
+    notification_->SetIcon(IconBundle(notice.icon).GetIcon(wxSize(32, 32)));
+    if (!notification_->Show(wxNotificationMessage::Timeout_Auto)) return false;
+    ++notificationsShown_;
+    return true;
+}
+
+void MainFrame::BuildMenuBar() {
+    auto* bar = new wxMenuBar();
+    wxMenu* popups[3] = {nullptr, nullptr, nullptr};  // the open popup at each depth
+    wxString title;
+    for (const MenuEntry& entry : MainMenu()) {
+        if (entry.depth == 0) {
+            popups[0] = new wxMenu();
+            bar->Append(popups[0], entry.text);
+            continue;
+        }
+        wxMenu* parent = popups[entry.depth - 1];
+        if (entry.text == nullptr) {
+            parent->AppendSeparator();
+        } else if (entry.id == 0) {
+            popups[entry.depth] = new wxMenu();
+            parent->AppendSubMenu(popups[entry.depth], entry.text);
+        } else if (entry.check) {
+            parent->AppendCheckItem(WindowIdFromCommand(entry.id), entry.text, PromptOf(entry.id));
+        } else {
+            wxString text = entry.text;
+            if (entry.accelerator != nullptr) text << '\t' << entry.accelerator;
+            parent->Append(WindowIdFromCommand(entry.id), text, PromptOf(entry.id));
+        }
+    }
+    SetMenuBar(bar);
+}
+
+void MainFrame::BuildToolBar() {
+    CompactToolbars();
+    wxToolBar* bar = CreateToolBar(wxTB_HORIZONTAL | wxTB_FLAT | wxTB_TOP | wxTB_NODIVIDER,
+                                   kToolbarResource);
+    bar->SetToolBitmapSize(wxSize(kToolbarGlyphSize, kToolbarGlyphSize));
+    bar->SetMargins(0, 0);
+    bar->SetToolPacking(0);
+    for (const int id : ToolbarButtons()) {
+        if (id == 0) {
+            bar->AddSeparator();
+            continue;
+        }
+        const wxString prompt = PromptOf(id);
+        bar->AddTool(WindowIdFromCommand(id), wxEmptyString, ToolbarGlyph(id), prompt);
+        bar->SetToolLongHelp(WindowIdFromCommand(id), prompt);
+    }
+    bar->Realize();
+    NameToolButtons(bar);
+}
+
+void MainFrame::FitToForm() {
+    // The client area starts at 450 by 390 (bars included) and shrinks to the form, never grows.
+    const wxSize form = MainView::FormSize();
+    int bars = 0;
+    if (GetToolBar() != nullptr && GetToolBar()->IsShown()) bars += GetToolBar()->GetSize().y;
+    if (GetStatusBar() != nullptr && GetStatusBar()->IsShown()) bars += GetStatusBar()->GetSize().y;
+    const wxSize client(std::min(kClientWidth, form.x), std::min(kClientHeight - bars, form.y));
+    SetClientSize(client);
+    const wxSize outer = GetSize();
+    SetSizeHints(outer, outer);
+}
+
+bool MainFrame::TrayAvailable() const { return wxTaskBarIcon::IsAvailable(); }
+
+bool MainFrame::SetTrayIcon(TrayOperation operation, const std::string& tip, int iconId) {
+    if (!wxIsMainThread()) {
+        CallAfter([this, operation, tip, iconId] { SetTrayIcon(operation, tip, iconId); });
+        return true;
+    }
+    if (!tray_) return false;
+    if (operation == TrayOperation::Delete) {
+        trayShown_ = false;
+        return tray_->RemoveIcon();
+    }
+    // A change to an icon that is gone fails, as the shell's does, rather than putting it back: the
+    // log-off that Exit causes reports "Logged Off" after Exit has removed the icon.
+    if ((operation == TrayOperation::Modify && !trayShown_) || exiting_) return false;
+    std::string shownTip = TrayTip(tip);
+    // Every status report says the state again (the keep-alive every few seconds): an icon that
+    // stays as it is is neither drawn again nor handed to the notification area again.
+    if (operation == TrayOperation::Modify && iconId == trayIconId_ && shownTip == trayTip_) return true;
+    trayTip_ = std::move(shownTip);
+    trayIconId_ = iconId;
+    trayShown_ = true;
+    ++trayHandovers_;
+    return tray_->SetIcon(wxBitmapBundle::FromIconBundle(IconBundle(iconId)), WxText(trayTip_));
+}
+
+std::unique_ptr<wxMenu> MainFrame::BuildTrayMenu() const {
+    const SessionState session = doc_.Snapshot();
+    auto menu = std::make_unique<wxMenu>();
+    wxMenu* popup = menu.get();
+    for (const TrayEntry& entry : TrayMenu()) {
+        if (entry.depth == 0) popup = menu.get();
+        if (entry.text == nullptr) {
+            menu->AppendSeparator();
+        } else if (entry.id == 0) {
+            popup = new wxMenu();
+            menu->AppendSubMenu(popup, entry.text);
+        } else {
+            wxMenuItem* item = popup->Append(WindowIdFromCommand(entry.id), entry.text);
+            item->Enable(IsTrayEntryEnabled(entry.id, session.loginId, session.highBitrate));
+        }
+    }
+    return menu;
+}
+
+void MainFrame::ShowTrayMenu() {
+    std::unique_ptr<wxMenu> menu = BuildTrayMenu();
+    tray_->PopupMenu(menu.get());
+}
+
+void MainFrame::RunTrayEntry(int trayId) {
+    for (const TrayEntry& entry : TrayMenu()) {
+        if (entry.id != trayId) continue;
+        if (entry.viewCommand != 0) {
+            // Straight to the view's handler: the menu's enabling is not asked again.
+            if (view_ != nullptr) view_->RunCommand(entry.viewCommand);
+        } else if (trayId == cmd::kTrayOpen) {
+            RestoreFromTray();
+        } else if (trayId == cmd::kTrayExit) {
+            ExitProgram();
+        }
+        return;
+    }
+}
+
+void MainFrame::RestoreFromTray() {
+    if (IsIconized()) Iconize(false);
+    Show(true);
+    Raise();
+    SetFocus();
+}
+
+void MainFrame::ExitProgram() {
+    if (exiting_) return;
+    exiting_ = true;
+    SetTrayIcon(TrayOperation::Delete, kAppTitle, kIconApplication);
+    if (view_ != nullptr) {
+        view_->OnLogout();
+        view_->ShutdownSession();
+    }
+    if (processEnd_ && modal_->Open() == 0) {
+        // Nothing of the session is left running: the window goes from the screen at once, and
+        // the process ends without destroying the menus, toolbar and view one widget at a time.
+        Hide();
+        processEnd_();
+        return;
+    }
+    DestroyWhenDialogsClosed();
+}
+
+void MainFrame::DestroyWhenDialogsClosed() {
+    // Exit can come while a modal dialog runs its own loop (the tray's Exit, the desktop session
+    // ending): the dialog is ended, and deleting it under that loop would crash.
+    if (modal_->Open() == 0) {
+        Destroy();
+        return;
+    }
+    for (wxWindow* window : wxTopLevelWindows) {
+        auto* dialog = dynamic_cast<wxDialog*>(window);
+        if (dialog != nullptr && dialog->IsModal()) dialog->EndModal(wxID_CANCEL);
+    }
+}
+
+void MainFrame::OnClose(wxCloseEvent& event) {
+    if (!exiting_ && event.CanVeto()) {
+        // The close box only hides the window to the tray; without a tray it is minimized, so
+        // the program stays reachable.
+        if (TrayAvailable()) {
+            Hide();
+        } else {
+            Iconize(true);
+        }
+        event.Veto();
+        return;
+    }
+    ExitProgram();
+}
+
+void MainFrame::OnMenu(wxCommandEvent& event) {
+    const int commandId = CommandFromWindowId(event.GetId());
+    switch (commandId) {
+        case cmd::kAppExit:
+            ExitProgram();
+            return;
+        case cmd::kAppAbout: {
+            AboutDialog about(this);
+            about.ShowModal();
+            return;
+        }
+        case cmd::kViewNotifyOnChange:
+        case cmd::kViewAutoRefresh:
+            SetToggle(commandId, !ToggleOn(commandId));
+            return;
+        case cmd::kViewToolbar:
+        case cmd::kViewStatusBar: {
+            wxWindow* bar = commandId == cmd::kViewToolbar ? static_cast<wxWindow*>(GetToolBar())
+                                                           : static_cast<wxWindow*>(GetStatusBar());
+            if (bar != nullptr) {
+                bar->Show(!bar->IsShown());
+                SendSizeEvent();
+            }
+            return;
+        }
+        default:
+            if (view_ != nullptr) view_->RunCommand(commandId);
+    }
+}
+
+void MainFrame::OnUpdateUI(wxUpdateUIEvent& event) {
+    const int commandId = CommandFromWindowId(event.GetId());
+    if (commandId == cmd::kViewToolbar) {
+        event.Check(GetToolBar() != nullptr && GetToolBar()->IsShown());
+    } else if (commandId == cmd::kViewStatusBar) {
+        event.Check(GetStatusBar() != nullptr && GetStatusBar()->IsShown());
+    } else if (FindToggle(commandId) != nullptr) {
+        // Asked at every idle moment: the document holds the switch as applied from the settings.
+        event.Check(commandId == cmd::kViewNotifyOnChange ? doc_.NotifyOnChange() : doc_.AutoRefresh());
+    } else if (FindCommand(commandId) != nullptr && view_ != nullptr) {
+        event.Enable(view_->IsCommandEnabledNow(commandId));
+    }
+}
+
+void MainFrame::OnIdle(wxIdleEvent& event) {
+    event.Skip();
+    wxStatusBar* bar = GetStatusBar();
+    if (bar == nullptr) return;
+    // The lock indicators show their text while the lock is on.
+    const struct {
+        int pane;
+        wxKeyCode key;
+        const char* text;
+    } indicators[] = {{1, WXK_CAPITAL, "CAP"}, {2, WXK_NUMLOCK, "NUM"}, {3, WXK_SCROLL, "SCRL"}};
+    for (const auto& indicator : indicators) {
+        const wxString text = wxGetKeyState(indicator.key) ? indicator.text : "";
+        if (bar->GetStatusText(indicator.pane) != text) bar->SetStatusText(text, indicator.pane);
+    }
+}
+
+}  // namespace ostravel

@@ -1,0 +1,109 @@
+// The main frame: fixed size, menu 128, toolbar 147, status bar, and the tray icon with menu 140.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <wx/frame.h>
+#include <wx/menu.h>
+#include <wx/notifmsg.h>
+#include <wx/taskbar.h>
+#include <wx/timer.h>
+
+#include "session/sessioncontrol.h"
+#include "session/sessionview.h"
+
+namespace ostravel {
+
+class SessionDocument;
+class MainView;
+class MainFrame;
+
+inline constexpr int kTrayIconIdentifier = 666;
+inline constexpr int kMainMenuResource = 128;
+inline constexpr int kTrayMenuResource = 140;
+
+// The notification-area icon; its clicks come back to the frame.
+class TrayIcon : public wxTaskBarIcon {
+public:
+    explicit TrayIcon(MainFrame& frame);
+    ~TrayIcon() override;
+
+    // How long a single click waits for a second one before the menu opens.
+    static int DoubleClickMilliseconds();
+
+private:
+    MainFrame& frame_;
+    wxTimer clickTimer_;
+};
+
+class MainFrame : public wxFrame {
+public:
+    MainFrame(SessionDocument& doc, const SocketAddress& endpoint, ReceiverFactory makeReceiver);
+    ~MainFrame() override;
+
+    MainView* GetActiveView() const { return view_; }
+
+    // Adds, changes or removes the tray icon; from any thread (other threads' calls are queued).
+    bool SetTrayIcon(TrayOperation operation, const std::string& tip, int iconId);
+    // What the tray shows now (for the status checks and tests).
+    bool TrayIconShown() const { return trayShown_; }
+    int TrayIconId() const { return trayIconId_; }
+    const std::string& TrayTipText() const { return trayTip_; }
+    // How many times an icon was handed to the notification area.
+    int TrayIconHandovers() const { return trayHandovers_; }
+    bool TrayAvailable() const;
+    TrayIcon* Tray() const { return tray_.get(); }
+
+    // Menu 140 with the session's enabling applied.
+    std::unique_ptr<wxMenu> BuildTrayMenu() const;
+    void ShowTrayMenu();
+    void RunTrayEntry(int trayId);
+    // The double click on the tray icon, and "Open Ostravel".
+    void RestoreFromTray();
+    // "Exit" of the File and tray menus: the icon goes, the session logs out, the frame closes.
+    void ExitProgram();
+    // Set by the program (not by tests that open frames of their own): once the session is closed
+    // and no dialog runs, Exit hides the window and calls `end`, which ends the process without
+    // taking every window apart first.
+    void SetProcessEnd(std::function<void()> end) { processEnd_ = std::move(end); }
+
+    // The extensions' switches of the View menu, as the settings keep them (wxConfigBase::Get()).
+    bool ToggleOn(int toggleId) const;
+    void SetToggle(int toggleId, bool on);
+    // Announces a change of state through the desktop's notification service (from the UI thread).
+    // False when there is none to show it.
+    bool ShowStateNotification(const StateNotice& notice);
+    // How many notifications were handed to the service (for tests).
+    int NotificationsShown() const { return notificationsShown_; }
+
+private:
+    void BuildMenuBar();
+    void BuildToolBar();
+    void OnMenu(wxCommandEvent& event);
+    void OnUpdateUI(wxUpdateUIEvent& event);
+    void OnClose(wxCloseEvent& event);
+    void OnIdle(wxIdleEvent& event);
+    void FitToForm();
+    void DestroyWhenDialogsClosed();
+    // The settings' switches into the session document.
+    void ApplySettings();
+
+    class ModalWatch;
+
+    SessionDocument& doc_;
+    MainView* view_ = nullptr;
+    std::unique_ptr<TrayIcon> tray_;
+    bool trayShown_ = false;
+    int trayIconId_ = 0;
+    std::string trayTip_;
+    int trayHandovers_ = 0;
+    bool exiting_ = false;
+    std::function<void()> processEnd_;
+    std::unique_ptr<ModalWatch> modal_;
+    std::unique_ptr<wxNotificationMessage> notification_;  // the last one shown
+    int notificationsShown_ = 0;
+};
+
+}  // namespace ostravel

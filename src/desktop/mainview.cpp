@@ -1,0 +1,321 @@
+#include "desktop/mainview.h"
+
+#include <future>
+#include <mutex>
+
+#include <wx/generic/statbmpg.h>
+#include <wx/msgdlg.h>
+#include <wx/thread.h>
+
+#ifdef __WXGTK3__
+#include <dlfcn.h>
+#endif
+
+#include "desktop/autodjconfigdialog.h"
+#include "desktop/autotvconfigdialog.h"
+#include "desktop/serverconfigdialog.h"
+#include "desktop/mainframe.h"
+#include "session/portal.h"
+#include "session/shellrules.h"
+#include "session/sessiondocument.h"
+#include "platform/openurl.h"
+#include "platform/passwordstore.h"
+#include "platform/stopwait.h"
+#include "protocol/commands.h"
+#include "protocol/requests.h"
+#include "session/sending.h"
+#include "desktop/artwork.h"
+#include "desktop/browserloader.h"
+#include "desktop/textviewdialog.h"
+#include "desktop/wxtext.h"
+
+namespace ostravel {
+
+namespace {
+
+const wxColour kFormGround(1, 1, 1);
+const wxColour kFormText(255, 255, 255);
+
+// The form is laid out in dialog units of the original 8-point font (1.5 by 1.625 pixels each), so
+// that it fits the frame's fixed 450 by 390 client area on every toolkit.
+wxPoint At(int x, int y) { return wxPoint(x * 3 / 2, y * 13 / 8); }
+wxSize Sized(int w, int h) { return wxSize(w * 3 / 2, h * 13 / 8); }
+
+// A read-only box has nothing to type at, so it shows no caret: a blinking one would wake the
+// program twice a second while the window has the keyboard. GTK is told through its own function,
+// found in the already loaded toolkit (wx has no call for it).
+void HideCaret(wxTextCtrl* box) {
+#ifdef __WXGTK3__
+    const auto symbol = [](const char* name) { return dlsym(RTLD_DEFAULT, name); };
+    const auto textViewType = reinterpret_cast<unsigned long (*)()>(symbol("gtk_text_view_get_type"));
+    const auto binType = reinterpret_cast<unsigned long (*)()>(symbol("gtk_bin_get_type"));
+    const auto isA = reinterpret_cast<int (*)(void*, unsigned long)>(symbol("g_type_check_instance_is_a"));
+    const auto child = reinterpret_cast<void* (*)(void*)>(symbol("gtk_bin_get_child"));
+    const auto setCursorVisible = reinterpret_cast<void (*)(void*, int)>(symbol("gtk_text_view_set_cursor_visible"));
+    if (!textViewType || !binType || !isA || !child || !setCursorVisible) return;
+    // wx keeps the text view inside a scrolled window.
+    void* widget = box->GetHandle();
+    while (widget != nullptr && !isA(widget, textViewType())) widget = isA(widget, binType()) ? child(widget) : nullptr;
+    if (widget != nullptr) setCursorVisible(widget, 0);
+#else
+    (void)box;
+#endif
+}
+
+// A window the receiver waits for: completed once, by whichever comes first, the user closing it
+// or the session ending.
+struct WindowWait {
+    std::mutex mutex;
+    bool done = false;
+    bool result = false;
+    DialogModel model;
+    std::promise<void> promise;
+
+    bool Finish(bool accepted, DialogModel* edited = nullptr) {
+        std::lock_guard lock(mutex);
+        if (done) return false;
+        done = true;
+        result = accepted;
+        if (edited != nullptr) model = std::move(*edited);
+        promise.set_value();
+        return true;
+    }
+    bool Done() {
+        std::lock_guard lock(mutex);
+        return done;
+    }
+};
+
+// A text viewer that closes itself, modeless beside the main window.
+class TextViewer : public TextViewDialog {
+public:
+    explicit TextViewer(wxWindow* parent) : TextViewDialog(parent) {
+        Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Destroy(); }, wxID_OK);
+        Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { Destroy(); });
+    }
+};
+
+}  // namespace
+
+MainView::MainView(MainFrame* frame, SessionDocument& doc, const SocketAddress& endpoint,
+                           ReceiverFactory makeReceiver)
+    : wxPanel(frame, kMainForm, wxDefaultPosition, FormSize(), wxTAB_TRAVERSAL | wxBORDER_NONE),
+      frame_(frame),
+      doc_(doc),
+      session_(std::make_unique<SessionControl>(doc, endpoint, std::move(makeReceiver))) {
+    SetBackgroundColour(kFormGround);
+    SetForegroundColour(kFormText);
+
+    auto* logo = new wxGenericStaticBitmap(this, kLogoControl, LogoBitmap(Sized(215, 37).x, Sized(215, 37).y),
+                                           At(38, 1), Sized(215, 37));
+    logo->SetCursor(wxCursor(wxCURSOR_HAND));
+    logo->SetToolTip(WxText(PortalBasePage()));
+    logo->Bind(wxEVT_LEFT_UP, [this](wxMouseEvent&) { OnLogoClick(); });
+
+    statusBox_ = new wxTextCtrl(this, kStatusBox, wxEmptyString, At(14, 39), Sized(263, 106),
+                                wxTE_MULTILINE | wxTE_READONLY | wxTE_NO_VSCROLL | wxBORDER_SIMPLE);
+    HideCaret(statusBox_);
+    // Not sorted: every line goes in at the top, so the newest is first.
+    messageList_ = new wxListBox(this, kMessageList, At(14, 149), Sized(263, 32), 0, nullptr,
+                                 wxLB_SINGLE | wxLB_NEEDED_SB | wxBORDER_SIMPLE);
+    for (wxWindow* control : {static_cast<wxWindow*>(statusBox_), static_cast<wxWindow*>(messageList_)}) {
+        control->SetBackgroundColour(kFormGround);
+        control->SetForegroundColour(kFormText);
+    }
+    // The list takes no selection.
+    messageList_->Bind(wxEVT_LISTBOX, [this](wxCommandEvent& event) {
+        if (event.GetSelection() != wxNOT_FOUND) messageList_->Deselect(event.GetSelection());
+    });
+
+    doc_.SetView(this);
+}
+
+MainView::~MainView() {
+    ShutdownSession();
+    doc_.SetView(nullptr);
+}
+
+wxSize MainView::FormSize() { return Sized(292, 190); }
+
+void MainView::ShutdownSession() {
+    if (connect_) connect_->CancelConnect();
+    if (session_) session_->Shutdown();
+}
+
+bool MainView::IsCommandEnabledNow(int commandId) const {
+    const SessionState session = doc_.Snapshot();
+    return IsCommandEnabled(commandId, session.loginId, session.highBitrate);
+}
+
+void MainView::RunCommand(int commandId) {
+    const CommandInfo* command = FindCommand(commandId);
+    if (command == nullptr) return;
+    switch (command->kind) {
+        case CommandKind::Login:
+            OnLogin();
+            break;
+        case CommandKind::Logout:
+            OnLogout();
+            break;
+        case CommandKind::Request:
+            SendCommand(doc_, *command);  // does nothing while logged out
+            break;
+        case CommandKind::PortalPage:
+        case CommandKind::WebPage:
+        case CommandKind::TuneIn:
+            RunWebCommand(doc_, commandId, CurrentUrlOpener());
+            break;
+        case CommandKind::ServerLogs:
+            OnServerLogs();
+            break;
+        case CommandKind::Nothing:
+            break;
+    }
+}
+
+LoginDialog& MainView::LoginWindow() {
+    // One dialog for the whole run, made when it is first needed rather than at start-up.
+    if (!connect_) {
+        connect_ = new LoginDialog(frame_, *session_, &DesktopPasswordStore());
+        // The Login command's last step runs when OK's connect has finished, not when ShowModal
+        // returns: a test hook answers ShowModal before the connect is done.
+        connect_->SetLoginFinished([this] { session_->LoginAccepted(); });
+    }
+    return *connect_;
+}
+
+void MainView::OnLogin() {
+    LoginDialog& dialog = LoginWindow();
+    if (dialog.IsShown()) {
+        dialog.Raise();  // already open, e.g. Login again from the tray
+        return;
+    }
+    dialog.ShowModal();
+}
+
+void MainView::OnLogout() {
+    // A login still connecting is given up, so that it reports nothing afterwards.
+    if (connect_) connect_->CancelConnect();
+    try {
+        session_->Logout();
+    } catch (const BlockingSocketException& error) {
+        wxMessageBox(WxText(error.GetErrorMessage()), kAppName, wxOK | wxICON_EXCLAMATION, frame_);
+    }
+}
+
+void MainView::OnServerLogs() {
+    const SessionState session = doc_.Snapshot();
+    if (!session.LoggedIn()) {
+        doc_.InsertMessage(kInvalidLoginMessage);
+        return;
+    }
+    const BrowserResult shown =
+        ShowBrowser(frame_, kServerLogsTitle, WxText(ServerLogsAddress(session.userName, session.password)));
+#ifdef _WIN32
+    // The Windows program is built without the embedded browser: the user's own shows the page.
+    if (shown == BrowserResult::NoModule) {
+        OpenServerLogsPage(doc_, CurrentUrlOpener());
+        return;
+    }
+#endif
+    if (shown != BrowserResult::Shown) {
+        wxMessageBox("The server logs need a web browser engine, and none is installed on this system.",
+                     kAppName, wxOK | wxICON_INFORMATION, frame_);
+    }
+}
+
+void MainView::OnLogoClick() { OpenLogoPage(doc_, CurrentUrlOpener()); }
+
+// ---------------------------------------------------------------------------------------------------
+// SessionView: everything runs on the UI thread, in the order the calls were made.
+
+void MainView::InsertMessage(const std::string& line) {
+    CallAfter([this, line] {
+        messageList_->Insert(WxText(line), 0);
+        // The toolkit keeps the row that was on top where it is, which would leave the new line
+        // above the visible part of the list.
+        messageList_->SetFirstItem(0);
+    });
+}
+
+void MainView::ClearMessages() {
+    CallAfter([this] { messageList_->Clear(); });
+}
+
+void MainView::SetStatusText(const std::string& text) {
+    CallAfter([this, text] {
+        // The report ends its lines with CR LF; the text control wants bare line feeds.
+        wxString shown = WxText(text);
+        shown.Replace("\r\n", "\n");
+        // The keep-alive repeats the same report: the box is laid out and drawn again only when
+        // it says something new.
+        if (statusBox_->GetValue() != shown) statusBox_->ChangeValue(shown);
+    });
+}
+
+bool MainView::HasMainWindow() const { return frame_ != nullptr; }
+
+void MainView::SetTrayIcon(TrayOperation operation, const std::string& tip, int iconId) {
+    CallAfter([this, operation, tip, iconId] { frame_->SetTrayIcon(operation, tip, iconId); });
+}
+
+void MainView::NotifyStateChange(const StateNotice& notice) {
+    CallAfter([this, notice] { frame_->ShowStateNotification(notice); });
+}
+
+void MainView::ShowDjLogs(const std::string& text) { ShowText(text); }
+void MainView::ShowTvLogs(const std::string& text) { ShowText(text); }
+void MainView::ShowAccountSummary(const std::string& text) { ShowText(text); }
+
+void MainView::ShowText(const std::string& text) {
+    // Each reply gets a viewer of its own beside the main window; none holds the receiver, and a
+    // second log never replaces the first one the user is still reading.
+    CallAfter([this, text] {
+        auto* viewer = new TextViewer(frame_);
+        viewer->m_text = WxText(text);
+        viewer->TransferDataToWindow();
+        viewer->Show();
+    });
+}
+
+bool MainView::EditServerConfig(DialogModel& model, std::stop_token stop) {
+    return EditConfig(&RunServerConfigDialog, model, stop);
+}
+bool MainView::EditAutoDJConfig(DialogModel& model, std::stop_token stop) {
+    return EditConfig(&RunAutoDJConfigDialog, model, stop);
+}
+bool MainView::EditAutoTVConfig(DialogModel& model, std::stop_token stop) {
+    return EditConfig(&RunAutoTVConfigDialog, model, stop);
+}
+
+bool MainView::EditConfig(DialogRunner run, DialogModel& model, std::stop_token stop) {
+    if (stop.stop_requested()) return false;
+    if (wxIsMainThread()) {
+        DialogModel edited = model;
+        if (!run(frame_, edited)) return false;
+        model = std::move(edited);
+        return true;
+    }
+    // The dialog edits its own copy: the receiver's model is only written back here, after the
+    // wait, so a session that ends meanwhile leaves it untouched.
+    auto wait = std::make_shared<WindowWait>();
+    wait->model = model;
+    std::future<void> closed = wait->promise.get_future();
+    CallAfter([this, wait, run] {
+        DialogModel edited;
+        {
+            std::lock_guard lock(wait->mutex);
+            if (wait->done) return;
+            edited = wait->model;
+        }
+        const bool saved = run(frame_, edited);
+        wait->Finish(saved, &edited);
+    });
+    WaitReadyUnlessStopped(closed, stop, [wait] { wait->Finish(false); });
+    std::lock_guard lock(wait->mutex);
+    if (!wait->result) return false;
+    model = wait->model;
+    return true;
+}
+
+}  // namespace ostravel

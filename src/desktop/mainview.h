@@ -1,0 +1,80 @@
+// The main view (form 101): the logo, the status box and the message list, newest line on top. It
+// owns the commands of the menus, toolbar and tray menu, and is the SessionView of the session:
+// calls from the receiver thread are queued to the UI thread in the order they were made.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <wx/listbox.h>
+#include <wx/panel.h>
+#include <wx/textctrl.h>
+#include <wx/weakref.h>
+
+#include "desktop/logindialog.h"
+#include "session/sessioncontrol.h"
+#include "session/sessionview.h"
+
+namespace ostravel {
+
+class SessionDocument;
+class MainFrame;
+
+inline constexpr int kMainForm = 101;
+inline constexpr int kLogoControl = 1003;
+inline constexpr int kStatusBox = 1012;
+inline constexpr int kMessageList = 1010;
+
+class MainView : public wxPanel, public SessionView {
+public:
+    MainView(MainFrame* frame, SessionDocument& doc, const SocketAddress& endpoint,
+                 ReceiverFactory makeReceiver);
+    ~MainView() override;
+
+    SessionDocument& GetDocument() const { return doc_; }
+    SessionControl& Session() { return *session_; }
+    LoginDialog& LoginWindow();
+    wxListBox* MessageList() const { return messageList_; }
+    wxTextCtrl* StatusBox() const { return statusBox_; }
+    // The form's size in pixels (the frame shrinks to it).
+    static wxSize FormSize();
+
+    // Every command of the catalogue, by its catalogue id.
+    void RunCommand(int commandId);
+    bool IsCommandEnabledNow(int commandId) const;
+    void OnLogin();
+    void OnLogout();
+    void OnServerLogs();
+    void OnLogoClick();
+    // Logs out and ends every receiver; the frame's last step before it goes.
+    void ShutdownSession();
+
+    // SessionView
+    void InsertMessage(const std::string& line) override;
+    void ClearMessages() override;
+    void SetStatusText(const std::string& text) override;
+    bool HasMainWindow() const override;
+    void SetTrayIcon(TrayOperation operation, const std::string& tip, int iconId) override;
+    void ShowDjLogs(const std::string& text) override;
+    void ShowTvLogs(const std::string& text) override;
+    void ShowAccountSummary(const std::string& text) override;
+    bool EditServerConfig(DialogModel& model, std::stop_token stop) override;
+    bool EditAutoDJConfig(DialogModel& model, std::stop_token stop) override;
+    bool EditAutoTVConfig(DialogModel& model, std::stop_token stop) override;
+    void NotifyStateChange(const StateNotice& notice) override;
+
+private:
+    using DialogRunner = bool (*)(wxWindow*, DialogModel&);
+    void ShowText(const std::string& text);
+    bool EditConfig(DialogRunner run, DialogModel& model, std::stop_token stop);
+
+    MainFrame* frame_;
+    SessionDocument& doc_;
+    std::unique_ptr<SessionControl> session_;
+    wxWeakRef<LoginDialog> connect_;  // owned by the frame, like every top-level child
+    wxListBox* messageList_ = nullptr;
+    wxTextCtrl* statusBox_ = nullptr;
+};
+
+}  // namespace ostravel

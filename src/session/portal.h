@@ -1,0 +1,53 @@
+// Addresses of the host's web portal and of the stream's tune-in links, and the commands that open
+// them. Everything that comes from the user or the server is percent-encoded where it goes into an
+// address, so that "&", "#", blanks or quotes in a user name cannot change what the portal reads.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ostravel {
+
+class SessionDocument;
+class UrlOpener;
+struct SessionState;
+
+inline constexpr char kTuneInErrorMessage[] = "Error opening Tune-In Link";
+// A page that could not be opened: this, ": " and the reason.
+inline constexpr char kWebPageErrorMessage[] = "Error opening web page";
+inline constexpr char kInvalidLoginMessage[] =
+    "Invalid login. Please login with a valid user name and password";
+inline constexpr char kServerLogsTitle[] = "Shoutcast Server Logs";
+
+// RFC 3986: unreserved characters (ALPHA, DIGIT, "-", ".", "_", "~") stay, every other byte
+// becomes "%XX" with upper-case hex digits.
+std::string PercentEncode(std::string_view text);
+
+// "http://" + the portal host (a build-time setting) + path.
+std::string PortalAddress(std::string_view path);
+// The portal's base page, "/shoutcast".
+std::string PortalBasePage();
+// The page that logs the account in and forwards to `redirect` (none when empty).
+std::string PortalLoginAddress(std::string_view userName, std::string_view password,
+                               std::string_view redirect = {});
+std::string TuneInAddress(std::string_view fileType, std::string_view streamIp,
+                          std::string_view streamPort);
+// The server log page shown in the embedded browser.
+std::string ServerLogsAddress(std::string_view userName, std::string_view password);
+
+// What the logo opens: the portal logged in, or its base page while logged out.
+std::string LogoAddress(const SessionState& session);
+// What a portal page, fixed page or tune-in command opens for `session`; empty when the command is
+// none of those, or is a tune-in link while logged out.
+std::string WebCommandAddress(int commandId, const SessionState& session);
+
+// Runs a portal page, fixed page or tune-in command; false when `commandId` is none of those.
+// A tune-in link while logged out writes kTuneInErrorMessage instead of opening anything. An address
+// the opener cannot open writes kTuneInErrorMessage or kWebPageErrorMessage with the reason.
+bool RunWebCommand(SessionDocument& doc, int commandId, UrlOpener& opener);
+void OpenLogoPage(SessionDocument& doc, UrlOpener& opener);
+// The server logs in the user's browser, for a program built without the embedded one: logged out,
+// kInvalidLoginMessage; an address the opener cannot open, kWebPageErrorMessage with the reason.
+void OpenServerLogsPage(SessionDocument& doc, UrlOpener& opener);
+
+}  // namespace ostravel
