@@ -54,7 +54,7 @@ void ExpectPlatformCode(int code) {
 // ----------------------------------------------------------------------------------------------------
 // Exception and address
 
-TEST(CBlockingSocketExceptionTest, MessageIsCutToCapacityAndTerminated) {
+TEST(BlockingSocketExceptionTest, MessageIsCutToCapacityAndTerminated) {
     struct Case {
         const char* operation;
         int code;
@@ -80,7 +80,7 @@ TEST(CBlockingSocketExceptionTest, MessageIsCutToCapacityAndTerminated) {
     }
 }
 
-TEST(CBlockingSocketExceptionTest, ZeroCapacityWritesNothing) {
+TEST(BlockingSocketExceptionTest, ZeroCapacityWritesNothing) {
     const BlockingSocketException error("Send", 32);
     char buffer[4] = {'a', 'b', 'c', 'd'};
     EXPECT_FALSE(error.GetErrorMessage(buffer, 0));
@@ -89,7 +89,7 @@ TEST(CBlockingSocketExceptionTest, ZeroCapacityWritesNothing) {
     EXPECT_STREQ(error.what(), "Send error #32");
 }
 
-TEST(CBlockingSocketExceptionTest, ReadsTheThreadsLastErrorAtConstruction) {
+TEST(BlockingSocketExceptionTest, ReadsTheThreadsLastErrorAtConstruction) {
     SetLastSocketError(0);
     const BlockingSocketException quiet("Send timeout");
     SetLastSocketError(Errors::kReset);
@@ -101,7 +101,7 @@ TEST(CBlockingSocketExceptionTest, ReadsTheThreadsLastErrorAtConstruction) {
     EXPECT_EQ(LastSocketError(), Errors::kReset);
 }
 
-TEST(CSocketAddressTest, LayoutIsFamilyPortAndAddressInNetworkOrder) {
+TEST(SocketAddressTest, LayoutIsFamilyPortAndAddressInNetworkOrder) {
     struct Case {
         const char* text;
         unsigned short port;
@@ -127,7 +127,7 @@ TEST(CSocketAddressTest, LayoutIsFamilyPortAndAddressInNetworkOrder) {
     }
 }
 
-TEST(CSocketAddressTest, DefaultIsAnyAddressAndMalformedTextIsNone) {
+TEST(SocketAddressTest, DefaultIsAnyAddressAndMalformedTextIsNone) {
     const SocketAddress any;
     EXPECT_EQ(any.sin_family, AF_INET);
     EXPECT_EQ(any.Port(), 0);
@@ -141,7 +141,7 @@ TEST(CSocketAddressTest, DefaultIsAnyAddressAndMalformedTextIsNone) {
 // ----------------------------------------------------------------------------------------------------
 // Create, connect, accept, close
 
-TEST(CBlockingSocketTest, CreatePicksTheProtocolByTypeAndClosesOnExec) {
+TEST(BlockingSocketTest, CreatePicksTheProtocolByTypeAndClosesOnExec) {
     struct Case {
         int type;
         int protocol;
@@ -168,7 +168,7 @@ TEST(CBlockingSocketTest, CreatePicksTheProtocolByTypeAndClosesOnExec) {
     }
 }
 
-TEST(CBlockingSocketTest, NeverHoldsDescriptorZeroWhenStdinIsClosed) {
+TEST(BlockingSocketTest, NeverHoldsDescriptorZeroWhenStdinIsClosed) {
 #ifdef _WIN32
     GTEST_SKIP() << "POSIX only: Winsock handles are never 0 and standard input is no socket number";
 #else
@@ -192,7 +192,7 @@ TEST(CBlockingSocketTest, NeverHoldsDescriptorZeroWhenStdinIsClosed) {
 #endif
 }
 
-TEST(CBlockingSocketTest, AcceptFillsThePeerAndNamesMatch) {
+TEST(BlockingSocketTest, AcceptFillsThePeerAndNamesMatch) {
     Listener listener;
     OwnedSocket client;
     client.Create();
@@ -212,7 +212,7 @@ TEST(CBlockingSocketTest, AcceptFillsThePeerAndNamesMatch) {
     EXPECT_NE(listener.address.Port(), 0);
 }
 
-TEST(CBlockingSocketTest, CloseForgetsTheHandleAndIsSafeTwice) {
+TEST(BlockingSocketTest, CloseForgetsTheHandleAndIsSafeTwice) {
     BlockingSocket empty;
     EXPECT_NO_THROW(empty.Close());
     EXPECT_EQ(empty.m_socket, BlockingSocket::kNoSocket);
@@ -235,7 +235,7 @@ TEST(CBlockingSocketTest, CloseForgetsTheHandleAndIsSafeTwice) {
     EXPECT_TRUE(IsOpen(other));
 }
 
-TEST(CBlockingSocketTest, CloseQuietlyClosesButKeepsTheValue) {
+TEST(BlockingSocketTest, CloseQuietlyClosesButKeepsTheValue) {
     BlockingSocket socket;
     socket.Create();
     const SOCKET held = socket.m_socket;
@@ -245,7 +245,7 @@ TEST(CBlockingSocketTest, CloseQuietlyClosesButKeepsTheValue) {
     socket.m_socket = BlockingSocket::kNoSocket;
 }
 
-TEST(CBlockingSocketTest, FailingCallsThrowTheirWordAndTheSystemCode) {
+TEST(BlockingSocketTest, FailingCallsThrowTheirWordAndTheSystemCode) {
     // A TCP socket bound but not listening: its port is taken and refuses connections.
     OwnedSocket bound;
     bound.Create();
@@ -411,7 +411,7 @@ TEST(CBlockingSocketTest, FailingCallsThrowTheirWordAndTheSystemCode) {
 #endif
 }
 
-TEST(CBlockingSocketTest, FailedCreateAndAcceptLeaveInvalidSocket) {
+TEST(BlockingSocketTest, FailedCreateAndAcceptLeaveInvalidSocket) {
     BlockingSocket created;
     EXPECT_THROW(created.Create(12345), BlockingSocketException);
     EXPECT_EQ(created.m_socket, INVALID_SOCKET);
@@ -423,7 +423,7 @@ TEST(CBlockingSocketTest, FailedCreateAndAcceptLeaveInvalidSocket) {
     EXPECT_EQ(target.m_socket, INVALID_SOCKET);
 }
 
-TEST(CBlockingSocketTest, FailedCloseKeepsTheHandle) {
+TEST(BlockingSocketTest, FailedCloseKeepsTheHandle) {
     BlockingSocket socket;
     socket.Create();
     const SOCKET held = socket.m_socket;
@@ -435,7 +435,7 @@ TEST(CBlockingSocketTest, FailedCloseKeepsTheHandle) {
     socket.m_socket = BlockingSocket::kNoSocket;
 }
 
-TEST(CBlockingSocketTest, ResolverFindsNumericAndLocalNames) {
+TEST(BlockingSocketTest, ResolverFindsNumericAndLocalNames) {
     const SocketAddress numeric = BlockingSocket::GetHostByName("127.0.0.1", 80);
     EXPECT_EQ(numeric.sin_family, AF_INET);
     EXPECT_EQ(numeric.DottedQuad(), "127.0.0.1");
@@ -447,7 +447,7 @@ TEST(CBlockingSocketTest, ResolverFindsNumericAndLocalNames) {
 // ----------------------------------------------------------------------------------------------------
 // Sending and receiving
 
-TEST(CBlockingSocketTest, ReceiveReportsDataTimeOutPeerCloseAndReset) {
+TEST(BlockingSocketTest, ReceiveReportsDataTimeOutPeerCloseAndReset) {
     OwnedSocket client, server;
     client.Create();
     ConnectPair(client, server);
@@ -519,7 +519,7 @@ void SetSendTimeout(SOCKET fd, std::chrono::microseconds timeout) {
 #endif
 }
 
-TEST(CBlockingSocketTest, SendTimesOutWhileTheSendBufferStaysFull) {
+TEST(BlockingSocketTest, SendTimesOutWhileTheSendBufferStaysFull) {
     OwnedSocket client, server;
     client.Create();
     const int small = 4096;
@@ -538,7 +538,7 @@ TEST(CBlockingSocketTest, SendTimesOutWhileTheSendBufferStaysFull) {
     EXPECT_EQ(stale.GetErrorMessage(), "Send timeout error #" + std::to_string(Errors::kWouldBlock));
 }
 
-TEST(CBlockingSocketTest, SendReturnsWhatOneSendAccepted) {
+TEST(BlockingSocketTest, SendReturnsWhatOneSendAccepted) {
 #ifdef _WIN32
     GTEST_SKIP() << "POSIX only: a blocking Winsock send takes the whole block or fails, never part of it";
 #endif
@@ -555,7 +555,7 @@ TEST(CBlockingSocketTest, SendReturnsWhatOneSendAccepted) {
     EXPECT_LT(sent, static_cast<int>(block.size()));
 }
 
-TEST(CBlockingSocketTest, SendAllDeliversALargeBlockOverPartialSends) {
+TEST(BlockingSocketTest, SendAllDeliversALargeBlockOverPartialSends) {
     OwnedSocket client, server;
     client.Create();
     const int small = 4096;
@@ -584,7 +584,7 @@ TEST(CBlockingSocketTest, SendAllDeliversALargeBlockOverPartialSends) {
     EXPECT_TRUE(received == block);
 }
 
-TEST(CBlockingSocketTest, EmptySendAllMakesOneEmptySend) {
+TEST(BlockingSocketTest, EmptySendAllMakesOneEmptySend) {
     OwnedSocket client, server;
     client.Create();
     ConnectPair(client, server);
@@ -593,7 +593,7 @@ TEST(CBlockingSocketTest, EmptySendAllMakesOneEmptySend) {
     EXPECT_EQ(server.Receive(buffer, sizeof buffer, 0), -1);
 }
 
-TEST(CBlockingSocketTest, SendToAClosedPeerThrowsInsteadOfRaisingSigpipe) {
+TEST(BlockingSocketTest, SendToAClosedPeerThrowsInsteadOfRaisingSigpipe) {
 #ifndef _WIN32
     struct sigaction previous {};
     struct sigaction defaultAction {};
@@ -620,7 +620,7 @@ TEST(CBlockingSocketTest, SendToAClosedPeerThrowsInsteadOfRaisingSigpipe) {
     EXPECT_EQ(error.m_operation, "Send");
 }
 
-TEST(CBlockingSocketTest, DatagramsTravelBothWaysAndReceiveTimesOut) {
+TEST(BlockingSocketTest, DatagramsTravelBothWaysAndReceiveTimesOut) {
     OwnedSocket a, b;
     a.Create(SOCK_DGRAM);
     b.Create(SOCK_DGRAM);
@@ -650,23 +650,23 @@ TEST(CBlockingSocketTest, DatagramsTravelBothWaysAndReceiveTimesOut) {
 }
 
 #ifdef _WIN32
-TEST(CBlockingSocketTest, DescriptorAboveFdSetSizeWorks) {
+TEST(BlockingSocketTest, DescriptorAboveFdSetSizeWorks) {
     GTEST_SKIP() << "POSIX only: a Winsock fd_set lists handles, so no handle value is too high for it";
 }
 
-TEST(CBlockingSocketTest, InterruptedReceiveGoesOnWaiting) {
+TEST(BlockingSocketTest, InterruptedReceiveGoesOnWaiting) {
     GTEST_SKIP() << "POSIX only: no signal interrupts a Winsock call";
 }
 
-TEST(CBlockingSocketTest, InterruptedReceiveStillTimesOutOnTime) {
+TEST(BlockingSocketTest, InterruptedReceiveStillTimesOutOnTime) {
     GTEST_SKIP() << "POSIX only: no signal interrupts a Winsock call";
 }
 
-TEST(CBlockingSocketTest, AcceptInterruptedBySignalReturnsFalse) {
+TEST(BlockingSocketTest, AcceptInterruptedBySignalReturnsFalse) {
     GTEST_SKIP() << "POSIX only: no signal interrupts a Winsock call";
 }
 #else
-TEST(CBlockingSocketTest, DescriptorAboveFdSetSizeWorks) {
+TEST(BlockingSocketTest, DescriptorAboveFdSetSizeWorks) {
     constexpr int kHigh = 1500;
     static_assert(kHigh + 1 > FD_SETSIZE);
     rlimit limit{};
@@ -741,7 +741,7 @@ bool Interrupt(std::thread& thread, const std::atomic<bool>& done, int enough = 
         20s);
 }
 
-TEST(CBlockingSocketTest, InterruptedReceiveGoesOnWaiting) {
+TEST(BlockingSocketTest, InterruptedReceiveGoesOnWaiting) {
     InterruptingSignal signal;
     OwnedSocket client, server;
     client.Create();
@@ -765,7 +765,7 @@ TEST(CBlockingSocketTest, InterruptedReceiveGoesOnWaiting) {
     EXPECT_EQ(received, 1);
 }
 
-TEST(CBlockingSocketTest, InterruptedReceiveStillTimesOutOnTime) {
+TEST(BlockingSocketTest, InterruptedReceiveStillTimesOutOnTime) {
     InterruptingSignal signal;
     OwnedSocket client, server;
     client.Create();
@@ -792,7 +792,7 @@ TEST(CBlockingSocketTest, InterruptedReceiveStillTimesOutOnTime) {
     EXPECT_EQ(received, -1);
 }
 
-TEST(CBlockingSocketTest, AcceptInterruptedBySignalReturnsFalse) {
+TEST(BlockingSocketTest, AcceptInterruptedBySignalReturnsFalse) {
     InterruptingSignal signal;
     Listener listener;
     std::atomic<bool> done{false};
@@ -831,7 +831,7 @@ using ThreadId = pid_t;
 ThreadId CurrentThreadId() { return static_cast<pid_t>(syscall(SYS_gettid)); }
 #endif
 
-TEST(CBlockingSocketTest, ShutdownListenerCancelsABlockedAccept) {
+TEST(BlockingSocketTest, ShutdownListenerCancelsABlockedAccept) {
     Listener listener;
     std::atomic<ThreadId> tid{0};
     std::promise<bool> outcome;
