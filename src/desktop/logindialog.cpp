@@ -42,7 +42,7 @@ wxStaticText* LabelFor(wxWindow* parent, const wxString& text, wxWindow* edit) {
 }  // namespace
 
 LoginDialog::LoginDialog(MainFrame* parent, SessionControl& session, PasswordStore* passwords)
-    : wxDialog(parent, kLoginDialog, "Account Login"),
+    : wxDialog(parent, kLoginDialogId, "Account Login"),
       frame_(parent),
       session_(session),
       passwords_(passwords),

@@ -18,7 +18,7 @@ class SessionControl;
 class PasswordStore;
 class MainFrame;
 
-inline constexpr int kLoginDialog = 139;
+inline constexpr int kLoginDialogId = 139;
 inline constexpr int kUserNameEdit = 1001;
 inline constexpr int kPasswordEdit = 1002;
 // An extension of our own: the password kept in the desktop's keyring (off by default).
