@@ -16,7 +16,8 @@ constexpr int kAboutDialogId = 100;
 
 }  // namespace
 
-AboutDialog::AboutDialog(wxWindow* parent) : wxDialog(parent, kAboutDialogId, "About Quenlor Radio Ostravel") {
+AboutDialog::AboutDialog(wxWindow* parent)
+    : wxDialog(parent, kAboutDialogId, "About Quenlor Radio Ostravel") {
     auto* row = new wxBoxSizer(wxHORIZONTAL);
     row->Add(new wxStaticBitmap(this, wxID_STATIC, wxBitmap(SmallIcon(kIconApplication))), 0,
              wxALL, 10);

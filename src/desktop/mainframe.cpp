@@ -231,7 +231,7 @@ MainFrame::~MainFrame() {
 }
 
 // ---------------------------------------------------------------------------------------------------
-// The extensions: their switches and the notifications
+// The View menu's switches and the notifications
 
 namespace {
 
@@ -239,15 +239,15 @@ namespace {
 // (no menu item; "View/ShowSinceWhen=0" switches it off).
 constexpr char kShowSinceKey[] = "View/ShowSinceWhen";
 
+bool Shown(const wxWindow* bar) { return bar != nullptr && bar->IsShown(); }
+
 }  // namespace
 
 std::span<const MainFrame::ViewSwitch> MainFrame::ViewSwitches() {
     static constexpr ViewSwitch kSwitches[] = {
-        {cmd::kViewToolbar,
-         [](const MainFrame& frame) { return frame.GetToolBar() != nullptr && frame.GetToolBar()->IsShown(); },
+        {cmd::kViewToolbar, [](const MainFrame& frame) { return Shown(frame.GetToolBar()); },
          [](MainFrame& frame, bool on) { frame.ShowBar(frame.GetToolBar(), on); }},
-        {cmd::kViewStatusBar,
-         [](const MainFrame& frame) { return frame.GetStatusBar() != nullptr && frame.GetStatusBar()->IsShown(); },
+        {cmd::kViewStatusBar, [](const MainFrame& frame) { return Shown(frame.GetStatusBar()); },
          [](MainFrame& frame, bool on) { frame.ShowBar(frame.GetStatusBar(), on); }},
         // Asked at every idle moment: the document holds the switch as applied from the settings.
         {cmd::kViewNotifyOnChange, [](const MainFrame& frame) { return frame.doc_.NotifyOnChange(); },
