@@ -10,7 +10,14 @@
 
 namespace ostravel {
 
-AboutDialog::AboutDialog(wxWindow* parent) : wxDialog(parent, 100, "About Quenlor Radio Ostravel") {
+namespace {
+
+constexpr int kAboutDialogId = 100;
+
+}  // namespace
+
+AboutDialog::AboutDialog(wxWindow* parent)
+    : wxDialog(parent, kAboutDialogId, "About Quenlor Radio Ostravel") {
     auto* row = new wxBoxSizer(wxHORIZONTAL);
     row->Add(new wxStaticBitmap(this, wxID_STATIC, wxBitmap(SmallIcon(kIconApplication))), 0,
              wxALL, 10);

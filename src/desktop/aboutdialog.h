@@ -1,4 +1,4 @@
-// The About box (dialog 100).
+// The About box: the program's name, version, year and where to report errors.
 #pragma once
 
 #include <wx/dialog.h>

@@ -22,6 +22,7 @@
 #include "session/shellrules.h"
 #include "session/sessiondocument.h"
 #include "desktop/mainview.h"
+#include "desktop/uithreadview.h"
 #include "session/receiver.h"
 #include "protocol/commands.h"
 #include "desktop/artwork.h"
@@ -81,12 +82,11 @@ bool Application::OnInit() {
     recentFiles_ = std::make_unique<wxFileHistory>(kRecentFileCount);
     recentFiles_->Load(*wxConfigBase::Get());
 
-    // A browser that fails after a while is reported on this thread, where the view lives.
-    SystemUrlOpener::Instance().SetLatePoster([this](std::function<void()> task) { CallAfter(std::move(task)); });
-
     doc_ = std::make_unique<SessionDocument>();
     frame_ = new MainFrame(*doc_, ServiceEndpoint(),
                             [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
+    // A browser that fails after a while is reported on the UI thread, where the view lives.
+    SystemUrlOpener::Instance().SetLatePoster(frame_->UiThread().Poster());
     SetTopWindow(frame_);
     frame_->SetProcessEnd([this] {
         endProcess_ = true;
@@ -106,7 +106,7 @@ bool Application::OnInit() {
         demo_ = std::make_unique<DemoRun>(*frame_, WxText(commandLine_.screenshotDir), WxText(commandLine_.demoUser),
                                           WxText(commandLine_.demoPassword));
     }
-    if (commandLine_.exitWhenShown) frame_->CallAfter([frame = frame_] { frame->ExitProgram(); });
+    if (commandLine_.exitWhenShown) frame_->UiThread().Post([frame = frame_] { frame->ExitProgram(); });
     return true;
 }
 

@@ -1,5 +1,5 @@
-// The program's pictures: icons 128, 182, 183 and 184 (one mast on four grounds) and the logo bitmap
-// 156 are rendered from data/*.svg at build time and compiled in; the glyphs of toolbar 147 are drawn.
+// The program's pictures: the application and state icons (one mast on four grounds) and the logo
+// are rendered from data/*.svg at build time and compiled in; the toolbar's glyphs are drawn.
 #pragma once
 
 #include <wx/bitmap.h>
@@ -7,8 +7,7 @@
 
 namespace ostravel {
 
-inline constexpr int kLogoBitmap = 156;
-inline constexpr int kToolbarResource = 147;
+inline constexpr int kToolbarId = 147;  // the toolbar's window id
 inline constexpr int kToolbarGlyphSize = 20;
 
 // Registers the toolkit's PNG reader and writer once: the pictures are decoded with it, the demo

@@ -16,7 +16,7 @@ namespace ostravel {
 
 namespace {
 
-// The form is laid out in dialog units, like its template.
+// The form is laid out in dialog units, so that it grows with the font.
 wxPoint At(wxWindow* window, int x, int y) { return window->ConvertDialogToPixels(wxPoint(x, y)); }
 wxSize Size(wxWindow* window, int width, int height) {
     return window->ConvertDialogToPixels(wxSize(width, height));
@@ -33,19 +33,19 @@ void ShowSocketError(wxWindow* parent, const BlockingSocketException& error) {
 ChatView::ChatView(wxWindow* parent, SessionDocument& document)
     : wxPanel(parent, wxID_ANY), m_display(kChatWelcome), document_(document) {
     SetName("ChatView");
-    display_ = new wxTextCtrl(this, IDC_DISPLAY, wxString(), At(this, 0, 3), Size(this, 140, 12),
+    display_ = new wxTextCtrl(this, kDisplayId, wxString(), At(this, 0, 3), Size(this, 140, 12),
                               wxTE_MULTILINE | wxTE_READONLY | wxBORDER_NONE | wxHSCROLL | wxTE_DONTWRAP);
-    input_ = new wxTextCtrl(this, IDC_MESSAGE, wxString(), At(this, 8, 26), Size(this, 78, 14), wxHSCROLL);
-    new wxButton(this, IDC_SEND, "Send", At(this, 90, 25), Size(this, 50, 14));
-    new wxButton(this, IDC_CONNECT, "Connect", At(this, 90, 7), Size(this, 50, 14));
-    m_list = new wxListBox(this, IDC_LIST, At(this, 8, 52), Size(this, 123, 40), 0, nullptr,
+    input_ = new wxTextCtrl(this, kMessageId, wxString(), At(this, 8, 26), Size(this, 78, 14), wxHSCROLL);
+    new wxButton(this, kSendId, "Send", At(this, 90, 25), Size(this, 50, 14));
+    new wxButton(this, kConnectId, "Connect", At(this, 90, 7), Size(this, 50, 14));
+    m_list = new wxListBox(this, kListId, At(this, 8, 52), Size(this, 123, 40), 0, nullptr,
                            wxLB_SINGLE | wxLB_ALWAYS_SB | wxBORDER_SIMPLE);
     SetClientSize(Size(this, 141, 102));
     SetMinSize(GetSize());
     DoDataExchange(false);
 
-    Bind(wxEVT_BUTTON, &ChatView::OnSend, this, IDC_SEND);
-    Bind(wxEVT_BUTTON, &ChatView::OnConnect, this, IDC_CONNECT);
+    Bind(wxEVT_BUTTON, &ChatView::OnSend, this, kSendId);
+    Bind(wxEVT_BUTTON, &ChatView::OnConnect, this, kConnectId);
 }
 
 void ChatView::DoDataExchange(bool toFields) {

@@ -14,13 +14,13 @@ class SessionDocument;
 
 class ChatView : public wxPanel {
 public:
+    // The controls' window ids.
     enum {
-        IDD = 131,
-        IDC_DISPLAY = 1002,
-        IDC_SEND = 1003,
-        IDC_CONNECT = 1008,
-        IDC_MESSAGE = 1009,
-        IDC_LIST = 1010,
+        kDisplayId = 1002,
+        kSendId = 1003,
+        kConnectId = 1008,
+        kMessageId = 1009,
+        kListId = 1010,
     };
 
     ChatView(wxWindow* parent, SessionDocument& document);

@@ -7,28 +7,65 @@ namespace ostravel {
 
 namespace {
 
+struct OptionSpec;
+// What an option does with its value (empty for a switch); false ends the reading there.
+using OptionAction = bool (*)(CommandLine& line, const OptionSpec& option, std::string value);
+
 struct OptionSpec {
     const char* name;
     const char* value;  // the value's name; nullptr for a switch
     const char* help;
+    OptionAction take;
 };
 
+// The toolkit's own options go on to it untouched.
+bool PassToToolkit(CommandLine& line, const OptionSpec& option, std::string value) {
+    line.toolkitArgs.push_back(std::string("--") + option.name);
+    if (option.value != nullptr) line.toolkitArgs.push_back(std::move(value));
+    return true;
+}
+
 constexpr OptionSpec kOptions[] = {
-    {"help", nullptr, "show this help and exit"},
-    {"version", nullptr, "show the version and exit"},
-    {"demo-screenshots", "DIR", "log in to the demo account, save screenshots into DIR and exit"},
-    {"demo-user", "NAME", "user name for --demo-screenshots (default demo)"},
-    {"demo-password", "PASSWORD", "password for --demo-screenshots (default demo)"},
-    {"exit-when-shown", nullptr, "exit as soon as the main window is shown (start-up timing)"},
-    {"verbose", nullptr, "log more of what the toolkit does"},
+    {"help", nullptr, "show this help and exit",
+     [](CommandLine& line, const OptionSpec&, std::string) {
+         line.outcome = CommandLine::Help;
+         return false;
+     }},
+    {"version", nullptr, "show the version and exit",
+     [](CommandLine& line, const OptionSpec&, std::string) {
+         line.outcome = CommandLine::Version;
+         return true;
+     }},
+    {"demo-screenshots", "DIR", "log in to the demo account, save screenshots into DIR and exit",
+     [](CommandLine& line, const OptionSpec&, std::string value) {
+         line.screenshotDir = std::move(value);
+         return true;
+     }},
+    {"demo-user", "NAME", "user name for --demo-screenshots (default demo)",
+     [](CommandLine& line, const OptionSpec&, std::string value) {
+         line.demoUser = std::move(value);
+         return true;
+     }},
+    {"demo-password", "PASSWORD", "password for --demo-screenshots (default demo)",
+     [](CommandLine& line, const OptionSpec&, std::string value) {
+         line.demoPassword = std::move(value);
+         return true;
+     }},
+    {"exit-when-shown", nullptr, "exit as soon as the main window is shown (start-up timing)",
+     [](CommandLine& line, const OptionSpec&, std::string) {
+         line.exitWhenShown = true;
+         return true;
+     }},
+    {"verbose", nullptr, "log more of what the toolkit does", &PassToToolkit},
 };
 
 #ifdef __WXGTK__
-// The toolkit's own options go on to it untouched.
 constexpr OptionSpec kToolkitOptions[] = {
-    {"display", "DISPLAY", nullptr},   {"class", "CLASS", nullptr},       {"name", "NAME", nullptr},
-    {"gtk-module", "MODULES", nullptr}, {"gdk-debug", "FLAGS", nullptr},  {"gdk-no-debug", "FLAGS", nullptr},
-    {"gtk-debug", "FLAGS", nullptr},   {"gtk-no-debug", "FLAGS", nullptr}, {"g-fatal-warnings", nullptr, nullptr},
+    {"display", "DISPLAY", nullptr, &PassToToolkit},     {"class", "CLASS", nullptr, &PassToToolkit},
+    {"name", "NAME", nullptr, &PassToToolkit},           {"gtk-module", "MODULES", nullptr, &PassToToolkit},
+    {"gdk-debug", "FLAGS", nullptr, &PassToToolkit},     {"gdk-no-debug", "FLAGS", nullptr, &PassToToolkit},
+    {"gtk-debug", "FLAGS", nullptr, &PassToToolkit},     {"gtk-no-debug", "FLAGS", nullptr, &PassToToolkit},
+    {"g-fatal-warnings", nullptr, nullptr, &PassToToolkit},
 };
 #endif
 
@@ -63,9 +100,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             name = name.substr(0, equals);
         }
         const OptionSpec* option = FindOption(kOptions, name);
-        bool toolkit = false;
 #ifdef __WXGTK__
-        if (option == nullptr && (option = FindOption(kToolkitOptions, name)) != nullptr) toolkit = true;
+        if (option == nullptr) option = FindOption(kToolkitOptions, name);
 #endif
         if (option == nullptr) return fail("unknown option '--" + std::string(name) + "'");
         if (option->value == nullptr && inlineValue) {
@@ -75,24 +111,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             if (i + 1 >= argc) return fail("option '--" + std::string(name) + "' needs a value");
             value = argv[++i];
         }
-        if (toolkit) {
-            line.toolkitArgs.push_back("--" + std::string(name));
-            if (option->value != nullptr) line.toolkitArgs.push_back(value);
-        } else if (name == "help") {
-            return end(CommandLine::Help);
-        } else if (name == "version") {
-            line.outcome = CommandLine::Version;
-        } else if (name == "demo-screenshots") {
-            line.screenshotDir = value;
-        } else if (name == "demo-user") {
-            line.demoUser = value;
-        } else if (name == "demo-password") {
-            line.demoPassword = value;
-        } else if (name == "exit-when-shown") {
-            line.exitWhenShown = true;
-        } else if (name == "verbose") {
-            line.toolkitArgs.emplace_back("--verbose");
-        }
+        if (!option->take(line, *option, std::move(value))) return end(line.outcome);
     }
     return line;
 }

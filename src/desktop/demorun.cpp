@@ -16,6 +16,7 @@ extern char** environ;
 #include "desktop/logindialog.h"
 #include "desktop/mainframe.h"
 #include "desktop/mainview.h"
+#include "desktop/uithreadview.h"
 #include "desktop/wxtext.h"
 #include "protocol/commands.h"
 #include "session/sessiondocument.h"
@@ -78,7 +79,7 @@ void DemoRun::Notify() {
             case 0:
                 Shot(&frame_, "1-started.png");
                 step_ = 1;
-                frame_.CallAfter([view] { view->RunCommand(cmd::kLogin); });
+                frame_.UiThread().Post([view] { view->RunCommand(cmd::kLogin); });
                 break;
             case 1: {
                 LoginDialog& dialog = view->LoginWindow();
@@ -129,7 +130,7 @@ void DemoRun::Notify() {
                 std::fflush(stdout);
                 step_ = 7;
                 Stop();
-                frame_.CallAfter([frame = &frame_] { frame->ExitProgram(); });
+                frame_.UiThread().Post([frame = &frame_] { frame->ExitProgram(); });
                 break;
             default:
                 break;
@@ -137,7 +138,7 @@ void DemoRun::Notify() {
         if (step_ == 1 && late) {
             std::fprintf(stderr, "demo: the login dialog did not open\n");
             Stop();
-            frame_.CallAfter([frame = &frame_] { frame->ExitProgram(); });
+            frame_.UiThread().Post([frame = &frame_] { frame->ExitProgram(); });
         }
     }
 

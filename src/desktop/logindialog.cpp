@@ -1,7 +1,5 @@
 #include "desktop/logindialog.h"
 
-#include <mutex>
-
 #include <wx/button.h>
 #include <wx/config.h>
 #include <wx/sizer.h>
@@ -12,6 +10,8 @@
 
 #include "session/sessioncontrol.h"
 #include "platform/passwordstore.h"
+#include "desktop/mainframe.h"
+#include "desktop/uithreadview.h"
 #include "desktop/wxtext.h"
 
 #ifdef __WXMSW__
@@ -41,19 +41,13 @@ wxStaticText* LabelFor(wxWindow* parent, const wxString& text, wxWindow* edit) {
 
 }  // namespace
 
-// Where the login thread hands its result to the UI thread, for as long as the dialog is there. (A
-// wxWeakRef would not do: only the UI thread may touch one.)
-struct LoginDialog::Mailbox {
-    std::mutex mutex;
-    LoginDialog* dialog = nullptr;  // null once the dialog is gone
-};
-
-LoginDialog::LoginDialog(wxWindow* parent, SessionControl& session, PasswordStore* passwords)
-    : wxDialog(parent, kLoginDialog, "Account Login"),
+LoginDialog::LoginDialog(MainFrame* parent, SessionControl& session, PasswordStore* passwords)
+    : wxDialog(parent, kLoginDialogId, "Account Login"),
+      frame_(parent),
       session_(session),
       passwords_(passwords),
-      mailbox_(std::make_shared<Mailbox>()) {
-    // The controls keep the template's order and widths; heights follow the toolkit's needs.
+      alive_(std::make_shared<bool>(true)) {
+    // The controls' order and widths are fixed; heights follow the toolkit's needs.
     auto* column = new wxBoxSizer(wxVERTICAL);
     const wxSize editSize = ConvertDialogToPixels(wxSize(100, 14));
     // Each label comes just before its edit in the tab order, which is what pairs them on Windows.
@@ -101,16 +95,12 @@ LoginDialog::LoginDialog(wxWindow* parent, SessionControl& session, PasswordStor
     progress_->SetLabel(wxEmptyString);
     CentreOnParent();
 
-    mailbox_->dialog = this;
     Bind(wxEVT_BUTTON, &LoginDialog::OnOK, this, wxID_OK);
     // Also reached by Escape and the close box.
     Bind(wxEVT_BUTTON, &LoginDialog::OnCancel, this, wxID_CANCEL);
 }
 
-LoginDialog::~LoginDialog() {
-    std::lock_guard lock(mailbox_->mutex);
-    mailbox_->dialog = nullptr;
-}
+LoginDialog::~LoginDialog() { *alive_ = false; }
 
 void LoginDialog::Recall() {
     if (recalled_) return;
@@ -156,11 +146,12 @@ void LoginDialog::OnOK(wxCommandEvent&) {
     ShowConnecting(true);
     // Connects and sends both login blocks on the session's login thread; the result comes back
     // here on the UI thread, and a failure is reported by the Login command's last step.
-    session_.BeginLogin(NarrowText(m_userName), NarrowText(m_password), [mailbox = mailbox_, attempt] {
-        std::lock_guard lock(mailbox->mutex);
-        if (mailbox->dialog == nullptr) return;
-        mailbox->dialog->CallAfter([dialog = mailbox->dialog, attempt] { dialog->LoginFinished(attempt); });
-    });
+    session_.BeginLogin(NarrowText(m_userName), NarrowText(m_password),
+                        [post = frame_->UiThread().Poster(), alive = alive_, dialog = this, attempt] {
+                            post([alive, dialog, attempt] {
+                                if (*alive) dialog->LoginFinished(attempt);
+                            });
+                        });
 }
 
 void LoginDialog::OnCancel(wxCommandEvent& event) {

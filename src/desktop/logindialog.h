@@ -1,4 +1,4 @@
-// "Account Login" (dialog 139): user name and password. One object for the whole run, so it shows
+// "Account Login": user name and password. One object for the whole run, so it shows
 // the texts of the last OK when it opens again. OK connects and sends the login on a thread of its
 // own: the dialog stays open, says it is connecting, and closes with OK when that has finished;
 // Cancel gives the connect up.
@@ -16,8 +16,9 @@ namespace ostravel {
 
 class SessionControl;
 class PasswordStore;
+class MainFrame;
 
-inline constexpr int kLoginDialog = 139;
+inline constexpr int kLoginDialogId = 139;
 inline constexpr int kUserNameEdit = 1001;
 inline constexpr int kPasswordEdit = 1002;
 // An extension of our own: the password kept in the desktop's keyring (off by default).
@@ -30,8 +31,9 @@ inline constexpr char kConnectingText[] = "Connecting to the server...";
 
 class LoginDialog : public wxDialog {
 public:
-    // `passwords`: where "Remember password" keeps the password; none leaves the box disabled.
-    LoginDialog(wxWindow* parent, SessionControl& session, PasswordStore* passwords = nullptr);
+    // `passwords`: where "Remember password" keeps the password; none leaves the box disabled. The
+    // login thread's result comes back through `parent`'s UI-thread queue.
+    LoginDialog(MainFrame* parent, SessionControl& session, PasswordStore* passwords = nullptr);
     ~LoginDialog() override;
 
     // Shows the texts of the last OK (Cancel forgets what was typed since).
@@ -55,8 +57,6 @@ public:
     wxString m_password;
 
 private:
-    struct Mailbox;
-
     void OnOK(wxCommandEvent& event);
     void OnCancel(wxCommandEvent& event);
     void LoginFinished(unsigned attempt);
@@ -67,6 +67,7 @@ private:
     // At OK: the user name into the settings; the password into the keyring, or out of it.
     void Remember();
 
+    MainFrame* frame_;
     SessionControl& session_;
     wxTextCtrl* userNameEdit_ = nullptr;
     wxTextCtrl* passwordEdit_ = nullptr;
@@ -76,8 +77,9 @@ private:
     bool canRemember_ = false;  // a keyring is there to keep the password
     bool recalled_ = false;
     std::function<void()> finished_;
-    // The login thread reports here; the dialog unhooks itself when it goes.
-    std::shared_ptr<Mailbox> mailbox_;
+    // Whether the dialog is still there when the login thread's result comes due. Read and written
+    // on the UI thread only; the login thread merely carries it.
+    std::shared_ptr<bool> alive_;
     unsigned attempt_ = 0;  // the OK whose result still counts
     bool connecting_ = false;
 };

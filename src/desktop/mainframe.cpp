@@ -6,7 +6,6 @@
 #include <wx/modalhook.h>
 #include <wx/settings.h>
 #include <wx/statusbr.h>
-#include <wx/thread.h>
 #include <wx/toolbar.h>
 #include <wx/utils.h>
 
@@ -18,6 +17,7 @@
 #include "session/shellrules.h"
 #include "session/sessiondocument.h"
 #include "desktop/mainview.h"
+#include "desktop/uithreadview.h"
 #include "platform/linux/sessionbus.h"
 #include "protocol/commands.h"
 #include "desktop/artwork.h"
@@ -43,8 +43,8 @@ Function GtkFunction(const char* name) {
 #endif
 
 // GTK pads toolbar buttons and menu titles generously; nineteen 20-pixel buttons and eight menus
-// must fit a 450-pixel window. The
-// style goes in through GTK's own functions, looked up in the already loaded toolkit.
+// must fit a 450-pixel window. The style goes in through GTK's own functions, looked up in the
+// already loaded toolkit.
 void CompactToolbars() {
 #ifdef __WXGTK3__
     static bool applied = false;
@@ -143,7 +143,7 @@ TrayIcon::TrayIcon(MainFrame& frame) : frame_(frame) {
         [this](wxCommandEvent& event) {
             const int trayId = CommandFromWindowId(event.GetId());
             // Run it once the popup is gone: Exit destroys the frame that owns this icon.
-            frame_.CallAfter([frame = &frame_, trayId] { frame->RunTrayEntry(trayId); });
+            frame_.UiThread().Post([frame = &frame_, trayId] { frame->RunTrayEntry(trayId); });
         },
         kFirstWindowId, kLastWindowId);
 }
@@ -174,7 +174,7 @@ protected:
     }
     void Exit(wxDialog*) override {
         // Still inside the dialog's ShowModal: the frame goes from the outer loop.
-        if (--open_ == 0 && frame_.exiting_) frame_.CallAfter([frame = &frame_] { frame->Destroy(); });
+        if (--open_ == 0 && frame_.exiting_) frame_.UiThread().Post([frame = &frame_] { frame->Destroy(); });
     }
 
 private:
@@ -199,6 +199,8 @@ MainFrame::MainFrame(SessionDocument& doc, const SocketAddress& endpoint, Receiv
     SetStatusText(kReadyPrompt, 0);
 
     view_ = new MainView(this, doc, endpoint, std::move(makeReceiver));
+    ui_ = std::make_unique<UiThreadView>(*view_);
+    doc_.SetView(ui_.get());
     FitToForm();
     ApplySettings();
 
@@ -221,10 +223,15 @@ MainFrame::~MainFrame() {
     wxNotificationMessage::UseTaskBarIcon(nullptr);
 #endif
     if (tray_) tray_->RemoveIcon();
+    // The session's threads end before the queue they report through, and the queue before the
+    // view it runs against (the frame's children go after it).
+    if (view_ != nullptr) view_->ShutdownSession();
+    doc_.SetView(nullptr);
+    ui_.reset();
 }
 
 // ---------------------------------------------------------------------------------------------------
-// The extensions: their switches and the notifications
+// The View menu's switches and the notifications
 
 namespace {
 
@@ -232,7 +239,31 @@ namespace {
 // (no menu item; "View/ShowSinceWhen=0" switches it off).
 constexpr char kShowSinceKey[] = "View/ShowSinceWhen";
 
+bool Shown(const wxWindow* bar) { return bar != nullptr && bar->IsShown(); }
+
 }  // namespace
+
+std::span<const MainFrame::ViewSwitch> MainFrame::ViewSwitches() {
+    static constexpr ViewSwitch kSwitches[] = {
+        {cmd::kViewToolbar, [](const MainFrame& frame) { return Shown(frame.GetToolBar()); },
+         [](MainFrame& frame, bool on) { frame.ShowBar(frame.GetToolBar(), on); }},
+        {cmd::kViewStatusBar, [](const MainFrame& frame) { return Shown(frame.GetStatusBar()); },
+         [](MainFrame& frame, bool on) { frame.ShowBar(frame.GetStatusBar(), on); }},
+        // Asked at every idle moment: the document holds the switch as applied from the settings.
+        {cmd::kViewNotifyOnChange, [](const MainFrame& frame) { return frame.doc_.NotifyOnChange(); },
+         [](MainFrame& frame, bool on) { frame.doc_.SetNotifyOnChange(on); }},
+        {cmd::kViewAutoRefresh, [](const MainFrame& frame) { return frame.doc_.AutoRefresh(); },
+         [](MainFrame& frame, bool on) { frame.doc_.SetAutoRefresh(on); }},
+    };
+    return kSwitches;
+}
+
+const MainFrame::ViewSwitch* MainFrame::FindViewSwitch(int id) {
+    for (const ViewSwitch& viewSwitch : ViewSwitches()) {
+        if (viewSwitch.id == id) return &viewSwitch;
+    }
+    return nullptr;
+}
 
 bool MainFrame::ToggleOn(int toggleId) const {
     const ToggleInfo* toggle = FindToggle(toggleId);
@@ -243,17 +274,29 @@ bool MainFrame::ToggleOn(int toggleId) const {
 }
 
 void MainFrame::SetToggle(int toggleId, bool on) {
-    const ToggleInfo* toggle = FindToggle(toggleId);
-    if (toggle == nullptr) return;
-    wxConfigBase* config = wxConfigBase::Get();
-    config->Write(toggle->settingKey, on);
-    config->Flush();
-    ApplySettings();
+    if (FindToggle(toggleId) == nullptr) return;
+    if (const ViewSwitch* viewSwitch = FindViewSwitch(toggleId)) Turn(*viewSwitch, on);
+}
+
+void MainFrame::Turn(const ViewSwitch& viewSwitch, bool on) {
+    if (const ToggleInfo* toggle = FindToggle(viewSwitch.id)) {
+        wxConfigBase* config = wxConfigBase::Get();
+        config->Write(toggle->settingKey, on);
+        config->Flush();
+    }
+    viewSwitch.turn(*this, on);
+}
+
+void MainFrame::ShowBar(wxWindow* bar, bool on) {
+    if (bar == nullptr) return;
+    bar->Show(on);
+    SendSizeEvent();
 }
 
 void MainFrame::ApplySettings() {
-    doc_.SetNotifyOnChange(ToggleOn(cmd::kViewNotifyOnChange));
-    doc_.SetAutoRefresh(ToggleOn(cmd::kViewAutoRefresh));
+    for (const ViewSwitch& viewSwitch : ViewSwitches()) {
+        if (FindToggle(viewSwitch.id) != nullptr) viewSwitch.turn(*this, ToggleOn(viewSwitch.id));
+    }
     bool since = true;
     wxConfigBase::Get()->Read(kShowSinceKey, &since, true);
     doc_.SetShowSince(since);
@@ -308,7 +351,7 @@ void MainFrame::BuildMenuBar() {
 void MainFrame::BuildToolBar() {
     CompactToolbars();
     wxToolBar* bar = CreateToolBar(wxTB_HORIZONTAL | wxTB_FLAT | wxTB_TOP | wxTB_NODIVIDER,
-                                   kToolbarResource);
+                                   kToolbarId);
     bar->SetToolBitmapSize(wxSize(kToolbarGlyphSize, kToolbarGlyphSize));
     bar->SetMargins(0, 0);
     bar->SetToolPacking(0);
@@ -340,10 +383,6 @@ void MainFrame::FitToForm() {
 bool MainFrame::TrayAvailable() const { return wxTaskBarIcon::IsAvailable(); }
 
 bool MainFrame::SetTrayIcon(TrayOperation operation, const std::string& tip, int iconId) {
-    if (!wxIsMainThread()) {
-        CallAfter([this, operation, tip, iconId] { SetTrayIcon(operation, tip, iconId); });
-        return true;
-    }
     if (!tray_) return false;
     if (operation == TrayOperation::Delete) {
         trayShown_ = false;
@@ -376,7 +415,8 @@ std::unique_ptr<wxMenu> MainFrame::BuildTrayMenu() const {
             menu->AppendSubMenu(popup, entry.text);
         } else {
             wxMenuItem* item = popup->Append(WindowIdFromCommand(entry.id), entry.text);
-            item->Enable(IsTrayEntryEnabled(entry.id, session.loginId, session.highBitrate));
+            // As the command it runs is; the frame's own entries (no command) always are.
+            item->Enable(IsCommandEnabled(entry.viewCommand, session.loginId, session.highBitrate));
         }
     }
     return menu;
@@ -457,6 +497,10 @@ void MainFrame::OnClose(wxCloseEvent& event) {
 
 void MainFrame::OnMenu(wxCommandEvent& event) {
     const int commandId = CommandFromWindowId(event.GetId());
+    if (const ViewSwitch* viewSwitch = FindViewSwitch(commandId)) {
+        Turn(*viewSwitch, !viewSwitch->isOn(*this));
+        return;
+    }
     switch (commandId) {
         case cmd::kAppExit:
             ExitProgram();
@@ -466,20 +510,6 @@ void MainFrame::OnMenu(wxCommandEvent& event) {
             about.ShowModal();
             return;
         }
-        case cmd::kViewNotifyOnChange:
-        case cmd::kViewAutoRefresh:
-            SetToggle(commandId, !ToggleOn(commandId));
-            return;
-        case cmd::kViewToolbar:
-        case cmd::kViewStatusBar: {
-            wxWindow* bar = commandId == cmd::kViewToolbar ? static_cast<wxWindow*>(GetToolBar())
-                                                           : static_cast<wxWindow*>(GetStatusBar());
-            if (bar != nullptr) {
-                bar->Show(!bar->IsShown());
-                SendSizeEvent();
-            }
-            return;
-        }
         default:
             if (view_ != nullptr) view_->RunCommand(commandId);
     }
@@ -487,13 +517,8 @@ void MainFrame::OnMenu(wxCommandEvent& event) {
 
 void MainFrame::OnUpdateUI(wxUpdateUIEvent& event) {
     const int commandId = CommandFromWindowId(event.GetId());
-    if (commandId == cmd::kViewToolbar) {
-        event.Check(GetToolBar() != nullptr && GetToolBar()->IsShown());
-    } else if (commandId == cmd::kViewStatusBar) {
-        event.Check(GetStatusBar() != nullptr && GetStatusBar()->IsShown());
-    } else if (FindToggle(commandId) != nullptr) {
-        // Asked at every idle moment: the document holds the switch as applied from the settings.
-        event.Check(commandId == cmd::kViewNotifyOnChange ? doc_.NotifyOnChange() : doc_.AutoRefresh());
+    if (const ViewSwitch* viewSwitch = FindViewSwitch(commandId)) {
+        event.Check(viewSwitch->isOn(*this));
     } else if (FindCommand(commandId) != nullptr && view_ != nullptr) {
         event.Enable(view_->IsCommandEnabledNow(commandId));
     }

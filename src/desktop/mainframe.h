@@ -1,8 +1,10 @@
-// The main frame: fixed size, menu 128, toolbar 147, status bar, and the tray icon with menu 140.
+// The main frame: fixed size, the menu bar, the toolbar, the status bar, and the tray icon with its
+// menu. UI thread only: it owns the UiThreadView through which the session's threads reach the view.
 #pragma once
 
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
 #include <wx/frame.h>
@@ -19,10 +21,7 @@ namespace ostravel {
 class SessionDocument;
 class MainView;
 class MainFrame;
-
-inline constexpr int kTrayIconIdentifier = 666;
-inline constexpr int kMainMenuResource = 128;
-inline constexpr int kTrayMenuResource = 140;
+class UiThreadView;
 
 // The notification-area icon; its clicks come back to the frame.
 class TrayIcon : public wxTaskBarIcon {
@@ -44,8 +43,10 @@ public:
     ~MainFrame() override;
 
     MainView* GetActiveView() const { return view_; }
+    // What the session is given as its view, and the way onto the UI thread for everybody else.
+    UiThreadView& UiThread() const { return *ui_; }
 
-    // Adds, changes or removes the tray icon; from any thread (other threads' calls are queued).
+    // Adds, changes or removes the tray icon.
     bool SetTrayIcon(TrayOperation operation, const std::string& tip, int iconId);
     // What the tray shows now (for the status checks and tests).
     bool TrayIconShown() const { return trayShown_; }
@@ -56,7 +57,7 @@ public:
     bool TrayAvailable() const;
     TrayIcon* Tray() const { return tray_.get(); }
 
-    // Menu 140 with the session's enabling applied.
+    // The tray menu, each entry enabled as its command is now.
     std::unique_ptr<wxMenu> BuildTrayMenu() const;
     void ShowTrayMenu();
     void RunTrayEntry(int trayId);
@@ -71,6 +72,7 @@ public:
 
     // The extensions' switches of the View menu, as the settings keep them (wxConfigBase::Get()).
     bool ToggleOn(int toggleId) const;
+    // Keeps the switch in the settings and applies it.
     void SetToggle(int toggleId, bool on);
     // Announces a change of state through the desktop's notification service (from the UI thread).
     // False when there is none to show it.
@@ -90,10 +92,23 @@ private:
     // The settings' switches into the session document.
     void ApplySettings();
 
+    // A check item of the View menu with its action.
+    struct ViewSwitch {
+        int id;
+        bool (*isOn)(const MainFrame& frame);     // what its check mark shows
+        void (*turn)(MainFrame& frame, bool on);  // what choosing it does
+    };
+    static std::span<const ViewSwitch> ViewSwitches();
+    static const ViewSwitch* FindViewSwitch(int id);
+    // Turns a switch, keeping it in the settings when they keep it.
+    void Turn(const ViewSwitch& viewSwitch, bool on);
+    void ShowBar(wxWindow* bar, bool on);
+
     class ModalWatch;
 
     SessionDocument& doc_;
     MainView* view_ = nullptr;
+    std::unique_ptr<UiThreadView> ui_;
     std::unique_ptr<TrayIcon> tray_;
     bool trayShown_ = false;
     int trayIconId_ = 0;

@@ -1,11 +1,7 @@
 #include "desktop/mainview.h"
 
-#include <future>
-#include <mutex>
-
 #include <wx/generic/statbmpg.h>
 #include <wx/msgdlg.h>
-#include <wx/thread.h>
 
 #ifdef __WXGTK3__
 #include <dlfcn.h>
@@ -20,7 +16,6 @@
 #include "session/sessiondocument.h"
 #include "platform/openurl.h"
 #include "platform/passwordstore.h"
-#include "platform/stopwait.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
 #include "session/sending.h"
@@ -36,7 +31,7 @@ namespace {
 const wxColour kFormGround(1, 1, 1);
 const wxColour kFormText(255, 255, 255);
 
-// The form is laid out in dialog units of the original 8-point font (1.5 by 1.625 pixels each), so
+// The form is laid out in dialog units of an 8-point font (1.5 by 1.625 pixels each), so
 // that it fits the frame's fixed 450 by 390 client area on every toolkit.
 wxPoint At(int x, int y) { return wxPoint(x * 3 / 2, y * 13 / 8); }
 wxSize Sized(int w, int h) { return wxSize(w * 3 / 2, h * 13 / 8); }
@@ -62,30 +57,6 @@ void HideCaret(wxTextCtrl* box) {
 #endif
 }
 
-// A window the receiver waits for: completed once, by whichever comes first, the user closing it
-// or the session ending.
-struct WindowWait {
-    std::mutex mutex;
-    bool done = false;
-    bool result = false;
-    DialogModel model;
-    std::promise<void> promise;
-
-    bool Finish(bool accepted, DialogModel* edited = nullptr) {
-        std::lock_guard lock(mutex);
-        if (done) return false;
-        done = true;
-        result = accepted;
-        if (edited != nullptr) model = std::move(*edited);
-        promise.set_value();
-        return true;
-    }
-    bool Done() {
-        std::lock_guard lock(mutex);
-        return done;
-    }
-};
-
 // A text viewer that closes itself, modeless beside the main window.
 class TextViewer : public TextViewDialog {
 public:
@@ -99,7 +70,7 @@ public:
 
 MainView::MainView(MainFrame* frame, SessionDocument& doc, const SocketAddress& endpoint,
                            ReceiverFactory makeReceiver)
-    : wxPanel(frame, kMainForm, wxDefaultPosition, FormSize(), wxTAB_TRAVERSAL | wxBORDER_NONE),
+    : wxPanel(frame, kMainViewId, wxDefaultPosition, FormSize(), wxTAB_TRAVERSAL | wxBORDER_NONE),
       frame_(frame),
       doc_(doc),
       session_(std::make_unique<SessionControl>(doc, endpoint, std::move(makeReceiver))) {
@@ -126,14 +97,9 @@ MainView::MainView(MainFrame* frame, SessionDocument& doc, const SocketAddress& 
     messageList_->Bind(wxEVT_LISTBOX, [this](wxCommandEvent& event) {
         if (event.GetSelection() != wxNOT_FOUND) messageList_->Deselect(event.GetSelection());
     });
-
-    doc_.SetView(this);
 }
 
-MainView::~MainView() {
-    ShutdownSession();
-    doc_.SetView(nullptr);
-}
+MainView::~MainView() { ShutdownSession(); }
 
 wxSize MainView::FormSize() { return Sized(292, 190); }
 
@@ -227,55 +193,45 @@ void MainView::OnServerLogs() {
 void MainView::OnLogoClick() { OpenLogoPage(doc_, CurrentUrlOpener()); }
 
 // ---------------------------------------------------------------------------------------------------
-// SessionView: everything runs on the UI thread, in the order the calls were made.
+// SessionView
 
 void MainView::InsertMessage(const std::string& line) {
-    CallAfter([this, line] {
-        messageList_->Insert(WxText(line), 0);
-        // The toolkit keeps the row that was on top where it is, which would leave the new line
-        // above the visible part of the list.
-        messageList_->SetFirstItem(0);
-    });
+    messageList_->Insert(WxText(line), 0);
+    // The toolkit keeps the row that was on top where it is, which would leave the new line above
+    // the visible part of the list.
+    messageList_->SetFirstItem(0);
 }
 
-void MainView::ClearMessages() {
-    CallAfter([this] { messageList_->Clear(); });
-}
+void MainView::ClearMessages() { messageList_->Clear(); }
 
 void MainView::SetStatusText(const std::string& text) {
-    CallAfter([this, text] {
-        // The report ends its lines with CR LF; the text control wants bare line feeds.
-        wxString shown = WxText(text);
-        shown.Replace("\r\n", "\n");
-        // The keep-alive repeats the same report: the box is laid out and drawn again only when
-        // it says something new.
-        if (statusBox_->GetValue() != shown) statusBox_->ChangeValue(shown);
-    });
+    // The report ends its lines with CR LF; the text control wants bare line feeds.
+    wxString shown = WxText(text);
+    shown.Replace("\r\n", "\n");
+    // The keep-alive repeats the same report: the box is laid out and drawn again only when it says
+    // something new.
+    if (statusBox_->GetValue() != shown) statusBox_->ChangeValue(shown);
 }
 
 bool MainView::HasMainWindow() const { return frame_ != nullptr; }
 
 void MainView::SetTrayIcon(TrayOperation operation, const std::string& tip, int iconId) {
-    CallAfter([this, operation, tip, iconId] { frame_->SetTrayIcon(operation, tip, iconId); });
+    frame_->SetTrayIcon(operation, tip, iconId);
 }
 
-void MainView::NotifyStateChange(const StateNotice& notice) {
-    CallAfter([this, notice] { frame_->ShowStateNotification(notice); });
-}
+void MainView::NotifyStateChange(const StateNotice& notice) { frame_->ShowStateNotification(notice); }
 
 void MainView::ShowDjLogs(const std::string& text) { ShowText(text); }
 void MainView::ShowTvLogs(const std::string& text) { ShowText(text); }
 void MainView::ShowAccountSummary(const std::string& text) { ShowText(text); }
 
 void MainView::ShowText(const std::string& text) {
-    // Each reply gets a viewer of its own beside the main window; none holds the receiver, and a
-    // second log never replaces the first one the user is still reading.
-    CallAfter([this, text] {
-        auto* viewer = new TextViewer(frame_);
-        viewer->m_text = WxText(text);
-        viewer->TransferDataToWindow();
-        viewer->Show();
-    });
+    // Each reply gets a viewer of its own beside the main window; a second log never replaces the
+    // first one the user is still reading.
+    auto* viewer = new TextViewer(frame_);
+    viewer->m_text = WxText(text);
+    viewer->TransferDataToWindow();
+    viewer->Show();
 }
 
 bool MainView::EditServerConfig(DialogModel& model, std::stop_token stop) {
@@ -288,33 +244,12 @@ bool MainView::EditAutoTVConfig(DialogModel& model, std::stop_token stop) {
     return EditConfig(&RunAutoTVConfigDialog, model, stop);
 }
 
-bool MainView::EditConfig(DialogRunner run, DialogModel& model, std::stop_token stop) {
+bool MainView::EditConfig(DialogRunner run, DialogModel& model, const std::stop_token& stop) {
     if (stop.stop_requested()) return false;
-    if (wxIsMainThread()) {
-        DialogModel edited = model;
-        if (!run(frame_, edited)) return false;
-        model = std::move(edited);
-        return true;
-    }
-    // The dialog edits its own copy: the receiver's model is only written back here, after the
-    // wait, so a session that ends meanwhile leaves it untouched.
-    auto wait = std::make_shared<WindowWait>();
-    wait->model = model;
-    std::future<void> closed = wait->promise.get_future();
-    CallAfter([this, wait, run] {
-        DialogModel edited;
-        {
-            std::lock_guard lock(wait->mutex);
-            if (wait->done) return;
-            edited = wait->model;
-        }
-        const bool saved = run(frame_, edited);
-        wait->Finish(saved, &edited);
-    });
-    WaitReadyUnlessStopped(closed, stop, [wait] { wait->Finish(false); });
-    std::lock_guard lock(wait->mutex);
-    if (!wait->result) return false;
-    model = wait->model;
+    // Cancel leaves the model as it was.
+    DialogModel edited = model;
+    if (!run(frame_, edited)) return false;
+    model = std::move(edited);
     return true;
 }
 

@@ -1,9 +1,8 @@
-// The main view (form 101): the logo, the status box and the message list, newest line on top. It
-// owns the commands of the menus, toolbar and tray menu, and is the SessionView of the session:
-// calls from the receiver thread are queued to the UI thread in the order they were made.
+// The main view: the logo, the status box and the message list, newest line on top. It owns the
+// commands of the menus, toolbar and tray menu, and shows what the session tells it. UI thread only:
+// the session's threads reach it through the frame's UiThreadView.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,7 +20,7 @@ namespace ostravel {
 class SessionDocument;
 class MainFrame;
 
-inline constexpr int kMainForm = 101;
+inline constexpr int kMainViewId = 101;
 inline constexpr int kLogoControl = 1003;
 inline constexpr int kStatusBox = 1012;
 inline constexpr int kMessageList = 1010;
@@ -50,7 +49,7 @@ public:
     // Logs out and ends every receiver; the frame's last step before it goes.
     void ShutdownSession();
 
-    // SessionView
+    // SessionView, on the UI thread.
     void InsertMessage(const std::string& line) override;
     void ClearMessages() override;
     void SetStatusText(const std::string& text) override;
@@ -67,7 +66,7 @@ public:
 private:
     using DialogRunner = bool (*)(wxWindow*, DialogModel&);
     void ShowText(const std::string& text);
-    bool EditConfig(DialogRunner run, DialogModel& model, std::stop_token stop);
+    bool EditConfig(DialogRunner run, DialogModel& model, const std::stop_token& stop);
 
     MainFrame* frame_;
     SessionDocument& doc_;

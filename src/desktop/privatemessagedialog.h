@@ -15,7 +15,8 @@ class SessionDocument;
 
 class PrivateMessageDialog : public wxDialog {
 public:
-    enum { IDD = 102, IDC_MESSAGE = 1002, IDC_SEND = 1011 };
+    // The window ids of the dialog and its controls.
+    enum { kWindowId = 102, kMessageId = 1002, kSendId = 1011 };
 
     // `recipient` names who the message is for; the session keeps no recipient yet, so by
     // default it is empty.

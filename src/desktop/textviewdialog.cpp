@@ -5,11 +5,18 @@
 
 namespace ostravel {
 
+namespace {
+
+constexpr int kTextViewId = 159;
+constexpr int kTextBoxId = 1002;
+
+}  // namespace
+
 TextViewDialog::TextViewDialog(wxWindow* parent)
-    : wxDialog(parent, 159, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+    : wxDialog(parent, kTextViewId, wxEmptyString, wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX) {
     auto* column = new wxBoxSizer(wxVERTICAL);
-    textBox_ = new wxTextCtrl(this, 1002, wxEmptyString, wxDefaultPosition,
+    textBox_ = new wxTextCtrl(this, kTextBoxId, wxEmptyString, wxDefaultPosition,
                               ConvertDialogToPixels(wxSize(389, 153)),
                               wxTE_MULTILINE | wxTE_READONLY | wxHSCROLL | wxVSCROLL | wxTE_DONTWRAP);
     column->Add(textBox_, 1, wxEXPAND | wxALL, 10);

@@ -1,4 +1,4 @@
-// The text viewer (dialog 159): one block of text, read-only, lines not wrapped.
+// The text viewer: one block of text, read-only, lines not wrapped.
 #pragma once
 
 #include <wx/dialog.h>

@@ -65,22 +65,22 @@ protected:
 TEST_F(ChatWindows, SendSendsTheLineAsUtf8AndListsItNewestFirst) {
     auto* view = new ChatView(frame, doc);
     frame->Show();
-    wxTextCtrl* input = Text(view, ChatView::IDC_MESSAGE);
+    wxTextCtrl* input = Text(view, ChatView::kMessageId);
     ASSERT_NE(input, nullptr);
 
     input->ChangeValue("apple");
-    Click(view, ChatView::IDC_SEND);
+    Click(view, ChatView::kSendId);
     input->ChangeValue(wxString::FromUTF8(kGreeting));
-    Click(view, ChatView::IDC_SEND);
+    Click(view, ChatView::kSendId);
     input->ChangeValue("zebra");
-    Click(view, ChatView::IDC_SEND);
+    Click(view, ChatView::kSendId);
 
     EXPECT_EQ(ServerReceives(5 + kGreeting.size() + 5), "apple" + kGreeting + "zebra");
     ASSERT_EQ(view->m_list->GetCount(), 3u);
     EXPECT_EQ(view->m_list->GetString(0), "zebra");
     EXPECT_EQ(view->m_list->GetString(1).utf8_string(), kGreeting);
     EXPECT_EQ(view->m_list->GetString(2), "apple");
-    EXPECT_EQ(Text(view, ChatView::IDC_DISPLAY)->GetValue(), "zebra");
+    EXPECT_EQ(Text(view, ChatView::kDisplayId)->GetValue(), "zebra");
 }
 
 TEST_F(ChatWindows, ConnectShowsTheHostsTextUtf8OrAsItsOwnBytes) {
@@ -97,9 +97,9 @@ TEST_F(ChatWindows, ConnectShowsTheHostsTextUtf8OrAsItsOwnBytes) {
         // One piece, then the host stops sending: the loop ends with that piece on show.
         ASSERT_EQ(server.Send(c.sent.data(), static_cast<int>(c.sent.size()), 10), static_cast<int>(c.sent.size()));
         ::shutdown(static_cast<SOCKET>(server), SHUT_WR);
-        Click(view, ChatView::IDC_CONNECT);
+        Click(view, ChatView::kConnectId);
         EXPECT_EQ(ServerReceives(4), "Send");
-        EXPECT_EQ(Text(view, ChatView::IDC_DISPLAY)->GetValue().utf8_string(), c.shown);
+        EXPECT_EQ(Text(view, ChatView::kDisplayId)->GetValue().utf8_string(), c.shown);
         // A new connection for the next case.
         server.Close();
         doc.CloseService();
@@ -114,10 +114,10 @@ TEST_F(ChatWindows, PrivateMessageCarriesTheTypedTextAsUtf8AndTheRecipientAsItCa
     const std::string recipient = "\xC9ric";  // a name as the host sent it, not UTF-8
     PrivateMessageDialog dialog(frame, doc, [&] { return recipient; });
     dialog.Show();
-    wxTextCtrl* message = Text(&dialog, PrivateMessageDialog::IDC_MESSAGE);
+    wxTextCtrl* message = Text(&dialog, PrivateMessageDialog::kMessageId);
     ASSERT_NE(message, nullptr);
     message->ChangeValue(wxString::FromUTF8(kGreeting));
-    Click(&dialog, PrivateMessageDialog::IDC_SEND);
+    Click(&dialog, PrivateMessageDialog::kSendId);
 
     std::string expected = "==> " + recipient + " " + kGreeting;
     expected.resize(256, '\0');

@@ -109,7 +109,7 @@ TEST_F(DesktopTest, AutoDJSettingsRoundTripThroughTheHost) {
     EXPECT_EQ(second, "Round Trip Radio");
 }
 
-// The embedded browser is a module of its own: View Server Logs loads it and opens dialog 162.
+// The embedded browser is a module of its own: View Server Logs loads it and opens the browser dialog.
 class ExpectBrowser : public wxExpectModalBase<wxDialog> {
 public:
     explicit ExpectBrowser(int* shownId) : shownId_(shownId) {}

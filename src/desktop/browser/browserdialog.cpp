@@ -7,6 +7,13 @@
 
 namespace ostravel {
 
+namespace {
+
+constexpr int kBrowserDialogId = 162;
+constexpr int kEngineId = 1136;
+
+}  // namespace
+
 bool WebEngine::Available() { return wxWebView::IsBackendAvailable(wxWebViewBackendDefault); }
 
 wxWebView* WebEngine::Create(wxWindow* parent, int id, const wxSize& size) {
@@ -15,7 +22,7 @@ wxWebView* WebEngine::Create(wxWindow* parent, int id, const wxSize& size) {
 }
 
 BrowserDialog::BrowserDialog(wxWindow* parent)
-    : wxDialog(parent, 162, "Browser Dialog", wxDefaultPosition, wxDefaultSize,
+    : wxDialog(parent, kBrowserDialogId, "Browser Dialog", wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX | wxCLIP_CHILDREN),
       m_title("Browser Dialog") {
     SetSizer(new wxBoxSizer(wxVERTICAL));
@@ -23,7 +30,7 @@ BrowserDialog::BrowserDialog(wxWindow* parent)
 
 bool BrowserDialog::TransferDataToWindow() {
     if (m_browser == nullptr) {
-        m_browser = WebEngine::Create(this, 1136, ConvertDialogToPixels(wxSize(486, 282)));
+        m_browser = WebEngine::Create(this, kEngineId, ConvertDialogToPixels(wxSize(486, 282)));
         if (m_browser != nullptr) {
             GetSizer()->Add(m_browser, 1, wxEXPAND);
             GetSizer()->SetSizeHints(this);

@@ -1,4 +1,4 @@
-// The embedded browser (dialog 162): one page, fetched anew each time. It is built as a module of its
+// The embedded browser: one page, fetched anew each time. It is built as a module of its
 // own (with the web engine's libraries) that the program loads the first time it shows a page, so
 // start-up never pays for the engine. The program reaches it through desktop/browserloader.h.
 #pragma once
@@ -15,7 +15,7 @@ class wxWebView;
 
 namespace ostravel {
 
-// The window that holds the web engine (control 1136).
+// The window that holds the web engine.
 class WebEngine {
 public:
     // Creates the engine's window inside `parent`; null when no engine is available.
