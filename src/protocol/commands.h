@@ -27,16 +27,17 @@ enum class CommandKind {
     Nothing       // has a handler and an enabling rule, does nothing
 };
 
+// A row names the fields it sets; the others keep these defaults.
 struct CommandInfo {
     int id;
-    const char* prompt;     // status-bar prompt; nullptr for none
-    const char* menuPlace;  // "Popup/Item" (nested popups separated by '/'); nullptr when in no menu
-    bool toolbar;           // has a button; buttons of different menus are kept apart by a separator
+    const char* prompt = nullptr;       // status-bar prompt; nullptr for none
+    const char* menuPlace = nullptr;    // "Popup/Item" (nested popups separated by '/'); nullptr: no menu
+    bool toolbar = false;               // has a button; a separator keeps the buttons of two menus apart
     EnableRule rule;
     CommandKind kind;
-    const char* word;    // command word with its comma, for requests
-    const char* action;  // action verb, for requests that carry "&action="; nullptr for none
-    const char* detail;  // redirect page, fixed path or tune-in file type
+    const char* word = nullptr;         // command word with its comma, for requests
+    const char* action = nullptr;       // action verb, for requests that carry "&action="; nullptr for none
+    const char* detail = nullptr;       // redirect page, fixed path or tune-in file type
     bool lineAbove = false;             // the menu draws a separator above this item
     const char* accelerator = nullptr;  // shortcut key shown beside the menu item, e.g. "Ctrl+L"
     bool check = false;                 // a check item: the menu shows whether it is on
@@ -131,7 +132,7 @@ bool IsEnabled(EnableRule rule, int loginId, bool highBitrate);
 // Commands outside the catalogue have no rule and stay enabled.
 bool IsCommandEnabled(int id, int loginId, bool highBitrate);
 
-// Main menu 128 in order, as built from the rows. An entry with id 0 and no text is a separator; an
+// The main menu in order, as built from the rows. An entry with id 0 and no text is a separator; an
 // entry with id 0 and a text opens a popup whose items follow with depth + 1.
 struct MenuEntry {
     int depth;         // 0: a top-level popup title; 1: its item; 2: an item of a nested popup
@@ -142,10 +143,10 @@ struct MenuEntry {
 };
 std::span<const MenuEntry> MainMenu();
 
-// Toolbar 147, left to right, as built from the rows; 0 is a separator.
+// The toolbar, left to right, as built from the rows; 0 is a separator.
 std::span<const int> ToolbarButtons();
 
-// Tray menu 140: entries in order (depth 0 inside the "Tray Popup" popup), with the view command each
+// The tray menu: entries in order (depth 0 inside the "Tray Popup" popup), with the view command each
 // one runs (0 for the frame's own entries).
 struct TrayEntry {
     int depth;

@@ -17,4 +17,8 @@ bool HasErrorKeyword(const ReplyRoute& route, std::string_view reply) {
     });
 }
 
+ReplyHandlerCall HandlerFor(const ReplyRoute& route, std::string_view reply) {
+    return HasErrorKeyword(route, reply) ? &ReplyHandler::OnMessageListReply : route.handler;
+}
+
 }  // namespace ostravel

@@ -30,18 +30,7 @@ constexpr StateTray kStateTrays[] = {
 };
 static_assert(std::size(kStateTrays) == std::size(kStatePhrases));
 
-bool IsSettings(const ReplyRoute* route) {
-    if (route == nullptr) return false;
-    switch (route->action) {
-        case ReplyAction::ServerConfig:
-        case ReplyAction::ServerContent:
-        case ReplyAction::DjConfig:
-        case ReplyAction::TvConfig:
-            return true;
-        default:
-            return false;
-    }
-}
+bool IsSettings(const ReplyRoute* route) { return route != nullptr && route->feedsSettingsDialog; }
 
 // Where, at `from` or later, `text` holds the keyword of a reply that is used whole, or npos.
 // Settings never hold one (Save refuses them), so in a settings reply it marks the next reply: the
@@ -354,24 +343,17 @@ bool Receiver::RequestServerStatus() {
 bool Receiver::Dispatch(const std::string& reply) {
     const ReplyRoute* route = FindReplyRoute(reply);
     if (route == nullptr) return false;
+    // A status reply restarts the idle count, a refusal too.
     if (route->action == ReplyAction::ServerStatus) TouchActivity();
-    if (route->action == ReplyAction::MessageList || HasErrorKeyword(*route, reply)) {
-        document_.InsertMessage(reply);
-        return true;
-    }
-    switch (route->action) {
-        case ReplyAction::ServerConfig: return OnServerConfigReply(reply);
-        case ReplyAction::ServerContent: return OnServerContentReply(reply);
-        case ReplyAction::DjConfig: return OnDjConfigReply(reply);
-        case ReplyAction::DjLogs: return OnDjLogsReply(reply);
-        case ReplyAction::TvLogs: return OnTvLogsReply(reply);
-        case ReplyAction::AccountSummary: return OnAccountSummaryReply(reply);
-        case ReplyAction::TvConfig: return OnTvConfigReply(reply);
-        case ReplyAction::ServerStatus: return ParseServerStatus(reply);
-        case ReplyAction::MessageList: break;
-    }
-    return false;
+    return (this->*HandlerFor(*route, reply))(reply);
 }
+
+bool Receiver::OnMessageListReply(const std::string& reply) {
+    document_.InsertMessage(reply);
+    return true;
+}
+
+bool Receiver::OnServerStatusReply(const std::string& reply) { return ParseServerStatus(reply); }
 
 bool Receiver::ParseServerStatus(const std::string& reply) {
     const StatusReport report = ParseStatusReport(reply);

@@ -49,7 +49,7 @@ inline constexpr std::chrono::milliseconds kReplyQuietGap{100};
 inline constexpr std::size_t kReplyCap = 1 << 20;
 inline constexpr std::chrono::seconds kReplyTimeCap{20};
 
-class Receiver : public ReceiverThread {
+class Receiver : public ReceiverThread, public ReplyHandler {
 public:
     explicit Receiver(SessionDocument& doc, const Clock& clock = SystemClock::Instance());
     ~Receiver() override;
@@ -73,15 +73,18 @@ public:
     bool Dispatch(const std::string& reply);
     bool ParseServerStatus(const std::string& reply);
 
-    bool OnServerConfigReply(const std::string& reply);
-    bool OnServerContentReply(const std::string& reply);
-    bool OnDjConfigReply(const std::string& reply);
-    bool OnTvConfigReply(const std::string& reply);
-    bool OnDjLogsReply(const std::string& reply);
-    bool OnTvLogsReply(const std::string& reply);
-    bool OnAccountSummaryReply(const std::string& reply);
-
 private:
+    // ReplyHandler: what each row of the table does with its replies (called by Dispatch only).
+    bool OnMessageListReply(const std::string& reply) override;
+    bool OnServerConfigReply(const std::string& reply) override;
+    bool OnServerContentReply(const std::string& reply) override;
+    bool OnDjConfigReply(const std::string& reply) override;
+    bool OnTvConfigReply(const std::string& reply) override;
+    bool OnDjLogsReply(const std::string& reply) override;
+    bool OnTvLogsReply(const std::string& reply) override;
+    bool OnAccountSummaryReply(const std::string& reply) override;
+    bool OnServerStatusReply(const std::string& reply) override;
+
     enum class End { LoggedOff, Closed, Bye, Failed };
 
     // Routes one whole reply and acts on "/bye" and "Logged In: "; false when the loop must end.

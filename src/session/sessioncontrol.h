@@ -79,7 +79,7 @@ private:
     SessionDocument& doc_;
     SocketAddress endpoint_;
     ReceiverFactory makeReceiver_;
-    std::unique_ptr<ReceiverThread> receiver_;  // the process-wide receiver reference
+    std::unique_ptr<ReceiverThread> receiver_;  // this session's receiver, the one that reads
     std::vector<std::unique_ptr<ReceiverThread>> retired_;
     int connectSeconds_;
     std::stop_source connectStop_;

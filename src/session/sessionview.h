@@ -12,7 +12,7 @@ namespace ostravel {
 
 enum class TrayOperation { Add = 0, Modify = 1, Delete = 2 };
 
-// Tray icon resources: one picture on four grounds.
+// The tray icons: one picture on four grounds.
 inline constexpr int kIconApplication = 128;
 inline constexpr int kIconServerUpStreamUp = 182;    // green
 inline constexpr int kIconServerDown = 183;          // red
