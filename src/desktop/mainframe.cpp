@@ -415,8 +415,7 @@ std::unique_ptr<wxMenu> MainFrame::BuildTrayMenu() const {
             menu->AppendSubMenu(popup, entry.text);
         } else {
             wxMenuItem* item = popup->Append(WindowIdFromCommand(entry.id), entry.text);
-            // As the command it runs is; the frame's own entries (no command) always are.
-            item->Enable(IsCommandEnabled(entry.viewCommand, session.loginId, session.highBitrate));
+            item->Enable(IsTrayEntryEnabled(entry.id, session.loginId, session.highBitrate));
         }
     }
     return menu;

@@ -294,23 +294,13 @@ std::span<const TrayEntry> TrayMenu() {
 }
 
 bool IsTrayEntryEnabled(int trayId, int loginId, bool highBitrate) {
-    switch (trayId) {
-        case cmd::kTrayServerStart:
-        case cmd::kTrayServerStop:
-        case cmd::kTrayServerRestart:
-        case cmd::kTrayDjStart:
-        case cmd::kTrayDjStop:
-        case cmd::kTrayDjRestart:
-            return loginId != 0;
-        case cmd::kTrayTvStart:
-        case cmd::kTrayTvStop:
-        case cmd::kTrayTvRestart:
-            return loginId != 0 && highBitrate;
-        case cmd::kTrayLogin:
-            return loginId == 0;
-        default:
-            return true;  // Logout, Open Ostravel and Exit are never disabled
+    // An entry is enabled as the command it runs is; Open and Exit run none and always are.
+    for (const TrayEntry& entry : kTrayMenu) {
+        if (entry.id == trayId) {
+            return entry.viewCommand == 0 || IsCommandEnabled(entry.viewCommand, loginId, highBitrate);
+        }
     }
+    return true;
 }
 
 }  // namespace ostravel

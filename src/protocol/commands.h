@@ -156,7 +156,7 @@ struct TrayEntry {
 };
 std::span<const TrayEntry> TrayMenu();
 
-// The tray menu's own rule: entries disabled (not greyed) from the session.
+// Whether a tray entry is enabled: as the command it runs (entries are disabled, not greyed).
 bool IsTrayEntryEnabled(int trayId, int loginId, bool highBitrate);
 
 }  // namespace ostravel

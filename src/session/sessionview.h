@@ -1,5 +1,6 @@
-// What the session needs from the main view. The desktop's MainView implements it (marshalling
-// every call to the UI thread in order); tests use a recording fake.
+// What the session needs from the main view. The session's threads call it; the desktop's
+// UiThreadView implements it by queueing every call to the UI thread in order, and tests use a
+// recording fake.
 #pragma once
 
 #include <cstdint>
