@@ -36,7 +36,6 @@ std::string YesUnlessZero(std::string_view code) {
     return code == "0" ? "No" : "Yes";
 }
 
-// Texts exactly as the user sees them (misspellings included: the host's customers know these texts).
 constexpr auto kFields = std::to_array<SettingField<ServerSettings>>({
     {.key = "adminPassword",
      .field = &S::adminPassword,

@@ -1,7 +1,8 @@
 // One table per settings record. A row is one setting as every part of the program meets it: its key
 // in the settings reply, its item in the set request, its control and texts in the dialog, and its
 // line in `ostravel-ctl config show`. The functions below walk a table, so a setting is named, bounded
-// and described in its row and nowhere else.
+// and described in its row and nowhere else. A table lists the settings in the dialog's order, which is
+// also the order `config show` prints; the set request has its own order, given by each row's place.
 #pragma once
 
 #include <span>
@@ -61,7 +62,8 @@ struct FieldCustom {
     int editId = 0;
 };
 
-// The dialog's texts of a setting; they become its SettingRow.
+// The dialog's texts of a setting; they become its SettingRow. They are exactly as the user sees them
+// (misspellings included: the host's customers know these texts).
 struct FieldText {
     int labelId = 0;
     const char* label = nullptr;
