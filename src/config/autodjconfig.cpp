@@ -1,85 +1,145 @@
 #include "config/autodjconfig.h"
 
+#include <array>
+#include <iterator>
+
 #include "config/settingsgrammar.h"
 
 namespace ostravel {
 
 namespace {
 
-struct Key {
-    std::string_view name;
-    std::string AutoDJSettings::*field;
-};
+using D = AutoDJSettings;
+using namespace autodjdlg;
 
-constexpr Key kKeys[] = {
-    {"playListFile", &AutoDJSettings::playListFile},
-    {"password", &AutoDJSettings::password},
-    {"streamTitle", &AutoDJSettings::streamTitle},
-    {"streamURL", &AutoDJSettings::streamURL},
-    {"genre", &AutoDJSettings::genre},
-    {"shuffle", &AutoDJSettings::shuffle},
-    {"bitrate", &AutoDJSettings::bitrate},
-    {"sampleRate", &AutoDJSettings::sampleRate},
-    {"channels", &AutoDJSettings::channels},
-    {"quality", &AutoDJSettings::quality},
-    {"crossfadeMode", &AutoDJSettings::crossfadeMode},
-    {"crossfadeLength", &AutoDJSettings::crossfadeLength},
-    {"public", &AutoDJSettings::public_},
-    {"aim", &AutoDJSettings::aim},
-    {"icq", &AutoDJSettings::icq},
-    {"irc", &AutoDJSettings::irc},
-    {"maxBitrate", &AutoDJSettings::maxBitrate},
-    {"playListList", &AutoDJSettings::playListList},
-};
+constexpr const char* kYesNo[] = {"Yes", "No"};
+constexpr const char* kSampleRates[] = {"22050", "44100"};  // sorted, so "22050" comes first
+constexpr const char* kChannelWords[] = {"Stereo", "Mono"};
+constexpr const char* kQualities[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
+constexpr const char* kCrossfadeWords[] = {"Fade Out", "Fade In", "None"};
 
-void AppendItem(std::string& out, std::string_view name, std::string_view value) {
-    out.append(name).append(value).append("|");
+std::vector<std::string> BitrateChoicesOf(const AutoDJSettings& s) {
+    return BitrateChoices(s.maxBitrate);
 }
 
-// A coded combo: the code's word is selected; a word already in the record (from an earlier Save)
-// selects itself; anything else is kept as it came.
-ComboModel MakeCodedCombo(int id, std::vector<std::string> items, const std::string& word,
-                          const std::string& current) {
-    ComboModel combo{id, std::move(items), -1};
-    SelectOrKeep(combo, word.empty() ? current : word);
-    return combo;
+// Quality is picked by position; a word or number off the list is kept as it came.
+std::string QualityItem(std::string_view quality) {
+    const int position = QualityPosition(quality);
+    return position >= 0 ? kQualities[position] : "";
 }
+
+constexpr auto kFields = std::to_array<SettingField<AutoDJSettings>>({
+    {.key = "playListFile",
+     .field = &D::playListFile,
+     .sent = {"PlaylistFile", 1},
+     .control = {.kind = ControlKind::Playlist, .id = kPlayList, .names = &D::playListList},
+     .text = {1147, "Playlist File:", "The list of soundtracks to play from", 0}},
+    {.key = "password",
+     .field = &D::password,
+     .sent = {"Password", 0},
+     .control = {ControlKind::Edit, kPassword},
+     .text = {1148, "Password:", "This is the password on the Shoutcast\n server the AutoDJ will connect to",
+              0}},
+    {.key = "streamTitle",
+     .field = &D::streamTitle,
+     .sent = {"StreamTitle", 2},
+     .control = {ControlKind::Edit, kStreamTitle},
+     .text = {1149,
+              "Stream Title:", "Defines the data that appears on the\n directory and in the stream info", 0}},
+    {.key = "streamURL",
+     .field = &D::streamURL,
+     .sent = {"StreamURL", 3},
+     .control = {ControlKind::Edit, kStreamURL},
+     .text = {1150, "Stream URL:", "Defines the data that appears on the directory and in the stream info",
+              0}},
+    {.key = "genre",
+     .field = &D::genre,
+     .sent = {"Genre", 4},
+     .control = {ControlKind::Edit, kGenre},
+     .text = {1151, "Genre:",
+              "Defines the category shoutcast lists\n the public server under(i.e. Metal,Rock,Pop)", 0}},
+    {.key = "shuffle",
+     .field = &D::shuffle,
+     .sent = {"Shuffle", 5},
+     .control = {ControlKind::Combo, kShuffle, kYesNo, ShuffleOrPublicWord},
+     .text =
+         {1116, "Shuffle:",
+          "Yes will shiffle the play order of the playlist.\n No is required for Play Now instant request "
+          "song functions.\n You can also toggle shuffle off before using Play Now",
+          0}},
+    {.key = "bitrate",
+     .field = &D::bitrate,
+     .sent = {"Bitrate", 6},
+     .control = {.kind = ControlKind::Combo, .id = kBitrate, .itemsOf = BitrateChoicesOf},
+     .text = {1152, "Bitrate:",
+              "This is the quality level of the sound output\n and the Kbps bandwidth output level", 0}},
+    {.key = "sampleRate",
+     .field = &D::sampleRate,
+     .sent = {"SampleRate", 7},
+     .control = {ControlKind::Combo, kSampleRate, kSampleRates},
+     .text = {1118, "Sample Rate:", "Sampling Rate in Hz", 0}},
+    {.key = "channels",
+     .field = &D::channels,
+     .sent = {"Channels", 8},
+     .control = {ControlKind::Combo, kChannels, kChannelWords, ChannelsWord},
+     .text = {1119, "Channels:", "How many channels you will broadcast over", 1}},
+    {.key = "quality",
+     .field = &D::quality,
+     .sent = {"Quality", 9},
+     .control = {ControlKind::Combo, kQuality, kQualities, QualityItem},
+     .text = {1120, "Quality:", "The quality level of the sound output. 1 is the best quality", 1}},
+    {.key = "crossfadeMode",
+     .field = &D::crossfadeMode,
+     .sent = {"CrossfadeMode", 10},
+     .control = {ControlKind::Combo, kCrossfadeMode, kCrossfadeWords, CrossfadeWord},
+     .text = {1121, "Crossfade Mode:", "How songs in a playlist will transition into each other", 1}},
+    {.key = "crossfadeLength",
+     .field = &D::crossfadeLength,
+     .sent = {"CrossfadeLength", 11},
+     .control = {ControlKind::Edit, kCrossfadeLength},
+     .text = {1122, "Crossfade Length:", "Length in ms the transition will take", 1}},
+    {.key = "public",
+     .field = &D::public_,
+     .sent = {"Public", 12},
+     .control = {ControlKind::Combo, kPublic, kYesNo, ShuffleOrPublicWord},
+     .text = {1123, "Public:", "Show server in public", 1}},
+    {.key = "aim",
+     .field = &D::aim,
+     .sent = {"AIM", 13},
+     .control = {ControlKind::Edit, kAim},
+     .text = {1153, "AIM:", "Display AOL Instant Messenger contact", 1}},
+    {.key = "icq",
+     .field = &D::icq,
+     .sent = {"ICQ", 14},
+     .control = {ControlKind::Edit, kIcq},
+     .text = {1154, "ICQ:", "Display ICQ contact", 1}},
+    {.key = "irc",
+     .field = &D::irc,
+     .sent = {"IRC", 15},
+     .control = {ControlKind::Edit, kIrc},
+     .text = {1155, "IRC:", "Display IRC contact", 1}},
+    // kbit/s; bounds the bitrate choices. Never sent.
+    {.key = "maxBitrate", .field = &D::maxBitrate},
+    // The names the playlist combo offers. Never sent.
+    {.key = "playListList", .field = &D::playListList, .printedAs = PlaylistNames},
+});
+static_assert(IsValidTable<AutoDJSettings>(kFields));
 
 }  // namespace
+
+FieldTable<AutoDJSettings> AutoDJFields() {
+    return kFields;
+}
 
 void ParseAutoDJConfig(AutoDJSettings& settings) {
     // Parse from a copy: the reply is itself a field of the record.
     const std::string reply = settings.djConfigReply;
-    for (std::string_view item : SplitAll(reply, '|')) {
-        const SettingItem parsed = SplitSettingItem(item);
-        for (const Key& key : kKeys) {
-            if (parsed.name == key.name) {
-                settings.*key.field = std::string(parsed.value);
-            }
-        }
-    }
+    ReadSettingsReply(AutoDJFields(), reply, settings);
 }
 
-std::string BuildAutoDJSetRequest(const AutoDJSettings& s, std::string_view userName,
+std::string BuildAutoDJSetRequest(const AutoDJSettings& settings, std::string_view userName,
                                   std::string_view password) {
-    std::string text = SetRequestHead("shoutcast_dj_setconfig,", userName, password);
-    AppendItem(text, "Password=", s.password);
-    AppendItem(text, "PlaylistFile=", s.playListFile);
-    AppendItem(text, "StreamTitle=", s.streamTitle);
-    AppendItem(text, "StreamURL=", s.streamURL);
-    AppendItem(text, "Genre=", s.genre);
-    AppendItem(text, "Shuffle=", s.shuffle);
-    AppendItem(text, "Bitrate=", s.bitrate);
-    AppendItem(text, "SampleRate=", s.sampleRate);
-    AppendItem(text, "Channels=", s.channels);
-    AppendItem(text, "Quality=", s.quality);
-    AppendItem(text, "CrossfadeMode=", s.crossfadeMode);
-    AppendItem(text, "CrossfadeLength=", s.crossfadeLength);
-    AppendItem(text, "Public=", s.public_);
-    AppendItem(text, "AIM=", s.aim);
-    AppendItem(text, "ICQ=", s.icq);
-    AppendItem(text, "IRC=", s.irc);
-    return ReplaceBlanksWithPlus(std::move(text));
+    return BuildSetRequest(AutoDJFields(), "shoutcast_dj_setconfig,", settings, userName, password);
 }
 
 std::string ShuffleOrPublicWord(std::string_view code) {
@@ -136,71 +196,32 @@ std::vector<std::string> BitrateChoices(std::string_view maxBitrate) {
 int QualityPosition(std::string_view quality) {
     // Compared before the step down, so a number past the range of long cannot wrap.
     const long number = ReadLeadingNumber(quality);
-    return (number >= 1 && number <= 10) ? static_cast<int>(number - 1) : -1;
+    return (number >= 1 && number <= std::ssize(kQualities)) ? static_cast<int>(number - 1) : -1;
 }
 
-DialogModel MakeAutoDJConfigModel(const AutoDJSettings& s) {
-    using namespace autodjdlg;
-    DialogModel model;
-    model.edits = {
-        {kPassword, s.password},
-        {kStreamTitle, s.streamTitle},
-        {kStreamURL, s.streamURL},
-        {kGenre, s.genre},
-        {kCrossfadeLength, s.crossfadeLength},
-        {kAim, s.aim},
-        {kIcq, s.icq},
-        {kIrc, s.irc},
-    };
-
-    ComboModel bitrate{kBitrate, BitrateChoices(s.maxBitrate), -1};
-    SelectOrKeep(bitrate, s.bitrate);
-
-    // The resource sorts the two rates, so "22050" comes first.
-    ComboModel sampleRate{kSampleRate, {"22050", "44100"}, -1};
-    SelectOrKeep(sampleRate, s.sampleRate);
-
-    // Quality is picked by position; a word or number off the list is kept as it came.
-    ComboModel quality{kQuality, {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}, -1};
-    const int position = QualityPosition(s.quality);
-    if (position >= 0) {
-        quality.selection = position;
-    } else {
-        SelectOrKeep(quality, s.quality);
-    }
-
-    model.combos = {
-        ChoosePlaylist(kPlayList, s.playListList, s.playListFile),
-        MakeCodedCombo(kShuffle, {"Yes", "No"}, ShuffleOrPublicWord(s.shuffle), s.shuffle),
-        std::move(bitrate),
-        std::move(sampleRate),
-        MakeCodedCombo(kChannels, {"Stereo", "Mono"}, ChannelsWord(s.channels), s.channels),
-        std::move(quality),
-        MakeCodedCombo(kCrossfadeMode, {"Fade Out", "Fade In", "None"}, CrossfadeWord(s.crossfadeMode),
-                       s.crossfadeMode),
-        MakeCodedCombo(kPublic, {"Yes", "No"}, ShuffleOrPublicWord(s.public_), s.public_),
-    };
-    return model;
+DialogModel MakeAutoDJConfigModel(const AutoDJSettings& settings) {
+    return MakeDialogModel(AutoDJFields(), settings);
 }
 
-void SaveAutoDJConfigModel(const DialogModel& m, AutoDJSettings& s) {
-    using namespace autodjdlg;
-    s.password = m.Edit(kPassword).text;
-    s.playListFile = m.Combo(kPlayList).Text();
-    s.streamTitle = m.Edit(kStreamTitle).text;
-    s.streamURL = m.Edit(kStreamURL).text;
-    s.genre = m.Edit(kGenre).text;
-    s.shuffle = m.Combo(kShuffle).Text();
-    s.bitrate = m.Combo(kBitrate).Text();
-    s.sampleRate = m.Combo(kSampleRate).Text();
-    s.channels = m.Combo(kChannels).Text();
-    s.quality = m.Combo(kQuality).Text();
-    s.crossfadeMode = m.Combo(kCrossfadeMode).Text();
-    s.crossfadeLength = m.Edit(kCrossfadeLength).text;
-    s.public_ = m.Combo(kPublic).Text();
-    s.aim = m.Edit(kAim).text;
-    s.icq = m.Edit(kIcq).text;
-    s.irc = m.Edit(kIrc).text;
+void SaveAutoDJConfigModel(const DialogModel& model, AutoDJSettings& settings) {
+    SaveDialogModel(AutoDJFields(), model, settings);
+}
+
+const DialogLayout& AutoDJConfigLayout() {
+    static const DialogLayout layout = [] {
+        DialogLayout frame{
+            kDialogId,
+            "Configure AutoDJ",
+            316,
+            184,
+            {{1131, "Configuration File: sc_trans.conf", -1}},
+            {},
+            {{kSave, "Save", true}, {kCancelButtonId, "Cancel", false}},
+        };
+        AppendLayoutRows(AutoDJFields(), frame.rows);
+        return frame;
+    }();
+    return layout;
 }
 
 }  // namespace ostravel

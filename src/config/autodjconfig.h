@@ -1,5 +1,6 @@
 // The AutoDJ's settings: its settings reply, its set request, and the model of the "Configure AutoDJ"
-// dialog (160), which turns the reply's codes into the words the set request carries.
+// dialog, which turns the reply's codes into the words the set request carries. One table holds every
+// setting (see settingfields.h); the functions here walk it.
 #pragma once
 
 #include <string>
@@ -7,11 +8,12 @@
 #include <vector>
 
 #include "config/dialogmodel.h"
+#include "config/settingfields.h"
 #include "config/settings.h"
 
 namespace ostravel {
 
-// Control ids of dialog 160 (the AutoTV dialog reuses some of them).
+// Control ids of the AutoDJ dialog (the AutoTV dialog reuses some of them).
 namespace autodjdlg {
 inline constexpr int kDialogId = 160;
 inline constexpr int kPlayList = 1100;         // combo
@@ -51,12 +53,15 @@ std::vector<std::string> BitrateChoices(std::string_view maxBitrate);
 // Position of a quality number in the "1".."10" list, or -1 outside it.
 int QualityPosition(std::string_view quality);
 
-// What every control of dialog 160 holds when it opens over the record.
+// What every control of the dialog holds when it opens over the record.
 DialogModel MakeAutoDJConfigModel(const AutoDJSettings& settings);
 
 // What Save writes into the record from the controls (the coded fields become combo words).
 void SaveAutoDJConfigModel(const DialogModel& model, AutoDJSettings& settings);
 
 const DialogLayout& AutoDJConfigLayout();
+
+// The AutoDJ's settings, one row each, in the dialog's order.
+FieldTable<AutoDJSettings> AutoDJFields();
 
 }  // namespace ostravel

@@ -1,42 +1,95 @@
 #include "config/autotvconfig.h"
 
+#include <array>
+
 #include "config/settingsgrammar.h"
 
 namespace ostravel {
 
 namespace {
 
-struct Key {
-    std::string_view name;
-    std::string AutoTVSettings::*field;
-};
+using T = AutoTVSettings;
+using namespace autotvdlg;
 
-constexpr Key kKeys[] = {
-    {"playListFile", &AutoTVSettings::playListFile},
-    {"password", &AutoTVSettings::password},
-    {"streamTitle", &AutoTVSettings::streamTitle},
-    {"streamURL", &AutoTVSettings::streamURL},
-    {"genre", &AutoTVSettings::genre},
-    {"autoReconnect", &AutoTVSettings::autoReconnect},
-    {"bitrate", &AutoTVSettings::bitrate},
-    {"public", &AutoTVSettings::public_},
-    {"aim", &AutoTVSettings::aim},
-    {"icq", &AutoTVSettings::icq},
-    {"irc", &AutoTVSettings::irc},
-    {"playListList", &AutoTVSettings::playListList},
-};
+constexpr const char* kYesNo[] = {"Yes", "No"};
 
-void AppendItem(std::string& out, std::string_view name, std::string_view value) {
-    out.append(name).append(value).append("|");
-}
-
-ComboModel MakeCombo(int id, const std::string& current) {
-    ComboModel combo{id, {"Yes", "No"}, -1};
-    SelectOrKeep(combo, current);
-    return combo;
-}
+constexpr auto kFields = std::to_array<SettingField<AutoTVSettings>>({
+    {.key = "playListFile",
+     .field = &T::playListFile,
+     .sent = {"PlaylistFile", 1},
+     .control = {.kind = ControlKind::Playlist, .id = kPlayList, .names = &T::playListList},
+     .text = {1106, "Playlist File:", "The list of .nsv videos to play from", 0}},
+    {.key = "password",
+     .field = &T::password,
+     .sent = {"Password", 0},
+     .control = {ControlKind::Edit, kPassword},
+     .text = {1112, "Password:", "This is the password on the Shoutcast server\n that AutoTV will connect to",
+              0}},
+    {.key = "streamTitle",
+     .field = &T::streamTitle,
+     .sent = {"StreamTitle", 3},
+     .control = {ControlKind::Edit, kStreamTitle},
+     .text = {1113, "Stream Title:", "Defines the data that appears on the directory and in the stream info",
+              0}},
+    {.key = "streamURL",
+     .field = &T::streamURL,
+     .sent = {"StreamURL", 4},
+     .control = {ControlKind::Edit, kStreamURL},
+     .text = {1114, "Stream URL:", "Defines the data that appears in the directory and in the stream info",
+              0}},
+    {.key = "genre",
+     .field = &T::genre,
+     .sent = {"Genre", 5},
+     .control = {ControlKind::Edit, kGenre},
+     .text = {1115, "Genre:", "Defines the category shoutcast lists the public server under", 0}},
+    {.key = "autoReconnect",
+     .field = &T::autoReconnect,
+     .sent = {"AutoReconnect", 2},
+     .control = {ControlKind::Combo, kAutoReconnect, kYesNo},
+     .text = {1133, "Auto Reconnect:",
+              "Yes will try to re-establish a connection to\n the server if a connection is lost", 0}},
+    {.key = "bitrate",
+     .field = &T::bitrate,
+     .sent = {"Bitrate", 6},
+     .control = {ControlKind::Edit, kBitrate},
+     .text =
+         {1117, "Bitrate:",
+          "This is the quality leverl of the video output and\n the Kbps bandwidth output level. Try to be "
+          "accurate, \nthis is only shown for the directory listings. Actual bitrates\n will vary depending "
+          "on video being played",
+          1}},
+    {.key = "public",
+     .field = &T::public_,
+     .sent = {"Public", 8},
+     .control = {ControlKind::Combo, kPublic, kYesNo},
+     .text = {1134, "Public: ", "Show server public", 1}},
+    {.key = "aim",
+     .field = &T::aim,
+     .sent = {"AIM", 9},
+     .control = {ControlKind::Edit, kAim},
+     .text = {1124, "AIM:", "Display AOL Instant Messenger contact", 1}},
+    {.key = "icq",
+     .field = &T::icq,
+     .sent = {"ICQ", 10},
+     .control = {ControlKind::Edit, kIcq},
+     .text = {1125, "ICQ:", "Display ICQ contact", 1}},
+    {.key = "irc",
+     .field = &T::irc,
+     .sent = {"IRC", 11},
+     .control = {ControlKind::Edit, kIrc},
+     .text = {1126, "IRC:", "Display IRC contact", 1}},
+    // The names the playlist combo offers. Never sent.
+    {.key = "playListList", .field = &T::playListList, .printedAs = PlaylistNames},
+    // The AutoTV has no sample rate of its own; the service takes the AutoDJ's.
+    {.sent = {"SampleRate", 7}, .sentFromAutoDJ = &AutoDJSettings::sampleRate},
+});
+static_assert(IsValidTable<AutoTVSettings>(kFields));
 
 }  // namespace
+
+FieldTable<AutoTVSettings> AutoTVFields() {
+    return kFields;
+}
 
 bool ParseAutoTVConfig(AutoTVSettings& settings, std::string_view reply) {
     bool anyItem = false;
@@ -56,67 +109,39 @@ bool ParseAutoTVConfig(AutoTVSettings& settings, std::string_view reply) {
                 value = value.substr(0, value.find('='));
             }
         }
-        for (const Key& key : kKeys) {
-            if (name == key.name) {
-                settings.*key.field = std::string(value);
-            }
-        }
+        ReadReplyItem(AutoTVFields(), name, value, settings);
     }
     return anyItem;
 }
 
-std::string BuildAutoTVSetRequest(const AutoTVSettings& s, const AutoDJSettings& autoDJ,
+std::string BuildAutoTVSetRequest(const AutoTVSettings& settings, const AutoDJSettings& autoDJ,
                                   std::string_view userName, std::string_view password) {
-    std::string text = SetRequestHead("shoutcast_tv_setconfig,", userName, password);
-    AppendItem(text, "Password=", s.password);
-    AppendItem(text, "PlaylistFile=", s.playListFile);
-    AppendItem(text, "AutoReconnect=", s.autoReconnect);
-    AppendItem(text, "StreamTitle=", s.streamTitle);
-    AppendItem(text, "StreamURL=", s.streamURL);
-    AppendItem(text, "Genre=", s.genre);
-    AppendItem(text, "Bitrate=", s.bitrate);
-    AppendItem(text, "SampleRate=", autoDJ.sampleRate);
-    AppendItem(text, "Public=", s.public_);
-    AppendItem(text, "AIM=", s.aim);
-    AppendItem(text, "ICQ=", s.icq);
-    AppendItem(text, "IRC=", s.irc);
-    return ReplaceBlanksWithPlus(std::move(text));
+    return BuildSetRequest(AutoTVFields(), "shoutcast_tv_setconfig,", settings, userName, password, &autoDJ);
 }
 
-DialogModel MakeAutoTVConfigModel(const AutoTVSettings& s) {
-    using namespace autotvdlg;
-    DialogModel model;
-    model.edits = {
-        {kPassword, s.password},
-        {kStreamTitle, s.streamTitle},
-        {kStreamURL, s.streamURL},
-        {kGenre, s.genre},
-        {kBitrate, s.bitrate},
-        {kAim, s.aim},
-        {kIcq, s.icq},
-        {kIrc, s.irc},
-    };
-    model.combos = {
-        MakeCombo(kAutoReconnect, s.autoReconnect),
-        MakeCombo(kPublic, s.public_),
-        ChoosePlaylist(kPlayList, s.playListList, s.playListFile),
-    };
-    return model;
+DialogModel MakeAutoTVConfigModel(const AutoTVSettings& settings) {
+    return MakeDialogModel(AutoTVFields(), settings);
 }
 
-void SaveAutoTVConfigModel(const DialogModel& m, AutoTVSettings& s) {
-    using namespace autotvdlg;
-    s.password = m.Edit(kPassword).text;
-    s.autoReconnect = m.Combo(kAutoReconnect).Text();
-    s.playListFile = m.Combo(kPlayList).Text();
-    s.streamTitle = m.Edit(kStreamTitle).text;
-    s.streamURL = m.Edit(kStreamURL).text;
-    s.genre = m.Edit(kGenre).text;
-    s.bitrate = m.Edit(kBitrate).text;
-    s.public_ = m.Combo(kPublic).Text();
-    s.aim = m.Edit(kAim).text;
-    s.icq = m.Edit(kIcq).text;
-    s.irc = m.Edit(kIrc).text;
+void SaveAutoTVConfigModel(const DialogModel& model, AutoTVSettings& settings) {
+    SaveDialogModel(AutoTVFields(), model, settings);
+}
+
+const DialogLayout& AutoTVConfigLayout() {
+    static const DialogLayout layout = [] {
+        DialogLayout frame{
+            kDialogId,
+            "Configure AutoTV",
+            316,
+            166,
+            {{1132, "Configuration File: sc_nsv.conf", -1}},
+            {},
+            {{kSave, "Save", true}, {kCancelButtonId, "Cancel", false}},
+        };
+        AppendLayoutRows(AutoTVFields(), frame.rows);
+        return frame;
+    }();
+    return layout;
 }
 
 }  // namespace ostravel

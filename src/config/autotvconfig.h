@@ -1,16 +1,18 @@
 // The AutoTV's settings: its settings reply, its set request, and the model of the "Configure AutoTV"
-// dialog (161). Its combos hold the reply's words as they are; nothing is converted.
+// dialog. Its combos hold the reply's words as they are; nothing is converted. One table holds every
+// setting (see settingfields.h); the functions here walk it.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 #include "config/dialogmodel.h"
+#include "config/settingfields.h"
 #include "config/settings.h"
 
 namespace ostravel {
 
-// Control ids of dialog 161.
+// Control ids of the AutoTV dialog.
 namespace autotvdlg {
 inline constexpr int kDialogId = 161;
 inline constexpr int kPlayList = 1100;       // combo
@@ -41,5 +43,8 @@ DialogModel MakeAutoTVConfigModel(const AutoTVSettings& settings);
 void SaveAutoTVConfigModel(const DialogModel& model, AutoTVSettings& settings);
 
 const DialogLayout& AutoTVConfigLayout();
+
+// The AutoTV's settings, one row each, in the dialog's order.
+FieldTable<AutoTVSettings> AutoTVFields();
 
 }  // namespace ostravel

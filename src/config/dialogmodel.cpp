@@ -110,4 +110,19 @@ ComboModel ChoosePlaylist(int comboId, std::string_view playListList, std::strin
     return combo;
 }
 
+ListModel ChooseHostFile(int listId, const std::vector<std::string>& files, std::string_view current) {
+    ListModel list{listId, {}, -1};
+    // Each file goes on top, so the list shows the reply's order reversed.
+    list.items.assign(files.rbegin(), files.rend());
+    if (list.items.empty()) {
+        list.items.emplace_back(current);
+    }
+    list.selection = FindWholeTextIgnoringCase(list.items, current);
+    if (list.selection < 0) {
+        list.items.insert(list.items.begin(), std::string(current));
+        list.selection = 0;
+    }
+    return list;
+}
+
 }  // namespace ostravel

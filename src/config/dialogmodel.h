@@ -70,6 +70,11 @@ void SelectOrKeep(ComboModel& combo, std::string_view value);
 // the last entry that contains it (case-sensitive); failing that playListFile itself, kept on top.
 ComboModel ChoosePlaylist(int comboId, std::string_view playListList, std::string_view playListFile);
 
+// A file list of the server dialog: the host's files shown last first, the one equal to current
+// without regard to case selected. When none is, current is put on top and selected (so is an
+// empty one: the list always has a selection); with no files current stands alone.
+ListModel ChooseHostFile(int listId, const std::vector<std::string>& files, std::string_view current);
+
 // Label texts and tooltips of a dialog, for the desktop layer to draw. Texts are used exactly as
 // given; "\n" in a tooltip is a line break (tips are at most kTooltipMaxWidth pixels wide).
 struct SettingRow {

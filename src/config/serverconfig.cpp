@@ -1,6 +1,7 @@
 #include "config/serverconfig.h"
 
-#include <algorithm>
+#include <array>
+#include <iterator>
 
 #include "config/settingsgrammar.h"
 
@@ -8,103 +9,185 @@ namespace ostravel {
 
 namespace {
 
-struct PlainKey {
-    std::string_view name;
-    std::string ServerSettings::*field;
-};
+using S = ServerSettings;
+using namespace serverdlg;
 
-// Optional settings: a value starting with ";" is a switched-off setting.
-struct FlaggedKey {
-    std::string_view name;
-    bool ServerSettings::*enabled;
-    std::string ServerSettings::*field;
-};
+constexpr const char* kYesNo[] = {"Yes", "No"};
+constexpr const char* kListenerCounts[] = {"400", "350", "300", "250", "200", "150", "100",
+                                           "75",  "50",  "40",  "30",  "20",  "10"};
+constexpr const char* kLastSongCounts[] = {"1",  "2",  "3",  "4",  "5",  "6",  "7",  "8",  "9",  "10",
+                                           "11", "12", "13", "14", "15", "16", "17", "18", "19", "20"};
+constexpr const char* kDirectoryListings[] = {"always", "never", "default"};
 
-constexpr PlainKey kPlainKeys[] = {
-    {"maxListeners", &ServerSettings::maxListeners},
-    {"maxListOptions", &ServerSettings::maxListOptions},
-    {"connectPassword", &ServerSettings::connectPassword},
-    {"adminPassword", &ServerSettings::adminPassword},
-    {"showLastSongs", &ServerSettings::showLastSongs},
-    {"sourceDisconnectTime", &ServerSettings::sourceDisconnectTime},
-    {"publicDirectoryListing", &ServerSettings::publicDirectoryListing},
-    {"allowRelaying", &ServerSettings::allowRelaying},
-    {"allowPublicRelaying", &ServerSettings::allowPublicRelaying},
-};
-
-constexpr FlaggedKey kFlaggedKeys[] = {
-    {"relayingServerPort", &ServerSettings::relayPortEnabled, &ServerSettings::relayingServerPort},
-    {"relayServerIP", &ServerSettings::relayServerEnabled, &ServerSettings::relayServerIP},
-    {"playIntroFile", &ServerSettings::playIntroFileEnabled, &ServerSettings::playIntroFile},
-    {"songBackupFile", &ServerSettings::playBackupFileEnabled, &ServerSettings::songBackupFile},
-    {"titleFormat", &ServerSettings::titleFormatEnabled, &ServerSettings::titleFormat},
-    {"URLFormat", &ServerSettings::URLFormatEnabled, &ServerSettings::URLFormat},
-    {"listenerTimer", &ServerSettings::listenerTimerEnabled, &ServerSettings::listenerTimer},
-    {"ripOnly", &ServerSettings::ripOnlyEnabled, &ServerSettings::ripOnly},
-};
-
-const std::vector<std::string> kYesNo = {"Yes", "No"};
-
-void AppendItem(std::string& out, std::string_view name, std::string_view value) {
-    out.append(name).append(value).append("|");
-}
-
-void AppendFlag(std::string& out, bool enabled, std::string_view item) {
-    if (enabled) {
-        out.append(item);
+// Accounts with "unlimited" options may pick any count of the fixed list; others keep theirs.
+std::vector<std::string> ListenerChoices(const ServerSettings& s) {
+    if (s.maxListOptions.find("unlimited") != std::string::npos) {
+        return {std::begin(kListenerCounts), std::end(kListenerCounts)};
     }
+    return {s.maxListeners};
 }
 
-ListModel MakeFileList(int id, const std::vector<std::string>& files, const std::string& current) {
-    ListModel list{id, {}, -1};
-    // Each file goes on top, so the list shows the reply's order reversed.
-    list.items.assign(files.rbegin(), files.rend());
-    if (list.items.empty()) {
-        list.items.push_back(current);
-    }
-    list.selection = FindWholeTextIgnoringCase(list.items, current);
-    if (list.selection < 0) {
-        list.items.insert(list.items.begin(), current);
-        list.selection = 0;
-    }
-    return list;
+std::vector<std::string> HostFiles(const ServerSettings& s) {
+    return ParseServerContent(s.serverContentReply);
 }
 
-ComboModel MakeCombo(int id, std::vector<std::string> items, const std::string& current) {
-    ComboModel combo{id, std::move(items), -1};
-    SelectOrKeep(combo, current);
-    return combo;
+// The reply sends "0" for no; anything else is yes.
+std::string YesUnlessZero(std::string_view code) {
+    return code == "0" ? "No" : "Yes";
 }
+
+constexpr auto kFields = std::to_array<SettingField<ServerSettings>>({
+    {.key = "adminPassword",
+     .field = &S::adminPassword,
+     .sent = {"AdminPassword", 0},
+     .control = {ControlKind::Edit, kAdminPassword},
+     .text = {1066, "Admin. Password:",
+              "This is the password for the shared administration area.\n Username: admin and Password: will "
+              "give you access to kick\n the Source and/or Listeners amongst other Admin features.\n You can "
+              "also broadcast with this password",
+              0}},
+    {.key = "connectPassword",
+     .field = &S::connectPassword,
+     .sent = {"ConnectPassword", 1},
+     .control = {ControlKind::Edit, kConnectPassword},
+     .text = {1067, "Connect Password:",
+              "Password your broadcaster/DJ will need to enter in the\n ShoutCast Source Plugin", 0}},
+    {.key = "maxListeners",
+     .field = &S::maxListeners,
+     .sent = {"MaxUser", 2},
+     .control = {.kind = ControlKind::Combo, .id = kMaxListeners, .itemsOf = ListenerChoices},
+     .text = {1068, "Max. Listeners:", "The maximum number of simultaneous listeners allowed", 0},
+     .flags = kPrintedFirst},
+    // "unlimited" somewhere in it opens the fixed listener list. Never sent.
+    {.key = "maxListOptions", .field = &S::maxListOptions, .flags = kPrintedFirst},
+    {.key = "showLastSongs",
+     .field = &S::showLastSongs,
+     .sent = {"ShowLastSongs", 3},
+     .control = {ControlKind::Combo, kShowLastSongs, kLastSongCounts},
+     .text = {1069, "Show Last Songs:", "Specifies how many songs to list on the songs played page", 0}},
+    {.key = "autoDisconnectListener",
+     .field = &S::autoDisconnectListener,
+     .fromReply = YesUnlessZero,
+     .sent = {"AutoDumpUsers", 4},
+     .control = {ControlKind::Combo, kAutoDisconnect, kYesNo},
+     .text = {1070, "Auto Disconnect Listener:",
+              "Controls if the listeners are disconnected if the source\n stream disconnects", 0}},
+    {.key = "sourceDisconnectTime",
+     .field = &S::sourceDisconnectTime,
+     .sent = {"AutoDumpSourceTime", 5},
+     .control = {ControlKind::Edit, kSourceDisconnectTime},
+     .text = {1071, "Source Disconnect Time:",
+              "How long(seconds) the source stream is allowed to be idle\n before the server disconnects",
+              0}},
+    {.key = "publicDirectoryListing",
+     .field = &S::publicDirectoryListing,
+     .sent = {"PublicServer", 6},
+     .control = {ControlKind::Combo, kPublicDirectory, kDirectoryListings},
+     .text = {1072, "Public Directory Listing:", "Will your server be listed in the Public Directory Listing",
+              0}},
+    {.key = "allowRelaying",
+     .field = &S::allowRelaying,
+     .sent = {"AllowRelay", 7},
+     .control = {ControlKind::Combo, kAllowRelaying, kYesNo},
+     .text = {1073, "Allow Relaying:",
+              "Determines wther or not other SHOUTcast servers will be \npermitted to relay this server", 0}},
+    {.key = "allowPublicRelaying",
+     .field = &S::allowPublicRelaying,
+     .sent = {"AllowPublicRelay", 8},
+     .control = {ControlKind::Combo, kAllowPublicRelaying, kYesNo},
+     .text = {1074, "Allow Public Relaying:",
+              "No will tell any relaying servers not to list the server \nin the ShoutCast directory", 0}},
+    {.key = "relayingServerPort",
+     .field = &S::relayingServerPort,
+     .sent = {"RelayPort", 9},
+     .optional = {&S::relayPortEnabled, "RelayPortEnabled", kRelayPortEnabled, kRelayPortDisabled},
+     .control = {ControlKind::Edit, kRelayPort},
+     .text = {1075, "Relaying Server Port:", "Specify that you want to be a relay server", 1, 1083, "Port:"}},
+    {.key = "relayServerIP",
+     .field = &S::relayServerIP,
+     .sent = {"RelayServer", 10},
+     .optional = {&S::relayServerEnabled, "RelayServerEnabled", kRelayServerEnabled, kRelayServerDisabled},
+     .control = {ControlKind::Edit, kRelayServerIP},
+     .text = {1076, "Relay Server IP:", "Relay servers act as clients to another server, and rebroadcast", 1,
+              1084, "IP:"}},
+    {.key = "playIntroFile",
+     .field = &S::playIntroFile,
+     .sent = {"IntroSongFile", 11},
+     .optional = {&S::playIntroFileEnabled, "PlayIntroFileEnabled", kIntroEnabled, kIntroDisabled},
+     .custom = {&S::customIntroFile, "CustomIntroFile", kCustomIntro},
+     .control = {.kind = ControlKind::FileList, .id = kIntroFiles, .itemsOf = HostFiles},
+     .text =
+         {1077, "Play Intro File:",
+          "Specifies a .mp3 file that will be streamed to listeners when\n they connect before they hear the "
+          "live stream. Use '%d'\n to specify the bitrate in the filename (i.e. intro%d.mp3\n would be "
+          "intro64.mp3 if you casting at 64 Bitrate",
+          1, 1085, "Custom:"}},
+    {.key = "songBackupFile",
+     .field = &S::songBackupFile,
+     .sent = {"BackupSongFile", 12},
+     .optional = {&S::playBackupFileEnabled, "PlayBackupFileEnabled", kBackupEnabled, kBackupDisabled},
+     .custom = {&S::customBackupFile, "CustomBackupFile", kCustomBackup},
+     .control = {.kind = ControlKind::FileList, .id = kBackupFiles, .itemsOf = HostFiles},
+     .text =
+         {1078, "Song Backup File:",
+          "Specifies a .mp3 file that will be streamed to listeners \ncontinuously when the source stream "
+          "disconnects. AutoDumpUsers \nmust be 0 to use this feature. Behaves like IntroFile",
+          1, 1086, "Custom:"}},
+    {.key = "titleFormat",
+     .field = &S::titleFormat,
+     .sent = {"TitleFormat", 13},
+     .optional = {&S::titleFormatEnabled, "TitleFormatEnabled", kTitleFormatEnabled, kTitleFormatDisabled},
+     .control = {ControlKind::Edit, kTitleFormat},
+     .text =
+         {1079, "Title Format:",
+          "Specifies a format string for what title is sent to the \nlistener. %s can be used to specify the "
+          "song title that is playing",
+          1, 1087, "Format String:"}},
+    {.key = "URLFormat",
+     .field = &S::URLFormat,
+     .sent = {"URLFormat", 14},
+     .optional = {&S::URLFormatEnabled, "URLFormatEnabled", kURLFormatEnabled, kURLFormatDisabled},
+     .control = {ControlKind::Edit, kURLFormat},
+     .text = {1080, "URL Format:",
+              "Specifies a format string for what url is sent to the listener.\n Behaves like TitleFormat", 1,
+              1088, "Format String:"}},
+    {.key = "listenerTimer",
+     .field = &S::listenerTimer,
+     .sent = {"ListenerTimer", 15},
+     .optional = {&S::listenerTimerEnabled, "ListenerTimerEnabled", kListenerTimerEnabled,
+                  kListenerTimerDisabled},
+     .control = {ControlKind::Edit, kListenerTimer},
+     .text = {1081,
+              "Listener Timer:", "Is the value(minutes) of maximum permitted \ntime for a connected listener",
+              1, 1089, "Timer:"}},
+    {.key = "ripOnly",
+     .field = &S::ripOnly,
+     .sent = {"RIPOnly", 16},
+     .optional = {&S::ripOnlyEnabled, "RIPOnlyEnabled", kRipOnlyEnabled, kRipOnlyDisabled},
+     .control = {ControlKind::Combo, kRipOnly, kYesNo},
+     .text =
+         {1082, "RIP Only:",
+          "When set to Yes, will only allow IP addresses \nlisted in the Reserverd IP list to connect and "
+          "relay.\n All other connections for listening will be denied",
+          1, 1090, "Setting:"}},
+    // The content reply: the media files on the host, printed one by one.
+    {.key = "mediaFiles",
+     .field = &S::serverContentReply,
+     .printedAs = ParseServerContent,
+     .flags = kFromOtherReply},
+});
+static_assert(IsValidTable<ServerSettings>(kFields));
 
 }  // namespace
+
+FieldTable<ServerSettings> ServerFields() {
+    return kFields;
+}
 
 void ParseServerConfig(ServerSettings& settings) {
     // Parse from a copy: the reply is itself a field of the record.
     const std::string reply = settings.serverConfigReply;
-    for (std::string_view item : SplitAll(reply, '|')) {
-        const SettingItem parsed = SplitSettingItem(item);
-        for (const PlainKey& key : kPlainKeys) {
-            if (parsed.name == key.name) {
-                settings.*key.field = std::string(parsed.value);
-            }
-        }
-        if (parsed.name == "autoDisconnectListener") {
-            settings.autoDisconnectListener = parsed.value == "0" ? "No" : "Yes";
-        }
-        for (const FlaggedKey& key : kFlaggedKeys) {
-            if (parsed.name != key.name) {
-                continue;
-            }
-            if (!parsed.value.empty() && parsed.value.front() == ';') {
-                std::string_view rest = parsed.value.substr(1);
-                settings.*key.enabled = false;
-                settings.*key.field = std::string(rest.substr(0, rest.find(';')));
-            } else {
-                settings.*key.enabled = true;
-                settings.*key.field = std::string(parsed.value);
-            }
-        }
-    }
+    ReadSettingsReply(ServerFields(), reply, settings);
 }
 
 std::vector<std::string> ParseServerContent(std::string_view contentReply) {
@@ -119,124 +202,35 @@ std::vector<std::string> ParseServerContent(std::string_view contentReply) {
     return files;
 }
 
-std::string BuildServerSetRequest(const ServerSettings& s, std::string_view userName,
+std::string BuildServerSetRequest(const ServerSettings& settings, std::string_view userName,
                                   std::string_view password) {
-    std::string text = SetRequestHead("shoutcast_server_setconfig,", userName, password);
-    AppendItem(text, "AdminPassword=", s.adminPassword);
-    AppendItem(text, "ConnectPassword=", s.connectPassword);
-    AppendItem(text, "MaxUser=", s.maxListeners);
-    AppendItem(text, "ShowLastSongs=", s.showLastSongs);
-    AppendItem(text, "AutoDumpUsers=", s.autoDisconnectListener);
-    AppendItem(text, "AutoDumpSourceTime=", s.sourceDisconnectTime);
-    AppendItem(text, "PublicServer=", s.publicDirectoryListing);
-    AppendItem(text, "AllowRelay=", s.allowRelaying);
-    AppendItem(text, "AllowPublicRelay=", s.allowPublicRelaying);
-    // A switched-off setting has no "off" item; its value travels either way.
-    AppendFlag(text, s.relayPortEnabled, "RelayPortEnabled=on|");
-    AppendItem(text, "RelayPort=", s.relayingServerPort);
-    AppendFlag(text, s.relayServerEnabled, "RelayServerEnabled=on|");
-    AppendItem(text, "RelayServer=", s.relayServerIP);
-    AppendFlag(text, s.playIntroFileEnabled, "PlayIntroFileEnabled=on|");
-    AppendItem(text, "IntroSongFile=", s.playIntroFile);
-    AppendItem(text, "CustomIntroFile=", s.customIntroFile);
-    AppendFlag(text, s.playBackupFileEnabled, "PlayBackupFileEnabled=on|");
-    AppendItem(text, "BackupSongFile=", s.songBackupFile);
-    AppendItem(text, "CustomBackupFile=", s.customBackupFile);
-    AppendFlag(text, s.titleFormatEnabled, "TitleFormatEnabled=on|");
-    AppendItem(text, "TitleFormat=", s.titleFormat);
-    AppendFlag(text, s.URLFormatEnabled, "URLFormatEnabled=on|");
-    AppendItem(text, "URLFormat=", s.URLFormat);
-    AppendFlag(text, s.listenerTimerEnabled, "ListenerTimerEnabled=on|");
-    AppendItem(text, "ListenerTimer=", s.listenerTimer);
-    AppendFlag(text, s.ripOnlyEnabled, "RIPOnlyEnabled=on|");
-    AppendItem(text, "RIPOnly=", s.ripOnly);
-    return ReplaceBlanksWithPlus(std::move(text));
+    return BuildSetRequest(ServerFields(), "shoutcast_server_setconfig,", settings, userName, password);
 }
 
-DialogModel MakeServerConfigModel(const ServerSettings& s) {
-    using namespace serverdlg;
-    DialogModel model;
-    model.edits = {
-        {kAdminPassword, s.adminPassword},
-        {kConnectPassword, s.connectPassword},
-        {kSourceDisconnectTime, s.sourceDisconnectTime},
-        {kRelayPort, s.relayingServerPort},
-        {kRelayServerIP, s.relayServerIP},
-        {kCustomIntro, s.customIntroFile},
-        {kCustomBackup, s.customBackupFile},
-        {kTitleFormat, s.titleFormat},
-        {kURLFormat, s.URLFormat},
-        {kListenerTimer, s.listenerTimer},
-    };
-    model.radios = {
-        {kRelayPortEnabled, kRelayPortDisabled, s.relayPortEnabled},
-        {kRelayServerEnabled, kRelayServerDisabled, s.relayServerEnabled},
-        {kIntroEnabled, kIntroDisabled, s.playIntroFileEnabled},
-        {kBackupEnabled, kBackupDisabled, s.playBackupFileEnabled},
-        {kTitleFormatEnabled, kTitleFormatDisabled, s.titleFormatEnabled},
-        {kURLFormatEnabled, kURLFormatDisabled, s.URLFormatEnabled},
-        {kListenerTimerEnabled, kListenerTimerDisabled, s.listenerTimerEnabled},
-        {kRipOnlyEnabled, kRipOnlyDisabled, s.ripOnlyEnabled},
-    };
-
-    // Accounts with "unlimited" options may pick any count of the fixed list; others keep theirs.
-    std::vector<std::string> listeners;
-    if (s.maxListOptions.find("unlimited") != std::string::npos) {
-        listeners = {"400", "350", "300", "250", "200", "150", "100", "75", "50", "40", "30", "20", "10"};
-    } else {
-        listeners = {s.maxListeners};
-    }
-    std::vector<std::string> lastSongs;
-    for (int n = 1; n <= 20; ++n) {
-        lastSongs.push_back(std::to_string(n));
-    }
-    model.combos = {
-        MakeCombo(kMaxListeners, std::move(listeners), s.maxListeners),
-        MakeCombo(kShowLastSongs, std::move(lastSongs), s.showLastSongs),
-        MakeCombo(kAutoDisconnect, kYesNo, s.autoDisconnectListener),
-        MakeCombo(kPublicDirectory, {"always", "never", "default"}, s.publicDirectoryListing),
-        MakeCombo(kAllowRelaying, kYesNo, s.allowRelaying),
-        MakeCombo(kAllowPublicRelaying, kYesNo, s.allowPublicRelaying),
-        MakeCombo(kRipOnly, kYesNo, s.ripOnly),
-    };
-
-    const std::vector<std::string> files = ParseServerContent(s.serverContentReply);
-    model.lists = {
-        MakeFileList(kIntroFiles, files, s.playIntroFile),
-        MakeFileList(kBackupFiles, files, s.songBackupFile),
-    };
-    return model;
+DialogModel MakeServerConfigModel(const ServerSettings& settings) {
+    return MakeDialogModel(ServerFields(), settings);
 }
 
-void SaveServerConfigModel(const DialogModel& m, ServerSettings& s) {
-    using namespace serverdlg;
-    s.adminPassword = m.Edit(kAdminPassword).text;
-    s.connectPassword = m.Edit(kConnectPassword).text;
-    s.maxListeners = m.Combo(kMaxListeners).Text();
-    s.showLastSongs = m.Combo(kShowLastSongs).Text();
-    s.autoDisconnectListener = m.Combo(kAutoDisconnect).Text();
-    s.sourceDisconnectTime = m.Edit(kSourceDisconnectTime).text;
-    s.publicDirectoryListing = m.Combo(kPublicDirectory).Text();
-    s.allowRelaying = m.Combo(kAllowRelaying).Text();
-    s.allowPublicRelaying = m.Combo(kAllowPublicRelaying).Text();
-    s.relayPortEnabled = m.Radio(kRelayPortEnabled).enabled;
-    s.relayingServerPort = m.Edit(kRelayPort).text;
-    s.relayServerEnabled = m.Radio(kRelayServerEnabled).enabled;
-    s.relayServerIP = m.Edit(kRelayServerIP).text;
-    s.playIntroFileEnabled = m.Radio(kIntroEnabled).enabled;
-    s.playIntroFile = m.List(kIntroFiles).Text();
-    s.customIntroFile = m.Edit(kCustomIntro).text;
-    s.playBackupFileEnabled = m.Radio(kBackupEnabled).enabled;
-    s.songBackupFile = m.List(kBackupFiles).Text();
-    s.customBackupFile = m.Edit(kCustomBackup).text;
-    s.titleFormatEnabled = m.Radio(kTitleFormatEnabled).enabled;
-    s.titleFormat = m.Edit(kTitleFormat).text;
-    s.URLFormatEnabled = m.Radio(kURLFormatEnabled).enabled;
-    s.URLFormat = m.Edit(kURLFormat).text;
-    s.listenerTimerEnabled = m.Radio(kListenerTimerEnabled).enabled;
-    s.listenerTimer = m.Edit(kListenerTimer).text;
-    s.ripOnlyEnabled = m.Radio(kRipOnlyEnabled).enabled;
-    s.ripOnly = m.Combo(kRipOnly).Text();
+void SaveServerConfigModel(const DialogModel& model, ServerSettings& settings) {
+    SaveDialogModel(ServerFields(), model, settings);
+}
+
+const DialogLayout& ServerConfigLayout() {
+    static const DialogLayout layout = [] {
+        DialogLayout frame{
+            kDialogId,
+            "Shoutcast Server Configuration",
+            399,
+            240,
+            {{1091, "Shoutcast Server Settings", 0}, {1092, "Optional Settings", 1}},
+            {{1094, "Server Config. File:", "The name of your ShoutCast configuration file", 0, 1093,
+              "sc_serv.conf"}},
+            {{kSave, "Save", true}, {kCancelButtonId, "Cancel", false}},
+        };
+        AppendLayoutRows(ServerFields(), frame.rows);
+        return frame;
+    }();
+    return layout;
 }
 
 }  // namespace ostravel

@@ -1,5 +1,6 @@
 // The hosted server's settings: the settings reply, the content reply (the media files on the host),
-// the set request, and the model of the "Shoutcast Server Configuration" dialog (158).
+// the set request, and the model of the "Shoutcast Server Configuration" dialog. One table holds every
+// setting (see settingfields.h); the functions here walk it.
 #pragma once
 
 #include <string>
@@ -7,11 +8,12 @@
 #include <vector>
 
 #include "config/dialogmodel.h"
+#include "config/settingfields.h"
 #include "config/settings.h"
 
 namespace ostravel {
 
-// Control ids of dialog 158.
+// Control ids of the server dialog.
 namespace serverdlg {
 inline constexpr int kDialogId = 158;
 inline constexpr int kAdminPassword = 1000;         // edit
@@ -56,7 +58,7 @@ std::vector<std::string> ParseServerContent(std::string_view contentReply);
 std::string BuildServerSetRequest(const ServerSettings& settings, std::string_view userName,
                                   std::string_view password);
 
-// What every control of dialog 158 holds when it opens over the record (files from
+// What every control of the dialog holds when it opens over the record (files from
 // settings.serverContentReply).
 DialogModel MakeServerConfigModel(const ServerSettings& settings);
 
@@ -64,7 +66,10 @@ DialogModel MakeServerConfigModel(const ServerSettings& settings);
 // left alone.
 void SaveServerConfigModel(const DialogModel& model, ServerSettings& settings);
 
-// Labels, tooltips and fixed texts of dialog 158.
+// Labels, tooltips and fixed texts of the dialog.
 const DialogLayout& ServerConfigLayout();
+
+// The server's settings, one row each, in the dialog's order.
+FieldTable<ServerSettings> ServerFields();
 
 }  // namespace ostravel

@@ -19,6 +19,16 @@ std::vector<std::string_view> SplitAll(std::string_view text, char sep) {
     }
 }
 
+std::vector<std::string> PlaylistNames(std::string_view playListList) {
+    std::vector<std::string> names;
+    for (std::string_view name : SplitAll(playListList, ';')) {
+        if (!name.empty()) {
+            names.emplace_back(name);
+        }
+    }
+    return names;
+}
+
 SettingItem SplitSettingItem(std::string_view item) {
     const std::size_t eq = item.find('=');
     if (eq == std::string_view::npos) {

@@ -11,6 +11,9 @@ namespace ostravel {
 // Every sep-separated piece of text, empty ones included ("a||b|" gives a, "", b, "").
 std::vector<std::string_view> SplitAll(std::string_view text, char sep);
 
+// The names of a ";"-separated playlist list as `config show` prints them: every non-empty one.
+std::vector<std::string> PlaylistNames(std::string_view playListList);
+
 // One settings item: the name is the text before the first "=", the value the text after it up to
 // the next "=" (or the end). An item without "=" is all name with an empty value.
 struct SettingItem {

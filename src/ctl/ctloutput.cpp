@@ -1,7 +1,8 @@
 #include "ctl/ctloutput.h"
 
+#include "config/autodjconfig.h"
+#include "config/autotvconfig.h"
 #include "config/serverconfig.h"
-#include "config/settingsgrammar.h"
 #include "session/receiver.h"
 
 namespace ostravel::ctl {
@@ -20,13 +21,22 @@ SettingLine List(std::string name, std::vector<std::string> items) {
     return {std::move(name), {}, std::move(items), SettingLine::Type::List};
 }
 
-std::vector<std::string> PlaylistItems(std::string_view list) {
-    std::vector<std::string> items;
-    for (std::string_view item : SplitAll(list, ';')) {
-        if (!item.empty())
-            items.emplace_back(item);
+// A record's settings in its table's order, those printed first ahead; an optional setting's switch
+// comes before its value as "<key>Enabled".
+template <class Record>
+std::vector<SettingLine> LinesOf(FieldTable<Record> fields, const Record& record) {
+    std::vector<SettingLine> lines;
+    for (const bool first : {true, false}) {
+        for (const SettingField<Record>& f : fields) {
+            if (f.key == nullptr || ((f.flags & kPrintedFirst) != 0) != first)
+                continue;
+            if (f.optional.on != nullptr)
+                lines.push_back(Flag(std::string(f.key) + "Enabled", record.*f.optional.on));
+            lines.push_back(f.printedAs != nullptr ? List(f.key, f.printedAs(record.*f.field))
+                                                   : Text(f.key, record.*f.field));
+        }
     }
-    return items;
+    return lines;
 }
 
 // Length of the UTF-8 sequence starting at text[i], or 0 when it is not a valid one.
@@ -60,76 +70,16 @@ std::size_t Utf8Length(std::string_view text, std::size_t i) {
 
 }  // namespace
 
-std::vector<SettingLine> ServerSettingLines(const ServerSettings& s) {
-    return {
-        Text("maxListeners", s.maxListeners),
-        Text("maxListOptions", s.maxListOptions),
-        Text("adminPassword", s.adminPassword),
-        Text("connectPassword", s.connectPassword),
-        Text("showLastSongs", s.showLastSongs),
-        Text("autoDisconnectListener", s.autoDisconnectListener),
-        Text("sourceDisconnectTime", s.sourceDisconnectTime),
-        Text("publicDirectoryListing", s.publicDirectoryListing),
-        Text("allowRelaying", s.allowRelaying),
-        Text("allowPublicRelaying", s.allowPublicRelaying),
-        Flag("relayingServerPortEnabled", s.relayPortEnabled),
-        Text("relayingServerPort", s.relayingServerPort),
-        Flag("relayServerIPEnabled", s.relayServerEnabled),
-        Text("relayServerIP", s.relayServerIP),
-        Flag("playIntroFileEnabled", s.playIntroFileEnabled),
-        Text("playIntroFile", s.playIntroFile),
-        Flag("songBackupFileEnabled", s.playBackupFileEnabled),
-        Text("songBackupFile", s.songBackupFile),
-        Flag("titleFormatEnabled", s.titleFormatEnabled),
-        Text("titleFormat", s.titleFormat),
-        Flag("URLFormatEnabled", s.URLFormatEnabled),
-        Text("URLFormat", s.URLFormat),
-        Flag("listenerTimerEnabled", s.listenerTimerEnabled),
-        Text("listenerTimer", s.listenerTimer),
-        Flag("ripOnlyEnabled", s.ripOnlyEnabled),
-        Text("ripOnly", s.ripOnly),
-        List("mediaFiles", ParseServerContent(s.serverContentReply)),
-    };
+std::vector<SettingLine> ServerSettingLines(const ServerSettings& settings) {
+    return LinesOf(ServerFields(), settings);
 }
 
-std::vector<SettingLine> AutoDJSettingLines(const AutoDJSettings& s) {
-    return {
-        Text("playListFile", s.playListFile),
-        Text("password", s.password),
-        Text("streamTitle", s.streamTitle),
-        Text("streamURL", s.streamURL),
-        Text("genre", s.genre),
-        Text("shuffle", s.shuffle),
-        Text("bitrate", s.bitrate),
-        Text("sampleRate", s.sampleRate),
-        Text("channels", s.channels),
-        Text("quality", s.quality),
-        Text("crossfadeMode", s.crossfadeMode),
-        Text("crossfadeLength", s.crossfadeLength),
-        Text("public", s.public_),
-        Text("aim", s.aim),
-        Text("icq", s.icq),
-        Text("irc", s.irc),
-        Text("maxBitrate", s.maxBitrate),
-        List("playListList", PlaylistItems(s.playListList)),
-    };
+std::vector<SettingLine> AutoDJSettingLines(const AutoDJSettings& settings) {
+    return LinesOf(AutoDJFields(), settings);
 }
 
-std::vector<SettingLine> AutoTVSettingLines(const AutoTVSettings& s) {
-    return {
-        Text("playListFile", s.playListFile),
-        Text("password", s.password),
-        Text("streamTitle", s.streamTitle),
-        Text("streamURL", s.streamURL),
-        Text("genre", s.genre),
-        Text("autoReconnect", s.autoReconnect),
-        Text("bitrate", s.bitrate),
-        Text("public", s.public_),
-        Text("aim", s.aim),
-        Text("icq", s.icq),
-        Text("irc", s.irc),
-        List("playListList", PlaylistItems(s.playListList)),
-    };
+std::vector<SettingLine> AutoTVSettingLines(const AutoTVSettings& settings) {
+    return LinesOf(AutoTVFields(), settings);
 }
 
 std::string FormatSettings(const std::vector<SettingLine>& lines) {

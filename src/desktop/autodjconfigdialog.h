@@ -1,4 +1,4 @@
-// The "Configure AutoDJ" dialog (160): one group box around two columns of settings.
+// The "Configure AutoDJ" dialog: one group box around two columns of settings.
 #pragma once
 
 #include "desktop/serverconfigdialog.h"

@@ -1,4 +1,4 @@
-// The "Configure AutoTV" dialog (161): one group box around two columns of settings.
+// The "Configure AutoTV" dialog: one group box around two columns of settings.
 #pragma once
 
 #include "desktop/serverconfigdialog.h"

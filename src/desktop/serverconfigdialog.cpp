@@ -102,7 +102,7 @@ SettingsDialog::SettingsDialog(wxWindow* parent, const DialogLayout& layout, con
         }
         buttons->Add(button, 0, wxALL, 5);
     }
-    // The Cancel button keeps its resource id; Escape and the close box go through it.
+    // The Cancel button keeps its own id; Escape and the close box go through it.
     SetEscapeId(kCancelButtonId);
     Bind(wxEVT_BUTTON, &SettingsDialog::OnSave, this, saveId);
     // The first setting has the focus when the dialog opens. GTK picks its own first control when the
@@ -121,7 +121,7 @@ SettingsDialog::SettingsDialog(wxWindow* parent, const DialogLayout& layout, con
     auto* top = new wxBoxSizer(wxVERTICAL);
     top->Add(boxes, 1, wxEXPAND);
     top->Add(buttons, 0, wxALIGN_CENTER_HORIZONTAL | wxBOTTOM, 5);
-    // The resource's size is the least we show; GTK's controls are taller than the original ones, so
+    // The layout's size is the least we show; GTK's controls are taller than the layout allows for, so
     // the dialog grows where they need it.
     top->SetMinSize(ConvertDialogToPixels(wxSize(layout.widthDialogUnits, layout.heightDialogUnits)));
     SetSizerAndFit(top);

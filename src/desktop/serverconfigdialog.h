@@ -1,4 +1,4 @@
-// The "Shoutcast Server Configuration" dialog (158), and SettingsDialog, which the three settings
+// The "Shoutcast Server Configuration" dialog, and SettingsDialog, which the three settings
 // dialogs share: a wxDialog drawn from a DialogLayout over a copy of a DialogModel. The dialog only
 // draws and reads back; what the controls mean is decided by the core's Make/Save functions.
 #pragma once

@@ -157,7 +157,7 @@ TEST(AutoDJConfigModel, CodesBecomeWords) {
     }
 }
 
-TEST(AutoDJConfigModel, FixedItemsInResourceOrder) {
+TEST(AutoDJConfigModel, FixedItemsInDisplayOrder) {
     const DialogModel m = MakeAutoDJConfigModel(AutoDJSettings{});
     EXPECT_THAT(m.Combo(autodjdlg::kSampleRate).items, ElementsAre("22050", "44100"));
     EXPECT_THAT(m.Combo(autodjdlg::kShuffle).items, ElementsAre("Yes", "No"));

@@ -202,7 +202,7 @@ TEST(ReplaceBlanksWithPlus, OnlyBlanksChangeAndTwiceIsOnce) {
     EXPECT_EQ(ReplaceBlanksWithPlus(ReplaceBlanksWithPlus("a b")), "a+b");
 }
 
-// --- dialog 158 ---
+// --- the dialog ---
 
 ServerSettings Record(const std::string& options, const std::string& maxListeners) {
     ServerSettings s;
