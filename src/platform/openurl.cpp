@@ -7,6 +7,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// shellapi.h builds on windows.h.
 #include <shellapi.h>
 #else
 #include <spawn.h>

@@ -4,6 +4,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// tlhelp32.h builds on windows.h.
 #include <tlhelp32.h>
 
 #include <cwctype>

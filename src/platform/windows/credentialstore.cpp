@@ -6,6 +6,7 @@
 #include <string>
 
 #include <windows.h>
+// wincred.h builds on windows.h.
 #include <wincred.h>
 
 namespace ostravel {
