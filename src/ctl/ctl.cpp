@@ -42,10 +42,78 @@ struct Failure {
     std::string reason;
 };
 
+using Outcome = std::optional<Failure>;  // nothing when the option was taken
+
+Failure Usage(std::string reason) {
+    return Failure{kExitUsage, std::move(reason)};
+}
+
+template <bool Options::*kFlag>
+Outcome SetFlag(const std::string&, Options& options) {
+    options.*kFlag = true;
+    return std::nullopt;
+}
+
+template <std::optional<std::string> Options::*kField>
+Outcome SetText(const std::string& value, Options& options) {
+    options.*kField = value;
+    return std::nullopt;
+}
+
+Outcome TakeTimeout(const std::string& text, Options& options) {
+    double seconds = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || !std::isfinite(seconds) ||
+        seconds <= 0 || seconds > 86400) {
+        return Usage("--timeout needs a number of seconds above 0 and at most 86400, not '" + text + "'");
+    }
+    options.timeoutSeconds = seconds;
+    return std::nullopt;
+}
+
+// Anything on the command line shows in every user's process list.
+Outcome RefusePassword(const std::string&, Options&) {
+    return Failure{kExitCredentials,
+                   "the password is not taken on the command line; use --password-file FILE or " +
+                       std::string(kPasswordVariable)};
+}
+
+enum class Takes {
+    Nothing,  // a switch; "--name=VALUE" is a mistake
+    Value,    // "--name VALUE" or "--name=VALUE"
+    // A refused option whose value is skipped, so that it is never taken for a command word and echoed.
+    SkippedValue,
+};
+
+struct OptionRow {
+    std::string_view name;
+    std::string_view shortName;  // "" for none
+    Takes takes;
+    Outcome (*action)(const std::string& value, Options& options);  // value: "" unless takes is Value
+};
+
+constexpr OptionRow kOptionRows[] = {
+    {"--help", "-h", Takes::Nothing, SetFlag<&Options::help>},
+    {"--version", "", Takes::Nothing, SetFlag<&Options::version>},
+    {"--json", "", Takes::Nothing, SetFlag<&Options::json>},
+    {"--user", "", Takes::Value, SetText<&Options::userName>},
+    {"--password-file", "", Takes::Value, SetText<&Options::passwordFile>},
+    {"--server", "", Takes::Value, SetText<&Options::server>},
+    {"--timeout", "", Takes::Value, TakeTimeout},
+    {"--password", "-p", Takes::SkippedValue, RefusePassword},
+};
+
+const OptionRow* FindOption(std::string_view arg) {
+    for (const OptionRow& row : kOptionRows) {
+        if (arg == row.name || (!row.shortName.empty() && arg == row.shortName))
+            return &row;
+    }
+    return nullptr;
+}
+
 // One argument at `i` (moved past the value it takes). The command words are collected even after
 // a mistake, so that check still answers as a monitoring check.
-std::optional<Failure> ParseOption(const std::vector<std::string>& args, std::size_t& i, Options& options) {
-    const auto usage = [](std::string reason) { return Failure{kExitUsage, std::move(reason)}; };
+Outcome ParseOption(const std::vector<std::string>& args, std::size_t& i, Options& options) {
     std::string arg = args[i];
     std::optional<std::string> value;
     if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
@@ -54,60 +122,31 @@ std::optional<Failure> ParseOption(const std::vector<std::string>& args, std::si
             arg.erase(eq);
         }
     }
-    const auto takeValue = [&](std::optional<std::string>& out) -> std::optional<Failure> {
-        if (!value) {
-            if (i + 1 >= args.size())
-                return usage(arg + " needs a value");
-            value = args[++i];
-        }
-        out = *value;
-        return std::nullopt;
-    };
-    const bool takesValue =
-        arg == "--user" || arg == "--password-file" || arg == "--server" || arg == "--timeout";
-    if (value && !takesValue)
-        return usage(arg + " takes no value");
-    if (arg == "--help" || arg == "-h") {
-        options.help = true;
-    } else if (arg == "--version") {
-        options.version = true;
-    } else if (arg == "--json") {
-        options.json = true;
-    } else if (arg == "--user") {
-        if (auto failure = takeValue(options.userName))
-            return failure;
-    } else if (arg == "--password-file") {
-        if (auto failure = takeValue(options.passwordFile))
-            return failure;
-    } else if (arg == "--server") {
-        if (auto failure = takeValue(options.server))
-            return failure;
-    } else if (arg == "--timeout") {
-        std::optional<std::string> text;
-        if (auto failure = takeValue(text))
-            return failure;
-        double seconds = 0;
-        const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), seconds);
-        if (text->empty() || ec != std::errc() || end != text->data() + text->size() ||
-            !std::isfinite(seconds) || seconds <= 0 || seconds > 86400) {
-            return usage("--timeout needs a number of seconds above 0 and at most 86400, not '" + *text +
-                         "'");
-        }
-        options.timeoutSeconds = seconds;
-    } else if (arg == "--password" || arg == "-p") {
-        // Anything on the command line shows in every user's process list. Its value is skipped,
-        // so that it is never taken for a command word and echoed.
-        if (!value && i + 1 < args.size())
-            ++i;
-        return Failure{kExitCredentials,
-                       "the password is not taken on the command line; use --password-file FILE or " +
-                           std::string(kPasswordVariable)};
-    } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
-        return usage("unknown option '" + arg + "' (see " + std::string(kProgram) + " --help)");
-    } else {
+    const OptionRow* row = FindOption(arg);
+    if (value && (row == nullptr || row->takes != Takes::Value))
+        return Usage(arg + " takes no value");
+    if (row == nullptr) {
+        if (!arg.empty() && arg[0] == '-' && arg != "-")
+            return Usage("unknown option '" + arg + "' (see " + std::string(kProgram) + " --help)");
         options.words.push_back(arg);
+        return std::nullopt;
     }
-    return std::nullopt;
+    switch (row->takes) {
+        case Takes::Nothing:
+            break;
+        case Takes::Value:
+            if (!value) {
+                if (i + 1 >= args.size())
+                    return Usage(arg + " needs a value");
+                value = args[++i];
+            }
+            break;
+        case Takes::SkippedValue:
+            if (i + 1 < args.size())
+                ++i;
+            break;
+    }
+    return row->action(value.value_or(std::string()), options);
 }
 
 std::optional<Failure> ParseOptions(const std::vector<std::string>& args, Options& options) {
@@ -168,6 +207,56 @@ std::optional<Failure> CheckCredentials(const std::string& user, const std::stri
                    std::to_string(kCommandBlockSize) + "-byte request");
     }
     return std::nullopt;
+}
+
+// The catalogue row of the command words.
+std::optional<Failure> FindWantedCommand(const std::vector<std::string>& words, const CtlCommand*& command) {
+    if (words.empty())
+        return Failure{kExitUsage, "no command given (see " + std::string(kProgram) + " --help)"};
+    command = FindCtlCommand(words);
+    if (command == nullptr) {
+        std::string typed;
+        for (const std::string& word : words) typed += (typed.empty() ? "" : " ") + word;
+        return Failure{kExitUsage,
+                       "unknown command '" + OneLine(typed) + "' (see " + std::string(kProgram) + " --help)"};
+    }
+    return std::nullopt;
+}
+
+// From --password-file, else from the environment; never from the command line.
+std::optional<Failure> ReadPassword(const Options& options, const Environment& environment,
+                                    std::string& password) {
+    if (options.passwordFile) {
+        std::string error;
+        if (!ReadPasswordFile(*options.passwordFile, password, error))
+            return Failure{kExitCredentials, error};
+    } else if (auto fromEnvironment = environment(kPasswordVariable);
+               fromEnvironment && !fromEnvironment->empty()) {
+        password = std::move(*fromEnvironment);
+    } else {
+        return Failure{kExitCredentials,
+                       "no password: use --password-file FILE or set " + std::string(kPasswordVariable)};
+    }
+    return std::nullopt;
+}
+
+// Where to connect, as whom, and for how long.
+std::optional<Failure> ComposeSessionRequest(const Options& options, const Environment& environment,
+                                             const CtlCommand& command, SessionRequest& request) {
+    request.command = &command;
+    request.endpoint = ServiceEndpoint();
+    request.timeout =
+        std::chrono::milliseconds(static_cast<long long>(std::ceil(options.timeoutSeconds * 1000)));
+    if (options.server) {
+        if (auto bad = ParseServer(*options.server, request.endpoint))
+            return bad;
+    }
+    if (!options.userName)
+        return Failure{kExitUsage, "--user NAME is required"};
+    request.userName = *options.userName;
+    if (auto bad = ReadPassword(options, environment, request.password))
+        return bad;
+    return CheckCredentials(request.userName, request.password, command);
 }
 
 std::string CheckLine(int state, std::chrono::duration<double> elapsed) {
@@ -300,41 +389,12 @@ int Run(const std::vector<std::string>& args, const Environment& environment, st
         out << kProgram << " " << OSTRAVEL_CTL_VERSION << "\n";
         return kExitOk;
     }
-    if (options.words.empty())
-        return finish({kExitUsage, "no command given (see " + std::string(kProgram) + " --help)"});
-    const CtlCommand* command = FindCtlCommand(options.words);
-    if (command == nullptr) {
-        std::string typed;
-        for (const std::string& word : options.words) typed += (typed.empty() ? "" : " ") + word;
-        return finish({kExitUsage, "unknown command '" + OneLine(typed) + "' (see " + std::string(kProgram) +
-                                       " --help)"});
-    }
-
-    SessionRequest request;
-    request.command = command;
-    request.endpoint = ServiceEndpoint();
-    request.timeout =
-        std::chrono::milliseconds(static_cast<long long>(std::ceil(options.timeoutSeconds * 1000)));
-    if (options.server) {
-        if (auto bad = ParseServer(*options.server, request.endpoint))
-            return finish(*bad);
-    }
-    if (!options.userName)
-        return finish({kExitUsage, "--user NAME is required"});
-    request.userName = *options.userName;
-    if (options.passwordFile) {
-        std::string error;
-        if (!ReadPasswordFile(*options.passwordFile, request.password, error))
-            return finish({kExitCredentials, error});
-    } else if (auto password = environment(kPasswordVariable); password && !password->empty()) {
-        request.password = std::move(*password);
-    } else {
-        return finish({kExitCredentials,
-                       "no password: use --password-file FILE or set " + std::string(kPasswordVariable)});
-    }
-    if (auto bad = CheckCredentials(request.userName, request.password, *command))
+    const CtlCommand* command = nullptr;
+    if (auto bad = FindWantedCommand(options.words, command))
         return finish(*bad);
-
+    SessionRequest request;
+    if (auto bad = ComposeSessionRequest(options, environment, *command, request))
+        return finish(*bad);
     const SessionResult result = RunSession(request);
     if (result.status != kExitOk)
         return finish({result.status, result.reason});

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 
 #include "session/sessioncontrol.h"
 #include "ctl/ctl.h"
@@ -126,128 +127,180 @@ std::string Seconds(std::chrono::milliseconds timeout) {
     return text;
 }
 
-}  // namespace
+// How a session ended before its answer: the exit status and why.
+struct Stop {
+    int status;
+    std::string reason;
+};
 
-SessionResult RunSession(const SessionRequest& request) {
-    const CtlCommand& command = *request.command;
-    const Clock::time_point start = Clock::now();
-    const Clock::time_point deadline = start + request.timeout;
-    const std::string within = " within " + Seconds(request.timeout);
-    SessionResult result;
-    const auto fail = [&result](int status, std::string reason) {
-        result.status = status;
-        result.reason = OneLine(reason);
-        return result;
-    };
-    // The receiver's own idle rule (nothing from the host for 30 s) is a time-out too.
-    const auto ended = [&fail](const ViewEvent& end, const std::string& context) {
-        if (end.text == kTimedOutMessage) {
-            return fail(kExitTimeout,
-                        context + "the host sent nothing for " + std::to_string(kIdleSeconds) + " s");
-        }
-        return fail(kExitEnded, context + "the host ended the connection");
-    };
+// One session, a step at a time. Each step returns nothing when the session goes on.
+class CtlSession {
+public:
+    explicit CtlSession(const SessionRequest& request);
 
+    std::optional<Stop> Connect();
+    std::optional<Stop> AwaitLogin();
+    // AutoTV is offered only on a plan that has it.
+    std::optional<Stop> CheckVideoPlan();
+    std::optional<Stop> SendRequest();
+    // Fills `result` with the answer (and what the answer left) or with what came instead.
+    std::optional<Stop> AwaitAnswer(SessionResult& result);
+
+private:
+    Stop Ended(const ViewEvent& end, const std::string& context) const;
+    std::string Words() const { return std::string(command_.words); }
+
+    const SessionRequest& request_;
+    const CtlCommand& command_;
+    const Clock::time_point start_;
+    const Clock::time_point deadline_;
+    const std::string within_;
+    std::size_t sentAt_ = 0;
     // Declared before the session, which joins every thread that may still use them.
-    Signal connected;
-    CaptureView view;
-    SessionDocument doc;
-    doc.SetView(&view);
-    SessionControl session(doc, request.endpoint,
-                           [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
+    Signal connected_;
+    CaptureView view_;
+    SessionDocument doc_;
+    SessionControl session_;
+    const LogoutAtEnd logout_;
+};
+
+CtlSession::CtlSession(const SessionRequest& request)
+    : request_(request),
+      command_(*request.command),
+      start_(Clock::now()),
+      deadline_(start_ + request.timeout),
+      within_(" within " + Seconds(request.timeout)),
+      session_(doc_, request.endpoint, [](SessionDocument& d) { return std::make_unique<Receiver>(d); }),
+      logout_(session_) {
+    doc_.SetView(&view_);
     const double timeoutSeconds = static_cast<double>(request.timeout.count()) / 1000.0;
-    session.SetConnectSeconds(std::max(1, static_cast<int>(std::ceil(timeoutSeconds))));
-    const LogoutAtEnd logout(session);
+    session_.SetConnectSeconds(std::max(1, static_cast<int>(std::ceil(timeoutSeconds))));
+}
 
-    session.BeginLogin(request.userName, request.password, [&connected] { connected.Set(); });
-    if (!connected.WaitUntil(deadline)) {
-        session.CancelLogin();
-        return fail(kExitTimeout, "no connection to the service server at " + request.endpoint.DottedQuad() +
-                                      ":" + std::to_string(request.endpoint.Port()) + within);
-    }
-    if (doc.Disconnected()) {
-        return fail(kExitConnect, "cannot connect to the service server at " + request.endpoint.DottedQuad() +
-                                      ":" + std::to_string(request.endpoint.Port()));
-    }
-    session.LoginAccepted();
+// The receiver's own idle rule (nothing from the host for 30 s) is a time-out too.
+Stop CtlSession::Ended(const ViewEvent& end, const std::string& context) const {
+    if (end.text == kTimedOutMessage)
+        return {kExitTimeout, context + "the host sent nothing for " + std::to_string(kIdleSeconds) + " s"};
+    return {kExitEnded, context + "the host ended the connection"};
+}
 
-    // The login's answer: the receiver takes the login id before it shows the welcome line.
+std::optional<Stop> CtlSession::Connect() {
+    const SocketAddress& endpoint = request_.endpoint;
+    session_.BeginLogin(request_.userName, request_.password, [this] { connected_.Set(); });
+    if (!connected_.WaitUntil(deadline_)) {
+        session_.CancelLogin();
+        return Stop{kExitTimeout, "no connection to the service server at " + endpoint.DottedQuad() + ":" +
+                                      std::to_string(endpoint.Port()) + within_};
+    }
+    if (doc_.Disconnected()) {
+        return Stop{kExitConnect, "cannot connect to the service server at " + endpoint.DottedQuad() + ":" +
+                                      std::to_string(endpoint.Port())};
+    }
+    session_.LoginAccepted();
+    return std::nullopt;
+}
+
+// The login's answer: the receiver takes the login id before it shows the welcome line.
+std::optional<Stop> CtlSession::AwaitLogin() {
     std::size_t next = 0;
     for (;;) {
         std::size_t at = 0;
-        const auto line = view.WaitFor(
-            next, [](const ViewEvent& e, std::size_t) { return e.kind == Kind::Message; }, deadline, &at);
+        const auto line = view_.WaitFor(
+            next, [](const ViewEvent& e, std::size_t) { return e.kind == Kind::Message; }, deadline_, &at);
         if (!line)
-            return fail(kExitTimeout, "the host did not answer the login" + within);
+            return Stop{kExitTimeout, "the host did not answer the login" + within_};
         next = at + 1;
         if (EndsSession(*line))
-            return ended(*line, "during the login: ");
-        if (doc.LoginId() != 0)
-            break;
+            return Ended(*line, "during the login: ");
+        if (doc_.LoginId() != 0)
+            return std::nullopt;
         if (EventKeyword(*line) == "Failed login.")
-            return fail(kExitLogin, "login refused: " + line->text);
+            return Stop{kExitLogin, "login refused: " + line->text};
     }
+}
 
-    const CommandInfo* info = FindCommand(command.commandId);
-    if (info->rule == EnableRule::LoggedInAndVideo) {
-        // As in the desktop, AutoTV is offered only once a status report shows a plan that has it;
-        // the receiver asks for one right after the login.
-        const auto report = view.WaitFor(
-            0,
-            [](const ViewEvent& e, std::size_t) {
-                return e.kind == Kind::Status || EndsSession(e) ||
-                       EventKeyword(e) == RouteKeyword(ReplyAction::ServerStatus);
-            },
-            deadline);
-        if (!report)
-            return fail(kExitTimeout, "no status report from the host" + within);
-        if (EndsSession(*report))
-            return ended(*report, std::string(command.words) + ": before the request: ");
-        if (!doc.HighBitrate()) {
-            return fail(kExitUnavailable,
-                        std::string(command.words) +
-                            ": this account has no AutoTV (it needs a plan of 250 kbps or more)");
-        }
-    }
+std::optional<Stop> CtlSession::CheckVideoPlan() {
+    if (FindCommand(command_.commandId)->rule != EnableRule::LoggedInAndVideo)
+        return std::nullopt;
+    // As in the desktop, AutoTV is offered only once a status report shows a plan that has it; the
+    // receiver asks for one right after the login.
+    const auto report = view_.WaitFor(
+        0,
+        [](const ViewEvent& e, std::size_t) {
+            return e.kind == Kind::Status || EndsSession(e) ||
+                   EventKeyword(e) == RouteKeyword(ReplyAction::ServerStatus);
+        },
+        deadline_);
+    if (!report)
+        return Stop{kExitTimeout, "no status report from the host" + within_};
+    if (EndsSession(*report))
+        return Ended(*report, Words() + ": before the request: ");
+    if (!doc_.HighBitrate())
+        return Stop{kExitUnavailable,
+                    Words() + ": this account has no AutoTV (it needs a plan of 250 kbps or more)"};
+    return std::nullopt;
+}
 
-    const std::size_t sentAt = view.Count();
-    switch (SendCommand(doc, *info)) {
+std::optional<Stop> CtlSession::SendRequest() {
+    sentAt_ = view_.Count();
+    switch (SendCommand(doc_, *FindCommand(command_.commandId))) {
         case SendResult::Sent:
-            break;
+            return std::nullopt;
         case SendResult::NotLoggedIn:
             // The login was confirmed above: only the session's end since then logs it out.
-            return fail(kExitEnded,
-                        std::string(command.words) + ": before the request: the host ended the connection");
+            return Stop{kExitEnded, Words() + ": before the request: the host ended the connection"};
         case SendResult::Failed:
-            return fail(kExitEnded, std::string(command.words) +
-                                        ": the request could not be sent: the host ended the connection");
+            return Stop{kExitEnded,
+                        Words() + ": the request could not be sent: the host ended the connection"};
         case SendResult::TooLong:
-            return fail(kExitCredentials, std::string(command.words) +
-                                              ": the user name and password are too long for the request");
+            return Stop{kExitCredentials,
+                        Words() + ": the user name and password are too long for the request"};
     }
+    return std::nullopt;
+}
 
+std::optional<Stop> CtlSession::AwaitAnswer(SessionResult& result) {
     // The answer comes after the request; the session's end counts wherever it is, since the host
     // may have closed while the request was going out.
-    const auto answer = view.WaitFor(
+    const auto answer = view_.WaitFor(
         0,
         [&](const ViewEvent& e, std::size_t index) {
-            return EndsSession(e) || (index >= sentAt && AnswersCommand(e, command));
+            return EndsSession(e) || (index >= sentAt_ && AnswersCommand(e, command_));
         },
-        deadline);
-    result.elapsed = Clock::now() - start;
+        deadline_);
+    result.elapsed = Clock::now() - start_;
     if (!answer)
-        return fail(kExitTimeout, std::string(command.words) + ": no answer from the host" + within);
+        return Stop{kExitTimeout, Words() + ": no answer from the host" + within_};
     if (EndsSession(*answer))
-        return ended(*answer, std::string(command.words) + ": before the answer: ");
+        return Ended(*answer, Words() + ": before the answer: ");
     result.answer = *answer;
-    if (answer->text == kIncompleteSettingsMessage) {
-        return fail(kExitRefused, std::string(command.words) + ": the settings reply did not arrive whole");
+    if (answer->text == kIncompleteSettingsMessage)
+        return Stop{kExitRefused, Words() + ": the settings reply did not arrive whole"};
+    if (IsErrorAnswer(*answer, command_))
+        return Stop{kExitRefused, Words() + ": " + answer->text};
+    result.session = doc_.Snapshot();
+    result.settings = doc_.Settings();
+    return std::nullopt;
+}
+
+}  // namespace
+
+SessionResult RunSession(const SessionRequest& request) {
+    SessionResult result;
+    CtlSession session(request);
+    std::optional<Stop> stop = session.Connect();
+    if (!stop)
+        stop = session.AwaitLogin();
+    if (!stop)
+        stop = session.CheckVideoPlan();
+    if (!stop)
+        stop = session.SendRequest();
+    if (!stop)
+        stop = session.AwaitAnswer(result);
+    if (stop) {
+        result.status = stop->status;
+        result.reason = OneLine(stop->reason);
     }
-    if (IsErrorAnswer(*answer, command)) {
-        return fail(kExitRefused, std::string(command.words) + ": " + answer->text);
-    }
-    result.session = doc.Snapshot();
-    result.settings = doc.Settings();
     return result;
 }
 

@@ -80,6 +80,15 @@ private:
     Outcome login(Session& session, const Block& block);
     Outcome command(Session& session, const Block& block);
     std::string run(const Command& cmd, int account, std::string_view config, Outcome& outcome);
+    std::string runServer(const Command& cmd, int account, std::string_view config, Outcome& outcome);
+    std::string runDj(const Command& cmd, int account, std::string_view config);
+    std::string runTv(const Command& cmd, int account, std::string_view config);
+    std::string stopServer(int account);
+    // kind: kTrans for the AutoDJ, kNsv for the AutoTV.
+    std::string startPlayer(int account, Kind kind, bool restart);
+    std::string stopPlayer(int account, Kind kind);
+    std::string clearLogs(int account, Kind kind, std::string_view errorPrefix, std::string_view done);
+    std::string logsReply(int account, Kind kind, std::string_view keyword);
 
     ConfFile& conf(int account, Kind kind);
     bool saveConf(int account, Kind kind);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -88,121 +89,156 @@ bool parseNumber(std::string_view text, int low, int high, int& out) {
     return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    using namespace hostsim;
-    Options options;
+// What the command line asks for.
+struct CommandLine {
+    hostsim::Options options;
     bool quiet = false;
     std::filesystem::path accountsFile;
+};
+
+// One option at argv[i] (moved past the value it takes). An exit status when the program ends here:
+// --help, --version or a bad option.
+std::optional<int> parseOption(int argc, char** argv, int& i, CommandLine& line) {
+    hostsim::Options& options = line.options;
+    const std::string_view arg = argv[i];
+    const auto value = [&](std::string& out) {
+        if (i + 1 >= argc) {
+            return false;
+        }
+        out = argv[++i];
+        return true;
+    };
+    std::string text;
+    if (arg == "--help" || arg == "-h") {
+        std::cout << kHelp;
+        return 0;
+    } else if (arg == "--version") {
+        std::cout << "ostravel-hostsim 1.0\n";
+        return 0;
+    } else if (arg == "--quiet") {
+        line.quiet = true;
+    } else if (arg == "--no-portal") {
+        options.portalEnabled = false;
+    } else if (arg == "--listen" || arg == "--portal") {
+        if (!value(text)) {
+            return usageError(std::string(arg) + " needs ADDR:PORT");
+        }
+        const auto at = hostsim::parseEndpoint(text);
+        if (!at) {
+            return usageError("'" + text + "' is not an IPv4 ADDR:PORT");
+        }
+        (arg == "--listen" ? options.service : options.portal) = *at;
+    } else if (arg == "--data") {
+        if (!value(text) || text.empty()) {
+            return usageError("--data needs a directory");
+        }
+        options.dataDir = text;
+    } else if (arg == "--accounts") {
+        if (!value(text) || text.empty()) {
+            return usageError("--accounts needs a file");
+        }
+        line.accountsFile = text;
+    } else if (arg == "--stream-host") {
+        if (!value(text) || text.empty()) {
+            return usageError("--stream-host needs an address");
+        }
+        options.streamHost = text;
+    } else if (arg == "--keepalive") {
+        if (!value(text) || !parseNumber(text, 0, 86400, options.keepaliveSeconds)) {
+            return usageError("--keepalive needs a number of seconds (0 to 86400)");
+        }
+    } else if (arg == "--reply-gap") {
+        if (!value(text) || !parseNumber(text, 0, 60000, options.replyGapMs)) {
+            return usageError("--reply-gap needs a number of milliseconds (0 to 60000)");
+        }
+    } else if (arg == "--fault") {
+        std::string error;
+        if (!value(text) || !hostsim::applyFaultList(text, options.faults, error)) {
+            return usageError("--fault: " + (error.empty() ? std::string("needs switches") : error));
+        }
+    } else {
+        return usageError("unknown option '" + std::string(arg) + "'");
+    }
+    return std::nullopt;
+}
+
+// Reads the options, then what they point to; an exit status when the program ends here.
+std::optional<int> readCommandLine(int argc, char** argv, CommandLine& line) {
     for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        const auto value = [&](std::string& out) {
-            if (i + 1 >= argc) {
-                return false;
-            }
-            out = argv[++i];
-            return true;
-        };
-        std::string text;
-        if (arg == "--help" || arg == "-h") {
-            std::cout << kHelp;
-            return 0;
-        } else if (arg == "--version") {
-            std::cout << "ostravel-hostsim 1.0\n";
-            return 0;
-        } else if (arg == "--quiet") {
-            quiet = true;
-        } else if (arg == "--no-portal") {
-            options.portalEnabled = false;
-        } else if (arg == "--listen" || arg == "--portal") {
-            if (!value(text)) {
-                return usageError(std::string(arg) + " needs ADDR:PORT");
-            }
-            const auto at = parseEndpoint(text);
-            if (!at) {
-                return usageError("'" + text + "' is not an IPv4 ADDR:PORT");
-            }
-            (arg == "--listen" ? options.service : options.portal) = *at;
-        } else if (arg == "--data") {
-            if (!value(text) || text.empty()) {
-                return usageError("--data needs a directory");
-            }
-            options.dataDir = text;
-        } else if (arg == "--accounts") {
-            if (!value(text) || text.empty()) {
-                return usageError("--accounts needs a file");
-            }
-            accountsFile = text;
-        } else if (arg == "--stream-host") {
-            if (!value(text) || text.empty()) {
-                return usageError("--stream-host needs an address");
-            }
-            options.streamHost = text;
-        } else if (arg == "--keepalive") {
-            if (!value(text) || !parseNumber(text, 0, 86400, options.keepaliveSeconds)) {
-                return usageError("--keepalive needs a number of seconds (0 to 86400)");
-            }
-        } else if (arg == "--reply-gap") {
-            if (!value(text) || !parseNumber(text, 0, 60000, options.replyGapMs)) {
-                return usageError("--reply-gap needs a number of milliseconds (0 to 60000)");
-            }
-        } else if (arg == "--fault") {
-            std::string error;
-            if (!value(text) || !applyFaultList(text, options.faults, error)) {
-                return usageError("--fault: " + (error.empty() ? std::string("needs switches") : error));
-            }
-        } else {
-            return usageError("unknown option '" + std::string(arg) + "'");
+        if (const auto status = parseOption(argc, argv, i, line)) {
+            return status;
         }
     }
-    if (!accountsFile.empty()) {
+    if (!line.accountsFile.empty()) {
         std::string error;
-        if (!loadAccounts(accountsFile, options.accounts, error)) {
+        if (!hostsim::loadAccounts(line.accountsFile, line.options.accounts, error)) {
             return usageError(error);
         }
     }
-    if (options.dataDir.empty()) {
-        options.dataDir = defaultDataDir();
+    if (line.options.dataDir.empty()) {
+        line.options.dataDir = hostsim::defaultDataDir();
     }
-    if (!quiet) {
-        options.log = [](const std::string& line) {
-            std::fwrite(line.data(), 1, line.size(), stdout);
+    if (!line.quiet) {
+        line.options.log = [](const std::string& text) {
+            std::fwrite(text.data(), 1, text.size(), stdout);
             std::fputc('\n', stdout);
             std::fflush(stdout);
         };
     }
+    return std::nullopt;
+}
 
-    // Signals are taken by sigwait below, never by the server threads.
+// Signals are taken by sigwait in waitForStopSignal, never by the server threads.
+sigset_t blockStopSignals() {
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    return signals;
+}
 
-    HostSim sim(options);
-    std::string error;
-    if (!sim.start(error)) {
-        std::cerr << "ostravel-hostsim: " << error << "\n";
-        return 1;
-    }
+void printStartLines(const hostsim::HostSim& sim, const CommandLine& line) {
+    const hostsim::Options& options = line.options;
     std::printf("listening service=%s:%u portal=%s data=%s\n", options.service.host.c_str(),
                 sim.servicePort(),
                 options.portalEnabled ? (options.portal.host + ":" + std::to_string(sim.portalPort())).c_str()
                                       : "off",
                 options.dataDir.c_str());
-    if (!quiet) {
+    if (!line.quiet) {
         std::printf("accounts: %zu, keep-alive %d s, reply gap %d ms, faults %s\n", options.accounts.size(),
-                    options.keepaliveSeconds, options.replyGapMs, describeFaults(options.faults).c_str());
+                    options.keepaliveSeconds, options.replyGapMs,
+                    hostsim::describeFaults(options.faults).c_str());
     }
     std::fflush(stdout);
+}
+
+void waitForStopSignal(const sigset_t& signals, bool quiet) {
     int received = 0;
     sigwait(&signals, &received);
     if (!quiet) {
         std::printf("signal %d: stopping\n", received);
         std::fflush(stdout);
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CommandLine line;
+    if (const auto status = readCommandLine(argc, argv, line)) {
+        return *status;
+    }
+    const sigset_t signals = blockStopSignals();
+    hostsim::HostSim sim(line.options);
+    std::string error;
+    if (!sim.start(error)) {
+        std::cerr << "ostravel-hostsim: " << error << "\n";
+        return 1;
+    }
+    printStartLines(sim, line);
+    waitForStopSignal(signals, line.quiet);
     sim.stop();
     return 0;
 }
