@@ -18,9 +18,7 @@ constexpr const char* kChannelWords[] = {"Stereo", "Mono"};
 constexpr const char* kQualities[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
 constexpr const char* kCrossfadeWords[] = {"Fade Out", "Fade In", "None"};
 
-std::vector<std::string> BitrateChoicesOf(const AutoDJSettings& s) {
-    return BitrateChoices(s.maxBitrate);
-}
+std::vector<std::string> BitrateChoicesOf(const AutoDJSettings& s) { return BitrateChoices(s.maxBitrate); }
 
 // Quality is picked by position; a word or number off the list is kept as it came.
 std::string QualityItem(std::string_view quality) {
@@ -127,9 +125,7 @@ static_assert(IsValidTable<AutoDJSettings>(kFields));
 
 }  // namespace
 
-FieldTable<AutoDJSettings> AutoDJFields() {
-    return kFields;
-}
+FieldTable<AutoDJSettings> AutoDJFields() { return kFields; }
 
 void ParseAutoDJConfig(AutoDJSettings& settings) {
     // Parse from a copy: the reply is itself a field of the record.

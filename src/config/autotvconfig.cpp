@@ -87,9 +87,7 @@ static_assert(IsValidTable<AutoTVSettings>(kFields));
 
 }  // namespace
 
-FieldTable<AutoTVSettings> AutoTVFields() {
-    return kFields;
-}
+FieldTable<AutoTVSettings> AutoTVFields() { return kFields; }
 
 bool ParseAutoTVConfig(AutoTVSettings& settings, std::string_view reply) {
     bool anyItem = false;

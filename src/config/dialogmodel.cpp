@@ -29,9 +29,7 @@ Radio& FindRadio(Vector& radios, int id) {
     throw std::out_of_range("no radio pair " + std::to_string(id) + " in this dialog");
 }
 
-bool ValidIndex(int index, std::size_t size) {
-    return index >= 0 && static_cast<std::size_t>(index) < size;
-}
+bool ValidIndex(int index, std::size_t size) { return index >= 0 && static_cast<std::size_t>(index) < size; }
 
 }  // namespace
 
@@ -46,30 +44,14 @@ std::string ListModel::Text() const {
     return items.empty() ? std::string() : items.front();
 }
 
-EditModel& DialogModel::Edit(int id) {
-    return FindById<EditModel>(edits, id, "edit");
-}
-const EditModel& DialogModel::Edit(int id) const {
-    return FindById<const EditModel>(edits, id, "edit");
-}
-ComboModel& DialogModel::Combo(int id) {
-    return FindById<ComboModel>(combos, id, "combo");
-}
-const ComboModel& DialogModel::Combo(int id) const {
-    return FindById<const ComboModel>(combos, id, "combo");
-}
-ListModel& DialogModel::List(int id) {
-    return FindById<ListModel>(lists, id, "list");
-}
-const ListModel& DialogModel::List(int id) const {
-    return FindById<const ListModel>(lists, id, "list");
-}
-RadioPairModel& DialogModel::Radio(int id) {
-    return FindRadio<RadioPairModel>(radios, id);
-}
-const RadioPairModel& DialogModel::Radio(int id) const {
-    return FindRadio<const RadioPairModel>(radios, id);
-}
+EditModel& DialogModel::Edit(int id) { return FindById<EditModel>(edits, id, "edit"); }
+const EditModel& DialogModel::Edit(int id) const { return FindById<const EditModel>(edits, id, "edit"); }
+ComboModel& DialogModel::Combo(int id) { return FindById<ComboModel>(combos, id, "combo"); }
+const ComboModel& DialogModel::Combo(int id) const { return FindById<const ComboModel>(combos, id, "combo"); }
+ListModel& DialogModel::List(int id) { return FindById<ListModel>(lists, id, "list"); }
+const ListModel& DialogModel::List(int id) const { return FindById<const ListModel>(lists, id, "list"); }
+RadioPairModel& DialogModel::Radio(int id) { return FindRadio<RadioPairModel>(radios, id); }
+const RadioPairModel& DialogModel::Radio(int id) const { return FindRadio<const RadioPairModel>(radios, id); }
 
 void SelectOrKeep(ComboModel& combo, std::string_view value) {
     combo.selection = FindWholeTextIgnoringCase(combo.items, value);

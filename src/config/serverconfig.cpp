@@ -32,9 +32,7 @@ std::vector<std::string> HostFiles(const ServerSettings& s) {
 }
 
 // The reply sends "0" for no; anything else is yes.
-std::string YesUnlessZero(std::string_view code) {
-    return code == "0" ? "No" : "Yes";
-}
+std::string YesUnlessZero(std::string_view code) { return code == "0" ? "No" : "Yes"; }
 
 constexpr auto kFields = std::to_array<SettingField<ServerSettings>>({
     {.key = "adminPassword",
@@ -180,9 +178,7 @@ static_assert(IsValidTable<ServerSettings>(kFields));
 
 }  // namespace
 
-FieldTable<ServerSettings> ServerFields() {
-    return kFields;
-}
+FieldTable<ServerSettings> ServerFields() { return kFields; }
 
 void ParseServerConfig(ServerSettings& settings) {
     // Parse from a copy: the reply is itself a field of the record.

@@ -7,8 +7,7 @@ void CaptureView::Add(ViewEvent::Kind kind, const std::string& text, int trayIco
     event.kind = kind;
     event.text = text;
     event.trayIcon = trayIcon;
-    if (model != nullptr)
-        event.model = *model;
+    if (model != nullptr) event.model = *model;
     {
         std::lock_guard lock(mutex_);
         events_.push_back(std::move(event));
@@ -16,9 +15,7 @@ void CaptureView::Add(ViewEvent::Kind kind, const std::string& text, int trayIco
     changed_.notify_all();
 }
 
-void CaptureView::InsertMessage(const std::string& line) {
-    Add(ViewEvent::Kind::Message, line);
-}
+void CaptureView::InsertMessage(const std::string& line) { Add(ViewEvent::Kind::Message, line); }
 
 void CaptureView::SetStatusText(const std::string& text) {
     // The receiver sets the tray for each state a report names and then its status text, on the
@@ -68,8 +65,7 @@ std::optional<ViewEvent> CaptureView::WaitFor(std::size_t from, const Match& mat
         for (; next < events_.size(); ++next) {
             if (match(events_[next], next)) {
                 found = events_[next];
-                if (index != nullptr)
-                    *index = next;
+                if (index != nullptr) *index = next;
                 return true;
             }
         }

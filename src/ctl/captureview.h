@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "session/sessionview.h"
 #include "config/dialogmodel.h"
+#include "session/sessionview.h"
 
 namespace ostravel::ctl {
 

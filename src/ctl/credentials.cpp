@@ -16,8 +16,7 @@ namespace {
 struct Descriptor {
     int fd;
     ~Descriptor() {
-        if (fd >= 0)
-            ::close(fd);
+        if (fd >= 0) ::close(fd);
     }
 };
 
@@ -51,19 +50,16 @@ bool ReadPasswordFile(const std::string& path, std::string& password, std::strin
     // A password is one short line: reading stops at the first line break or after 4 KiB.
     while (text.find('\n') == std::string::npos && text.size() < 4096) {
         const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
+        if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             error = "cannot read the password file " + path + ": " + std::strerror(errno);
             return false;
         }
-        if (n == 0)
-            break;
+        if (n == 0) break;
         text.append(buffer, static_cast<std::size_t>(n));
     }
     std::string line = text.substr(0, text.find('\n'));
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
+    if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty()) {
         error = "the password file " + path + " is empty; put the password on its first line";
         return false;

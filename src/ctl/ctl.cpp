@@ -1,19 +1,19 @@
 #include "ctl/ctl.h"
 
-#include <arpa/inet.h>
-
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 
-#include "session/sessioncontrol.h"
-#include "session/sessiondocument.h"
+#include <arpa/inet.h>
+
 #include "ctl/credentials.h"
 #include "ctl/ctlcommands.h"
 #include "ctl/ctloutput.h"
 #include "ctl/ctlsession.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
+#include "session/sessioncontrol.h"
+#include "session/sessiondocument.h"
 
 #ifndef OSTRAVEL_CTL_VERSION
 #define OSTRAVEL_CTL_VERSION "unknown"
@@ -44,9 +44,7 @@ struct Failure {
 
 using Outcome = std::optional<Failure>;  // nothing when the option was taken
 
-Failure Usage(std::string reason) {
-    return Failure{kExitUsage, std::move(reason)};
-}
+Failure Usage(std::string reason) { return Failure{kExitUsage, std::move(reason)}; }
 
 template <bool Options::*kFlag>
 Outcome SetFlag(const std::string&, Options& options) {
@@ -105,8 +103,7 @@ constexpr OptionRow kOptionRows[] = {
 
 const OptionRow* FindOption(std::string_view arg) {
     for (const OptionRow& row : kOptionRows) {
-        if (arg == row.name || (!row.shortName.empty() && arg == row.shortName))
-            return &row;
+        if (arg == row.name || (!row.shortName.empty() && arg == row.shortName)) return &row;
     }
     return nullptr;
 }
@@ -123,8 +120,7 @@ Outcome ParseOption(const std::vector<std::string>& args, std::size_t& i, Option
         }
     }
     const OptionRow* row = FindOption(arg);
-    if (value && (row == nullptr || row->takes != Takes::Value))
-        return Usage(arg + " takes no value");
+    if (value && (row == nullptr || row->takes != Takes::Value)) return Usage(arg + " takes no value");
     if (row == nullptr) {
         if (!arg.empty() && arg[0] == '-' && arg != "-")
             return Usage("unknown option '" + arg + "' (see " + std::string(kProgram) + " --help)");
@@ -136,14 +132,12 @@ Outcome ParseOption(const std::vector<std::string>& args, std::size_t& i, Option
             break;
         case Takes::Value:
             if (!value) {
-                if (i + 1 >= args.size())
-                    return Usage(arg + " needs a value");
+                if (i + 1 >= args.size()) return Usage(arg + " needs a value");
                 value = args[++i];
             }
             break;
         case Takes::SkippedValue:
-            if (i + 1 < args.size())
-                ++i;
+            if (i + 1 < args.size()) ++i;
             break;
     }
     return row->action(value.value_or(std::string()), options);
@@ -153,8 +147,7 @@ std::optional<Failure> ParseOptions(const std::vector<std::string>& args, Option
     std::optional<Failure> first;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::optional<Failure> failure = ParseOption(args, i, options);
-        if (failure && !first)
-            first = std::move(failure);
+        if (failure && !first) first = std::move(failure);
     }
     return first;
 }
@@ -187,8 +180,7 @@ std::optional<Failure> CheckCredentials(const std::string& user, const std::stri
                                         const CtlCommand& command) {
     const auto bad = [](std::string reason) { return Failure{kExitCredentials, std::move(reason)}; };
     constexpr std::size_t kMost = SessionDocument::kCredentialCapacity - 1;
-    if (user.empty())
-        return bad("the user name is empty");
+    if (user.empty()) return bad("the user name is empty");
     if (user.size() > kMost)
         return bad("the user name is longer than " + std::to_string(kMost) + " characters");
     if (password.size() > kMost)
@@ -248,14 +240,11 @@ std::optional<Failure> ComposeSessionRequest(const Options& options, const Envir
     request.timeout =
         std::chrono::milliseconds(static_cast<long long>(std::ceil(options.timeoutSeconds * 1000)));
     if (options.server) {
-        if (auto bad = ParseServer(*options.server, request.endpoint))
-            return bad;
+        if (auto bad = ParseServer(*options.server, request.endpoint)) return bad;
     }
-    if (!options.userName)
-        return Failure{kExitUsage, "--user NAME is required"};
+    if (!options.userName) return Failure{kExitUsage, "--user NAME is required"};
     request.userName = *options.userName;
-    if (auto bad = ReadPassword(options, environment, request.password))
-        return bad;
+    if (auto bad = ReadPassword(options, environment, request.password)) return bad;
     return CheckCredentials(request.userName, request.password, command);
 }
 
@@ -379,8 +368,7 @@ int Run(const std::vector<std::string>& args, const Environment& environment, st
         err << kProgram << ": " << f.reason << "\n";
         return check ? CheckFailure(f, out) : f.status;
     };
-    if (failure)
-        return finish(*failure);
+    if (failure) return finish(*failure);
     if (options.help) {
         out << HelpText();
         return kExitOk;
@@ -390,14 +378,11 @@ int Run(const std::vector<std::string>& args, const Environment& environment, st
         return kExitOk;
     }
     const CtlCommand* command = nullptr;
-    if (auto bad = FindWantedCommand(options.words, command))
-        return finish(*bad);
+    if (auto bad = FindWantedCommand(options.words, command)) return finish(*bad);
     SessionRequest request;
-    if (auto bad = ComposeSessionRequest(options, environment, *command, request))
-        return finish(*bad);
+    if (auto bad = ComposeSessionRequest(options, environment, *command, request)) return finish(*bad);
     const SessionResult result = RunSession(request);
-    if (result.status != kExitOk)
-        return finish({result.status, result.reason});
+    if (result.status != kExitOk) return finish({result.status, result.reason});
     return PrintAnswer(*command, result, options.json, out);
 }
 

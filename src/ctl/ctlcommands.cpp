@@ -53,20 +53,16 @@ constexpr CtlCommand kCommands[] = {
 
 }  // namespace
 
-std::span<const CtlCommand> CtlCommands() {
-    return kCommands;
-}
+std::span<const CtlCommand> CtlCommands() { return kCommands; }
 
 const CtlCommand* FindCtlCommand(const std::vector<std::string>& words) {
     std::string joined;
     for (const std::string& word : words) {
-        if (!joined.empty())
-            joined += ' ';
+        if (!joined.empty()) joined += ' ';
         joined += word;
     }
     for (const CtlCommand& command : kCommands) {
-        if (command.words == joined)
-            return &command;
+        if (command.words == joined) return &command;
     }
     return nullptr;
 }

@@ -9,9 +9,7 @@ namespace ostravel::ctl {
 
 namespace {
 
-SettingLine Text(std::string name, std::string value) {
-    return {std::move(name), std::move(value), {}};
-}
+SettingLine Text(std::string name, std::string value) { return {std::move(name), std::move(value), {}}; }
 
 SettingLine Flag(std::string name, bool on) {
     return {std::move(name), on ? "yes" : "no", {}, SettingLine::Type::Flag};
@@ -28,8 +26,7 @@ std::vector<SettingLine> LinesOf(FieldTable<Record> fields, const Record& record
     std::vector<SettingLine> lines;
     for (const bool first : {true, false}) {
         for (const SettingField<Record>& f : fields) {
-            if (f.key == nullptr || ((f.flags & kPrintedFirst) != 0) != first)
-                continue;
+            if (f.key == nullptr || ((f.flags & kPrintedFirst) != 0) != first) continue;
             if (f.optional.on != nullptr)
                 lines.push_back(Flag(std::string(f.key) + "Enabled", record.*f.optional.on));
             lines.push_back(f.printedAs != nullptr ? List(f.key, f.printedAs(record.*f.field))
@@ -45,8 +42,7 @@ std::size_t Utf8Length(std::string_view text, std::size_t i) {
     const unsigned char lead = byte(i);
     std::size_t length = 0;
     unsigned min = 0;
-    if (lead < 0x80)
-        return 1;
+    if (lead < 0x80) return 1;
     if (lead >= 0xC2 && lead <= 0xDF)
         length = 2, min = 0x80;
     else if (lead >= 0xE0 && lead <= 0xEF)
@@ -55,16 +51,13 @@ std::size_t Utf8Length(std::string_view text, std::size_t i) {
         length = 4, min = 0x10000;
     else
         return 0;
-    if (i + length > text.size())
-        return 0;
+    if (i + length > text.size()) return 0;
     unsigned code = lead & (0x7F >> length);
     for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80)
-            return 0;
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
         code = (code << 6) | (byte(i + k) & 0x3F);
     }
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        return 0;
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
     return length;
 }
 
@@ -90,8 +83,7 @@ std::string FormatSettings(const std::vector<SettingLine>& lines) {
             for (std::size_t i = 0; i < line.items.size(); ++i) value += (i == 0 ? "" : ";") + line.items[i];
         }
         for (char& ch : value) {
-            if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F)
-                ch = '?';
+            if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) ch = '?';
         }
         out += line.name + "=" + value + "\n";
     }
@@ -188,10 +180,8 @@ std::vector<std::string> StatusFields(std::string_view statusText) {
         const std::size_t end = statusText.find_first_of("\r\n", begin);
         const std::string_view field =
             statusText.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin);
-        if (!FirstToken(field).empty())
-            fields.emplace_back(field);
-        if (end == std::string_view::npos)
-            break;
+        if (!FirstToken(field).empty()) fields.emplace_back(field);
+        if (end == std::string_view::npos) break;
         begin = end + 1;
     }
     return fields;
@@ -218,8 +208,7 @@ std::string FormatStatusJson(std::string_view statusText, int state, const Sessi
         const std::string value = colon == std::string::npos ? std::string() : field.substr(colon + 2);
         bool repeated = false;
         for (const std::string& other : seen) repeated = repeated || other == name;
-        if (repeated)
-            continue;  // keys stay unique; the first field of a name is kept
+        if (repeated) continue;  // keys stay unique; the first field of a name is kept
         out += (seen.empty() ? "\n    " : ",\n    ") + JsonString(name) + ": " + JsonString(value);
         seen.push_back(std::move(name));
     }
@@ -231,14 +220,12 @@ std::string AsLines(std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r') {
             out += '\n';
-            if (i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
         } else {
             out += text[i];
         }
     }
-    if (out.empty() || out.back() != '\n')
-        out += '\n';
+    if (out.empty() || out.back() != '\n') out += '\n';
     return out;
 }
 
@@ -246,10 +233,8 @@ std::string OneLine(std::string_view text) {
     std::string out;
     for (const char ch : text) {
         const bool control = static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F;
-        if (control && !out.empty() && out.back() != ' ')
-            out += ' ';
-        if (!control)
-            out += ch;
+        if (control && !out.empty() && out.back() != ' ') out += ' ';
+        if (!control) out += ch;
     }
     while (!out.empty() && out.back() == ' ') out.pop_back();
     return out;

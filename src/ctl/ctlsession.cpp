@@ -6,14 +6,14 @@
 #include <mutex>
 #include <optional>
 
-#include "session/sessioncontrol.h"
 #include "ctl/ctl.h"
 #include "ctl/ctloutput.h"
-#include "session/receiver.h"
 #include "protocol/commands.h"
 #include "protocol/replyroutes.h"
 #include "protocol/requests.h"
+#include "session/receiver.h"
 #include "session/sending.h"
+#include "session/sessioncontrol.h"
 
 namespace ostravel::ctl {
 
@@ -69,8 +69,7 @@ bool EndsSession(const ViewEvent& event) {
 
 std::string_view RouteKeyword(ReplyAction action) {
     for (const ReplyRoute& route : kReplyRoutes) {
-        if (route.action == action)
-            return route.keyword;
+        if (route.action == action) return route.keyword;
     }
     return {};
 }
@@ -101,8 +100,7 @@ std::string_view EventKeyword(const ViewEvent& event) {
 }
 
 bool AnswersCommand(const ViewEvent& event, const CtlCommand& command) {
-    if (event.kind == Kind::Message && event.text == kIncompleteSettingsMessage)
-        return true;
+    if (event.kind == Kind::Message && event.text == kIncompleteSettingsMessage) return true;
     const std::string_view keyword = EventKeyword(event);
     return !keyword.empty() && std::find(command.replyKeywords.begin(), command.replyKeywords.end(),
                                          keyword) != command.replyKeywords.end();
@@ -112,10 +110,8 @@ bool AnswersCommand(const ViewEvent& event, const CtlCommand& command) {
 // carries an error keyword of its row. A list reply is an error when it holds one of the table's
 // error keywords: the list rows have none of their own, but the host words its refusals alike.
 bool IsErrorAnswer(const ViewEvent& event, const CtlCommand& command) {
-    if (event.kind != Kind::Message)
-        return false;
-    if (command.output != Output::Message)
-        return true;
+    if (event.kind != Kind::Message) return false;
+    if (command.output != Output::Message) return true;
     return std::any_of(kReplyRoutes.begin(), kReplyRoutes.end(),
                        [&](const ReplyRoute& route) { return HasErrorKeyword(route, event.text); });
 }
@@ -207,21 +203,16 @@ std::optional<Stop> CtlSession::AwaitLogin() {
         std::size_t at = 0;
         const auto line = view_.WaitFor(
             next, [](const ViewEvent& e, std::size_t) { return e.kind == Kind::Message; }, deadline_, &at);
-        if (!line)
-            return Stop{kExitTimeout, "the host did not answer the login" + within_};
+        if (!line) return Stop{kExitTimeout, "the host did not answer the login" + within_};
         next = at + 1;
-        if (EndsSession(*line))
-            return Ended(*line, "during the login: ");
-        if (doc_.LoginId() != 0)
-            return std::nullopt;
-        if (EventKeyword(*line) == "Failed login.")
-            return Stop{kExitLogin, "login refused: " + line->text};
+        if (EndsSession(*line)) return Ended(*line, "during the login: ");
+        if (doc_.LoginId() != 0) return std::nullopt;
+        if (EventKeyword(*line) == "Failed login.") return Stop{kExitLogin, "login refused: " + line->text};
     }
 }
 
 std::optional<Stop> CtlSession::CheckVideoPlan() {
-    if (FindCommand(command_.commandId)->rule != EnableRule::LoggedInAndVideo)
-        return std::nullopt;
+    if (FindCommand(command_.commandId)->rule != EnableRule::LoggedInAndVideo) return std::nullopt;
     // As in the desktop, AutoTV is offered only once a status report shows a plan that has it; the
     // receiver asks for one right after the login.
     const auto report = view_.WaitFor(
@@ -231,10 +222,8 @@ std::optional<Stop> CtlSession::CheckVideoPlan() {
                    EventKeyword(e) == RouteKeyword(ReplyAction::ServerStatus);
         },
         deadline_);
-    if (!report)
-        return Stop{kExitTimeout, "no status report from the host" + within_};
-    if (EndsSession(*report))
-        return Ended(*report, Words() + ": before the request: ");
+    if (!report) return Stop{kExitTimeout, "no status report from the host" + within_};
+    if (EndsSession(*report)) return Ended(*report, Words() + ": before the request: ");
     if (!doc_.HighBitrate())
         return Stop{kExitUnavailable,
                     Words() + ": this account has no AutoTV (it needs a plan of 250 kbps or more)"};
@@ -269,15 +258,12 @@ std::optional<Stop> CtlSession::AwaitAnswer(SessionResult& result) {
         },
         deadline_);
     result.elapsed = Clock::now() - start_;
-    if (!answer)
-        return Stop{kExitTimeout, Words() + ": no answer from the host" + within_};
-    if (EndsSession(*answer))
-        return Ended(*answer, Words() + ": before the answer: ");
+    if (!answer) return Stop{kExitTimeout, Words() + ": no answer from the host" + within_};
+    if (EndsSession(*answer)) return Ended(*answer, Words() + ": before the answer: ");
     result.answer = *answer;
     if (answer->text == kIncompleteSettingsMessage)
         return Stop{kExitRefused, Words() + ": the settings reply did not arrive whole"};
-    if (IsErrorAnswer(*answer, command_))
-        return Stop{kExitRefused, Words() + ": " + answer->text};
+    if (IsErrorAnswer(*answer, command_)) return Stop{kExitRefused, Words() + ": " + answer->text};
     result.session = doc_.Snapshot();
     result.settings = doc_.Settings();
     return std::nullopt;
@@ -289,14 +275,10 @@ SessionResult RunSession(const SessionRequest& request) {
     SessionResult result;
     CtlSession session(request);
     std::optional<Stop> stop = session.Connect();
-    if (!stop)
-        stop = session.AwaitLogin();
-    if (!stop)
-        stop = session.CheckVideoPlan();
-    if (!stop)
-        stop = session.SendRequest();
-    if (!stop)
-        stop = session.AwaitAnswer(result);
+    if (!stop) stop = session.AwaitLogin();
+    if (!stop) stop = session.CheckVideoPlan();
+    if (!stop) stop = session.SendRequest();
+    if (!stop) stop = session.AwaitAnswer(result);
     if (stop) {
         result.status = stop->status;
         result.reason = OneLine(stop->reason);

@@ -4,10 +4,10 @@
 #include <chrono>
 #include <string>
 
-#include "session/sessiondocument.h"
 #include "ctl/captureview.h"
 #include "ctl/ctlcommands.h"
 #include "net/blockingsocket.h"
+#include "session/sessiondocument.h"
 
 namespace ostravel::ctl {
 

@@ -5,8 +5,8 @@
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
-#include "session/sessionview.h"
 #include "desktop/artwork.h"
+#include "session/sessionview.h"
 
 namespace ostravel {
 
@@ -19,13 +19,12 @@ constexpr int kAboutDialogId = 100;
 AboutDialog::AboutDialog(wxWindow* parent)
     : wxDialog(parent, kAboutDialogId, "About Quenlor Radio Ostravel") {
     auto* row = new wxBoxSizer(wxHORIZONTAL);
-    row->Add(new wxStaticBitmap(this, wxID_STATIC, wxBitmap(SmallIcon(kIconApplication))), 0,
-             wxALL, 10);
+    row->Add(new wxStaticBitmap(this, wxID_STATIC, wxBitmap(SmallIcon(kIconApplication))), 0, wxALL, 10);
     auto* texts = new wxBoxSizer(wxVERTICAL);
     texts->Add(new wxStaticText(this, wxID_STATIC, "Quenlor Ostravel 1.0"));
     texts->Add(new wxStaticText(this, wxID_STATIC, kAboutYear), 0, wxTOP, 4);
-    texts->Add(new wxStaticText(this, wxID_STATIC, wxString("Report errors to ") + kSupportAddress), 0,
-               wxTOP, 4);
+    texts->Add(new wxStaticText(this, wxID_STATIC, wxString("Report errors to ") + kSupportAddress), 0, wxTOP,
+               4);
     row->Add(texts, 1, wxTOP | wxBOTTOM, 10);
     auto* ok = new wxButton(this, wxID_OK, "OK");
     ok->SetDefault();

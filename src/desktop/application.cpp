@@ -13,24 +13,24 @@
 #include <wx/config.h>
 #include <wx/fileconf.h>
 #include <wx/log.h>
-#include <wx/stdpaths.h>
 #include <wx/msgdlg.h>
+#include <wx/stdpaths.h>
 #include <wx/timer.h>
 
-#include "desktop/logindialog.h"
-#include "desktop/mainframe.h"
-#include "session/shellrules.h"
-#include "session/sessiondocument.h"
-#include "desktop/mainview.h"
-#include "desktop/uithreadview.h"
-#include "session/receiver.h"
-#include "protocol/commands.h"
 #include "desktop/artwork.h"
 #include "desktop/browserloader.h"
 #include "desktop/demorun.h"
+#include "desktop/logindialog.h"
+#include "desktop/mainframe.h"
+#include "desktop/mainview.h"
+#include "desktop/uithreadview.h"
+#include "desktop/wxtext.h"
 #include "platform/openurl.h"
 #include "platform/settingsfile.h"
-#include "desktop/wxtext.h"
+#include "protocol/commands.h"
+#include "session/receiver.h"
+#include "session/sessiondocument.h"
+#include "session/shellrules.h"
 #include "voice/audiothreads.h"
 
 namespace ostravel {
@@ -84,7 +84,7 @@ bool Application::OnInit() {
 
     doc_ = std::make_unique<SessionDocument>();
     frame_ = new MainFrame(*doc_, ServiceEndpoint(),
-                            [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
+                           [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
     // A browser that fails after a while is reported on the UI thread, where the view lives.
     SystemUrlOpener::Instance().SetLatePoster(frame_->UiThread().Poster());
     SetTopWindow(frame_);
@@ -103,8 +103,8 @@ bool Application::OnInit() {
         UsePngImages();
         std::error_code ignored;
         std::filesystem::create_directories(commandLine_.screenshotDir, ignored);
-        demo_ = std::make_unique<DemoRun>(*frame_, WxText(commandLine_.screenshotDir), WxText(commandLine_.demoUser),
-                                          WxText(commandLine_.demoPassword));
+        demo_ = std::make_unique<DemoRun>(*frame_, WxText(commandLine_.screenshotDir),
+                                          WxText(commandLine_.demoUser), WxText(commandLine_.demoPassword));
     }
     if (commandLine_.exitWhenShown) frame_->UiThread().Post([frame = frame_] { frame->ExitProgram(); });
     return true;

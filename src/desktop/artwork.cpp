@@ -1,19 +1,19 @@
 #include "desktop/artwork.h"
 
-#include <wx/brush.h>
-#include <wx/graphics.h>
-#include <wx/pen.h>
-#include <wx/image.h>
-#include <wx/mstream.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
 
-#include "session/sessionview.h"
-#include "protocol/commands.h"
+#include <wx/brush.h>
+#include <wx/graphics.h>
+#include <wx/image.h>
+#include <wx/mstream.h>
+#include <wx/pen.h>
+
 #include "desktop/artworkdata.h"
+#include "protocol/commands.h"
+#include "session/sessionview.h"
 
 namespace ostravel {
 

@@ -34,11 +34,13 @@ BrowserResult ShowBrowser(wxWindow* parent, const wxString& caption, const wxStr
     static wxDynamicLibrary module;
     static ShowBrowserEntry entry = nullptr;
     if (entry == nullptr) {
-        if (!module.IsLoaded() && !module.Load(ModulePath(), wxDL_NOW | wxDL_QUIET)) return BrowserResult::NoModule;
+        if (!module.IsLoaded() && !module.Load(ModulePath(), wxDL_NOW | wxDL_QUIET))
+            return BrowserResult::NoModule;
         entry = reinterpret_cast<ShowBrowserEntry>(module.GetSymbol("ostravel_show_browser"));
         if (entry == nullptr) return BrowserResult::NoModule;
     }
-    return entry(parent, caption.utf8_str(), url.utf8_str()) < 0 ? BrowserResult::NoEngine : BrowserResult::Shown;
+    return entry(parent, caption.utf8_str(), url.utf8_str()) < 0 ? BrowserResult::NoEngine
+                                                                 : BrowserResult::Shown;
 }
 
 }  // namespace ostravel

@@ -7,10 +7,10 @@
 #include <wx/msgdlg.h>
 #include <wx/textctrl.h>
 
-#include "session/sessiondocument.h"
-#include "net/blockingsocket.h"
 #include "desktop/wxtext.h"
+#include "net/blockingsocket.h"
 #include "session/chat.h"
+#include "session/sessiondocument.h"
 
 namespace ostravel {
 
@@ -53,7 +53,8 @@ void ChatView::DoDataExchange(bool toFields) {
         m_display = display_->GetValue();
         m_message = input_->GetValue();
         const int selection = m_list->GetSelection();
-        m_selected = selection == wxNOT_FOUND ? wxString() : m_list->GetString(static_cast<unsigned>(selection));
+        m_selected =
+            selection == wxNOT_FOUND ? wxString() : m_list->GetString(static_cast<unsigned>(selection));
     } else {
         display_->ChangeValue(m_display);
         input_->ChangeValue(m_message);

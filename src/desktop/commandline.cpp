@@ -61,10 +61,14 @@ constexpr OptionSpec kOptions[] = {
 
 #ifdef __WXGTK__
 constexpr OptionSpec kToolkitOptions[] = {
-    {"display", "DISPLAY", nullptr, &PassToToolkit},     {"class", "CLASS", nullptr, &PassToToolkit},
-    {"name", "NAME", nullptr, &PassToToolkit},           {"gtk-module", "MODULES", nullptr, &PassToToolkit},
-    {"gdk-debug", "FLAGS", nullptr, &PassToToolkit},     {"gdk-no-debug", "FLAGS", nullptr, &PassToToolkit},
-    {"gtk-debug", "FLAGS", nullptr, &PassToToolkit},     {"gtk-no-debug", "FLAGS", nullptr, &PassToToolkit},
+    {"display", "DISPLAY", nullptr, &PassToToolkit},
+    {"class", "CLASS", nullptr, &PassToToolkit},
+    {"name", "NAME", nullptr, &PassToToolkit},
+    {"gtk-module", "MODULES", nullptr, &PassToToolkit},
+    {"gdk-debug", "FLAGS", nullptr, &PassToToolkit},
+    {"gdk-no-debug", "FLAGS", nullptr, &PassToToolkit},
+    {"gtk-debug", "FLAGS", nullptr, &PassToToolkit},
+    {"gtk-no-debug", "FLAGS", nullptr, &PassToToolkit},
     {"g-fatal-warnings", nullptr, nullptr, &PassToToolkit},
 };
 #endif
@@ -90,7 +94,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "-h") return end(CommandLine::Help);
-        if (arg.size() < 3 || !arg.starts_with("--")) return fail("unexpected argument '" + std::string(arg) + "'");
+        if (arg.size() < 3 || !arg.starts_with("--"))
+            return fail("unexpected argument '" + std::string(arg) + "'");
         std::string_view name = arg.substr(2);
         std::string value;
         const std::size_t equals = name.find('=');
@@ -117,8 +122,9 @@ CommandLine ParseCommandLine(int argc, char** argv) {
 }
 
 void PrintUsage() {
-    std::printf("Usage: ostravel [OPTION]...\n"
-                "Manage your hosted radio server, AutoDJ and AutoTV.\n\n");
+    std::printf(
+        "Usage: ostravel [OPTION]...\n"
+        "Manage your hosted radio server, AutoDJ and AutoTV.\n\n");
     for (const OptionSpec& option : kOptions) {
         std::string left = std::string("--") + option.name;
         if (option.value != nullptr) left += std::string(" ") + option.value;

@@ -72,75 +72,75 @@ DemoRun::DemoRun(MainFrame& frame, wxString dir, wxString user, wxString passwor
 }
 
 void DemoRun::Notify() {
-        MainView* view = frame_.GetActiveView();
-        if (view == nullptr) return;
-        const bool late = std::chrono::steady_clock::now() > deadline_;
-        switch (step_) {
-            case 0:
-                Shot(&frame_, "1-started.png");
-                step_ = 1;
-                frame_.UiThread().Post([view] { view->RunCommand(cmd::kLogin); });
-                break;
-            case 1: {
-                LoginDialog& dialog = view->LoginWindow();
-                if (!dialog.IsShown()) break;
-                dialog.UserNameEdit()->ChangeValue(user_);
-                dialog.PasswordEdit()->ChangeValue(password_);
-                Shot(&dialog, "2-login-dialog.png");
-                step_ = 2;
-                Deadline(std::chrono::seconds(15));
-                wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
-                ok.SetEventObject(dialog.FindWindow(wxID_OK));
-                dialog.GetEventHandler()->ProcessEvent(ok);
-                break;
-            }
-            case 2:
-                if (view->StatusBox()->GetValue().empty() && !late) break;
-                Say("status", view->StatusBox()->GetValue().BeforeFirst('\n'));
-                Shot(&frame_, "3-logged-in.png");
-                lines_ = view->MessageList()->GetCount();
-                view->RunCommand(cmd::kServerStart);
-                step_ = 3;
-                Deadline(std::chrono::seconds(10));
-                break;
-            case 3:
-                if (view->MessageList()->GetCount() <= lines_ && !late) break;
-                if (view->MessageList()->GetCount() > lines_) Say("reply", view->MessageList()->GetString(0));
-                view->RunCommand(cmd::kServerStatus);
-                step_ = 4;
-                Deadline(std::chrono::seconds(2));
-                break;
-            case 4:
-                if (!late) break;  // give the status report its moment
-                Shot(&frame_, "4-server-started.png");
-                // scripts/run now stops the stand-in's server behind the program's back; the host's
-                // next keep-alive report says so, and the desktop announces it.
-                step_ = 5;
-                Deadline(std::chrono::seconds(15));
-                break;
-            case 5:
-                if (frame_.GetActiveView()->GetDocument().Snapshot().serverState != 0 && !late) break;
-                Deadline(std::chrono::seconds(1));  // the notification's moment to be drawn
-                step_ = 6;
-                break;
-            case 6:
-                if (!late) break;
-                Shot(&frame_, "5-server-stopped.png");
-                std::printf("screenshots saved to %s\n", static_cast<const char*>(dir_.utf8_str()));
-                std::fflush(stdout);
-                step_ = 7;
-                Stop();
-                frame_.UiThread().Post([frame = &frame_] { frame->ExitProgram(); });
-                break;
-            default:
-                break;
+    MainView* view = frame_.GetActiveView();
+    if (view == nullptr) return;
+    const bool late = std::chrono::steady_clock::now() > deadline_;
+    switch (step_) {
+        case 0:
+            Shot(&frame_, "1-started.png");
+            step_ = 1;
+            frame_.UiThread().Post([view] { view->RunCommand(cmd::kLogin); });
+            break;
+        case 1: {
+            LoginDialog& dialog = view->LoginWindow();
+            if (!dialog.IsShown()) break;
+            dialog.UserNameEdit()->ChangeValue(user_);
+            dialog.PasswordEdit()->ChangeValue(password_);
+            Shot(&dialog, "2-login-dialog.png");
+            step_ = 2;
+            Deadline(std::chrono::seconds(15));
+            wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
+            ok.SetEventObject(dialog.FindWindow(wxID_OK));
+            dialog.GetEventHandler()->ProcessEvent(ok);
+            break;
         }
-        if (step_ == 1 && late) {
-            std::fprintf(stderr, "demo: the login dialog did not open\n");
+        case 2:
+            if (view->StatusBox()->GetValue().empty() && !late) break;
+            Say("status", view->StatusBox()->GetValue().BeforeFirst('\n'));
+            Shot(&frame_, "3-logged-in.png");
+            lines_ = view->MessageList()->GetCount();
+            view->RunCommand(cmd::kServerStart);
+            step_ = 3;
+            Deadline(std::chrono::seconds(10));
+            break;
+        case 3:
+            if (view->MessageList()->GetCount() <= lines_ && !late) break;
+            if (view->MessageList()->GetCount() > lines_) Say("reply", view->MessageList()->GetString(0));
+            view->RunCommand(cmd::kServerStatus);
+            step_ = 4;
+            Deadline(std::chrono::seconds(2));
+            break;
+        case 4:
+            if (!late) break;  // give the status report its moment
+            Shot(&frame_, "4-server-started.png");
+            // scripts/run now stops the stand-in's server behind the program's back; the host's
+            // next keep-alive report says so, and the desktop announces it.
+            step_ = 5;
+            Deadline(std::chrono::seconds(15));
+            break;
+        case 5:
+            if (frame_.GetActiveView()->GetDocument().Snapshot().serverState != 0 && !late) break;
+            Deadline(std::chrono::seconds(1));  // the notification's moment to be drawn
+            step_ = 6;
+            break;
+        case 6:
+            if (!late) break;
+            Shot(&frame_, "5-server-stopped.png");
+            std::printf("screenshots saved to %s\n", static_cast<const char*>(dir_.utf8_str()));
+            std::fflush(stdout);
+            step_ = 7;
             Stop();
             frame_.UiThread().Post([frame = &frame_] { frame->ExitProgram(); });
-        }
+            break;
+        default:
+            break;
     }
+    if (step_ == 1 && late) {
+        std::fprintf(stderr, "demo: the login dialog did not open\n");
+        Stop();
+        frame_.UiThread().Post([frame = &frame_] { frame->ExitProgram(); });
+    }
+}
 
 void DemoRun::Shot(wxWindow* window, const char* name) {
     window->Update();

@@ -8,11 +8,11 @@
 #include <dlfcn.h>
 #endif
 
-#include "session/sessioncontrol.h"
-#include "platform/passwordstore.h"
 #include "desktop/mainframe.h"
 #include "desktop/uithreadview.h"
 #include "desktop/wxtext.h"
+#include "platform/passwordstore.h"
+#include "session/sessioncontrol.h"
 
 #ifdef __WXMSW__
 // The socket layer brings in <windows.h>, whose FindWindow and friends are macros.
@@ -51,8 +51,8 @@ LoginDialog::LoginDialog(MainFrame* parent, SessionControl& session, PasswordSto
     auto* column = new wxBoxSizer(wxVERTICAL);
     const wxSize editSize = ConvertDialogToPixels(wxSize(100, 14));
     // Each label comes just before its edit in the tab order, which is what pairs them on Windows.
-    userNameEdit_ = new wxTextCtrl(this, kUserNameEdit, wxEmptyString, wxDefaultPosition,
-                                   wxSize(editSize.x, -1));
+    userNameEdit_ =
+        new wxTextCtrl(this, kUserNameEdit, wxEmptyString, wxDefaultPosition, wxSize(editSize.x, -1));
     wxStaticText* userNameLabel = LabelFor(this, "&Username", userNameEdit_);
     userNameLabel->MoveBeforeInTabOrder(userNameEdit_);
     column->Add(userNameLabel, 0, wxLEFT | wxRIGHT | wxTOP, 10);
@@ -70,7 +70,8 @@ LoginDialog::LoginDialog(MainFrame* parent, SessionControl& session, PasswordSto
     remember_ = new wxCheckBox(this, kRememberPasswordCheck, kRememberPasswordText);
     column->Add(remember_, 0, wxLEFT | wxRIGHT | wxTOP, 10);
     // Without a keyring there is nowhere safe to keep it: the box says why instead.
-    const std::string why = passwords_ != nullptr ? passwords_->Unavailable() : std::string("No keyring is available.");
+    const std::string why =
+        passwords_ != nullptr ? passwords_->Unavailable() : std::string("No keyring is available.");
     canRemember_ = why.empty();
     if (!canRemember_) {
         remember_->Disable();

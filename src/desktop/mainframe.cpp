@@ -14,14 +14,14 @@
 #endif
 
 #include "desktop/aboutdialog.h"
-#include "session/shellrules.h"
-#include "session/sessiondocument.h"
+#include "desktop/artwork.h"
 #include "desktop/mainview.h"
 #include "desktop/uithreadview.h"
+#include "desktop/wxtext.h"
 #include "platform/linux/sessionbus.h"
 #include "protocol/commands.h"
-#include "desktop/artwork.h"
-#include "desktop/wxtext.h"
+#include "session/sessiondocument.h"
+#include "session/shellrules.h"
 
 namespace ostravel {
 
@@ -85,22 +85,19 @@ void NameToolButtons(wxToolBar* bar) {
     const auto child = GtkFunction<void* (*)(void*)>("gtk_bin_get_child");
     const auto accessible = GtkFunction<void* (*)(void*)>("gtk_widget_get_accessible");
     const auto setName = GtkFunction<void (*)(void*, const char*)>("atk_object_set_name");
-    if (!toolbarType || !binType || !isA || !nthItem || !child || !accessible || !setName)
-        return;
+    if (!toolbarType || !binType || !isA || !nthItem || !child || !accessible || !setName) return;
     // wx keeps the GTK toolbar inside a box of its own.
     void* toolbar = bar->GetHandle();
     while (toolbar != nullptr && !isA(toolbar, toolbarType()))
         toolbar = isA(toolbar, binType()) ? child(toolbar) : nullptr;
-    if (toolbar == nullptr)
-        return;
+    if (toolbar == nullptr) return;
     for (std::size_t pos = 0; pos < bar->GetToolsCount(); ++pos) {
         const wxToolBarToolBase* tool = bar->GetToolByPos(static_cast<int>(pos));
         const CommandInfo* command =
             tool != nullptr ? FindCommand(CommandFromWindowId(tool->GetId())) : nullptr;
         void* item = command != nullptr ? nthItem(toolbar, static_cast<int>(pos)) : nullptr;
         void* button = item != nullptr ? child(item) : nullptr;
-        if (button == nullptr)
-            continue;
+        if (button == nullptr) continue;
         const wxString name = wxStripMenuCodes(
             wxString::FromUTF8(MenuItemText(*command).data(), MenuItemText(*command).size()));
         setName(accessible(button), name.utf8_str());
@@ -148,9 +145,7 @@ TrayIcon::TrayIcon(MainFrame& frame) : frame_(frame) {
         kFirstWindowId, kLastWindowId);
 }
 
-TrayIcon::~TrayIcon() {
-    clickTimer_.Stop();
-}
+TrayIcon::~TrayIcon() { clickTimer_.Stop(); }
 
 int TrayIcon::DoubleClickMilliseconds() {
     const int interval = wxSystemSettings::GetMetric(wxSYS_DCLICK_MSEC);
@@ -311,10 +306,9 @@ bool MainFrame::ShowStateNotification(const StateNotice& notice) {
 #endif
     // A newer state replaces the older notice.
     if (notification_) notification_->Close();
-    notification_ = std::make_unique<wxNotificationMessage>(WxText(notice.title), WxText(notice.text), this,
-                                                            notice.state == 0 || notice.state == kStateSessionLost
-                                                                ? wxICON_WARNING
-                                                                : wxICON_INFORMATION);
+    notification_ = std::make_unique<wxNotificationMessage>(
+        WxText(notice.title), WxText(notice.text), this,
+        notice.state == 0 || notice.state == kStateSessionLost ? wxICON_WARNING : wxICON_INFORMATION);
     notification_->SetIcon(IconBundle(notice.icon).GetIcon(wxSize(32, 32)));
     if (!notification_->Show(wxNotificationMessage::Timeout_Auto)) return false;
     ++notificationsShown_;
@@ -350,8 +344,7 @@ void MainFrame::BuildMenuBar() {
 
 void MainFrame::BuildToolBar() {
     CompactToolbars();
-    wxToolBar* bar = CreateToolBar(wxTB_HORIZONTAL | wxTB_FLAT | wxTB_TOP | wxTB_NODIVIDER,
-                                   kToolbarId);
+    wxToolBar* bar = CreateToolBar(wxTB_HORIZONTAL | wxTB_FLAT | wxTB_TOP | wxTB_NODIVIDER, kToolbarId);
     bar->SetToolBitmapSize(wxSize(kToolbarGlyphSize, kToolbarGlyphSize));
     bar->SetMargins(0, 0);
     bar->SetToolPacking(0);

@@ -7,22 +7,22 @@
 #include <dlfcn.h>
 #endif
 
+#include "desktop/artwork.h"
 #include "desktop/autodjconfigdialog.h"
 #include "desktop/autotvconfigdialog.h"
-#include "desktop/serverconfigdialog.h"
+#include "desktop/browserloader.h"
 #include "desktop/mainframe.h"
-#include "session/portal.h"
-#include "session/shellrules.h"
-#include "session/sessiondocument.h"
+#include "desktop/serverconfigdialog.h"
+#include "desktop/textviewdialog.h"
+#include "desktop/wxtext.h"
 #include "platform/openurl.h"
 #include "platform/passwordstore.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
+#include "session/portal.h"
 #include "session/sending.h"
-#include "desktop/artwork.h"
-#include "desktop/browserloader.h"
-#include "desktop/textviewdialog.h"
-#include "desktop/wxtext.h"
+#include "session/sessiondocument.h"
+#include "session/shellrules.h"
 
 namespace ostravel {
 
@@ -46,11 +46,13 @@ void HideCaret(wxTextCtrl* box) {
     const auto binType = reinterpret_cast<unsigned long (*)()>(symbol("gtk_bin_get_type"));
     const auto isA = reinterpret_cast<int (*)(void*, unsigned long)>(symbol("g_type_check_instance_is_a"));
     const auto child = reinterpret_cast<void* (*)(void*)>(symbol("gtk_bin_get_child"));
-    const auto setCursorVisible = reinterpret_cast<void (*)(void*, int)>(symbol("gtk_text_view_set_cursor_visible"));
+    const auto setCursorVisible =
+        reinterpret_cast<void (*)(void*, int)>(symbol("gtk_text_view_set_cursor_visible"));
     if (!textViewType || !binType || !isA || !child || !setCursorVisible) return;
     // wx keeps the text view inside a scrolled window.
     void* widget = box->GetHandle();
-    while (widget != nullptr && !isA(widget, textViewType())) widget = isA(widget, binType()) ? child(widget) : nullptr;
+    while (widget != nullptr && !isA(widget, textViewType()))
+        widget = isA(widget, binType()) ? child(widget) : nullptr;
     if (widget != nullptr) setCursorVisible(widget, 0);
 #else
     (void)box;
@@ -61,7 +63,8 @@ void HideCaret(wxTextCtrl* box) {
 class TextViewer : public TextViewDialog {
 public:
     explicit TextViewer(wxWindow* parent) : TextViewDialog(parent) {
-        Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Destroy(); }, wxID_OK);
+        Bind(
+            wxEVT_BUTTON, [this](wxCommandEvent&) { Destroy(); }, wxID_OK);
         Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { Destroy(); });
     }
 };
@@ -69,7 +72,7 @@ public:
 }  // namespace
 
 MainView::MainView(MainFrame* frame, SessionDocument& doc, const SocketAddress& endpoint,
-                           ReceiverFactory makeReceiver)
+                   ReceiverFactory makeReceiver)
     : wxPanel(frame, kMainViewId, wxDefaultPosition, FormSize(), wxTAB_TRAVERSAL | wxBORDER_NONE),
       frame_(frame),
       doc_(doc),

@@ -28,7 +28,7 @@ inline constexpr int kMessageList = 1010;
 class MainView : public wxPanel, public SessionView {
 public:
     MainView(MainFrame* frame, SessionDocument& doc, const SocketAddress& endpoint,
-                 ReceiverFactory makeReceiver);
+             ReceiverFactory makeReceiver);
     ~MainView() override;
 
     SessionDocument& GetDocument() const { return doc_; }

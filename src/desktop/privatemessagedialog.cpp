@@ -4,16 +4,18 @@
 #include <wx/msgdlg.h>
 #include <wx/textctrl.h>
 
-#include "net/blockingsocket.h"
 #include "desktop/wxtext.h"
+#include "net/blockingsocket.h"
 #include "session/chat.h"
 
 namespace ostravel {
 
-PrivateMessageDialog::PrivateMessageDialog(wxWindow* parent, SessionDocument& document, std::function<std::string()> recipient)
+PrivateMessageDialog::PrivateMessageDialog(wxWindow* parent, SessionDocument& document,
+                                           std::function<std::string()> recipient)
     : wxDialog(parent, kWindowId, "Private Message", wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
-      document_(document), recipient_(std::move(recipient)) {
+      document_(document),
+      recipient_(std::move(recipient)) {
     SetName("PrivateMessageDialog");
     message_ = new wxTextCtrl(this, kMessageId, wxString(), ConvertDialogToPixels(wxPoint(7, 7)),
                               ConvertDialogToPixels(wxSize(264, 90)), wxHSCROLL);

@@ -20,8 +20,9 @@ public:
 
     // `recipient` names who the message is for; the session keeps no recipient yet, so by
     // default it is empty.
-    PrivateMessageDialog(wxWindow* parent, SessionDocument& document,
-              std::function<std::string()> recipient = [] { return std::string(); });
+    PrivateMessageDialog(
+        wxWindow* parent, SessionDocument& document,
+        std::function<std::string()> recipient = [] { return std::string(); });
 
 private:
     void OnSend(wxCommandEvent& event);

@@ -1,5 +1,7 @@
 #include "desktop/serverconfigdialog.h"
 
+#include <string>
+
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/listbox.h>
@@ -9,8 +11,6 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/tooltip.h>
-
-#include <string>
 
 #include "config/serverconfig.h"
 
@@ -28,9 +28,7 @@ wxString FromHost(const std::string& text) {
     return shown;
 }
 
-wxString FromUtf8(const char* text) {
-    return text != nullptr ? wxString::FromUTF8(text) : wxString();
-}
+wxString FromUtf8(const char* text) { return text != nullptr ? wxString::FromUTF8(text) : wxString(); }
 
 template <typename Control>
 int IndexOfId(const std::vector<Control>& controls, int id) {

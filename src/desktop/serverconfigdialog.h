@@ -3,9 +3,9 @@
 // draws and reads back; what the controls mean is decided by the core's Make/Save functions.
 #pragma once
 
-#include <wx/dialog.h>
-
 #include <vector>
+
+#include <wx/dialog.h>
 
 #include "config/dialogmodel.h"
 

@@ -19,13 +19,13 @@
 #ifdef _WIN32
 #include <ws2tcpip.h>
 #else
+#include <cerrno>
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
 #include <unistd.h>
-
-#include <cerrno>
 #endif
 
 namespace {
@@ -54,7 +54,9 @@ constexpr int kNoSocketError = EBADF;
 
 using Milliseconds = std::chrono::milliseconds;
 
-Milliseconds FromSeconds(int seconds) { return seconds < 0 ? Milliseconds(-1) : std::chrono::seconds(seconds); }
+Milliseconds FromSeconds(int seconds) {
+    return seconds < 0 ? Milliseconds(-1) : std::chrono::seconds(seconds);
+}
 
 // True when the socket is ready, or when the wait itself failed (the transfer call that follows then
 // reports the error); false when the time-out passed. A negative wait has no limit.
@@ -298,9 +300,7 @@ bool BlockingSocketException::GetErrorMessage(char* buffer, unsigned capacity, u
     return true;
 }
 
-std::string BlockingSocketException::GetErrorMessage() const {
-    return m_message;
-}
+std::string BlockingSocketException::GetErrorMessage() const { return m_message; }
 
 // ---------------------------------------------------------------------------------------------------
 // SocketAddress
@@ -319,9 +319,7 @@ SocketAddress::SocketAddress(const char* dottedQuad, unsigned short port) : sock
 
 SocketAddress::SocketAddress(const sockaddr_in& address) : sockaddr_in(address) {}
 
-unsigned short SocketAddress::Port() const {
-    return ntohs(sin_port);
-}
+unsigned short SocketAddress::Port() const { return ntohs(sin_port); }
 
 std::string SocketAddress::DottedQuad() const {
     unsigned char bytes[4];

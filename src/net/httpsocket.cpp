@@ -11,9 +11,7 @@
 
 HttpBlockingSocket::HttpBlockingSocket() : m_readBuffer(new char[kBufferSize]) {}
 
-HttpBlockingSocket::~HttpBlockingSocket() {
-    delete[] m_readBuffer;
-}
+HttpBlockingSocket::~HttpBlockingSocket() { delete[] m_readBuffer; }
 
 int HttpBlockingSocket::ReadHeaderLine(char* destination, int size, int seconds) {
     int searchFrom = 0;

@@ -10,12 +10,12 @@
 // shellapi.h builds on windows.h.
 #include <shellapi.h>
 #else
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <cerrno>
 #include <cstring>
 #include <thread>
+
+#include <spawn.h>
+#include <sys/wait.h>
 
 extern char** environ;
 #endif
@@ -87,8 +87,9 @@ bool IsWebAddress(const std::string& url) {
     for (const char* scheme : {"http://", "https://"}) {
         const std::string prefix(scheme);
         if (url.size() > prefix.size() &&
-            std::equal(prefix.begin(), prefix.end(), url.begin(),
-                       [](char a, char b) { return a == static_cast<char>(std::tolower(static_cast<unsigned char>(b))); })) {
+            std::equal(prefix.begin(), prefix.end(), url.begin(), [](char a, char b) {
+                return a == static_cast<char>(std::tolower(static_cast<unsigned char>(b)));
+            })) {
             return true;
         }
     }
@@ -97,7 +98,9 @@ bool IsWebAddress(const std::string& url) {
 
 }  // namespace
 
-void SetShellOpenFunction(ShellOpenFunction function) { g_shellOpen.store(function != nullptr ? function : &ShellOpen); }
+void SetShellOpenFunction(ShellOpenFunction function) {
+    g_shellOpen.store(function != nullptr ? function : &ShellOpen);
+}
 
 bool SystemUrlOpener::Open(const std::string& url, UrlOpenFailed failed) {
     (void)waitForExit_;  // ShellExecuteW hands the address over and returns
@@ -130,7 +133,8 @@ std::string Reap(pid_t pid) {
     while (waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return {};
     }
-    if (WIFEXITED(status)) return WEXITSTATUS(status) == 0 ? std::string() : OpenerExitReason(WEXITSTATUS(status));
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status) == 0 ? std::string() : OpenerExitReason(WEXITSTATUS(status));
     if (WIFSIGNALED(status)) return "xdg-open was ended by signal " + std::to_string(WTERMSIG(status));
     return {};
 }
@@ -145,8 +149,9 @@ bool SystemUrlOpener::Open(const std::string& url, UrlOpenFailed failed) {
     const int spawned = posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ);
     if (spawned != 0) {
         if (failed) {
-            failed(spawned == ENOENT ? std::string("xdg-open was not found")
-                                     : "xdg-open could not be started: " + std::string(std::strerror(spawned)));
+            failed(spawned == ENOENT
+                       ? std::string("xdg-open was not found")
+                       : "xdg-open could not be started: " + std::string(std::strerror(spawned)));
         }
         return false;
     }

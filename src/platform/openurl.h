@@ -48,7 +48,8 @@ private:
 // What the Windows opener hands an address to: ShellExecuteW's verb, file and parameters, and its
 // result (above 32 when the shell took it). Tests put a recording function in its place; nullptr
 // puts the shell back.
-using ShellOpenFunction = std::intptr_t (*)(const wchar_t* verb, const wchar_t* file, const wchar_t* parameters);
+using ShellOpenFunction = std::intptr_t (*)(const wchar_t* verb, const wchar_t* file,
+                                            const wchar_t* parameters);
 void SetShellOpenFunction(ShellOpenFunction function);
 #endif
 

@@ -36,8 +36,10 @@ bool PrepareSettingsFile(const fs::path& file, const fs::path& legacy, std::stri
         std::ifstream in(legacy, std::ios::binary);
         const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        fs::permissions(partial, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace, ec);
-        if (!in.is_open() || !out.write(text.data(), static_cast<std::streamsize>(text.size())) || !out.flush()) {
+        fs::permissions(partial, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace,
+                        ec);
+        if (!in.is_open() || !out.write(text.data(), static_cast<std::streamsize>(text.size())) ||
+            !out.flush()) {
             out.close();
             fs::remove(partial, ec);
             return Fail(error, "cannot copy " + legacy.string(), std::make_error_code(std::errc::io_error));

@@ -74,14 +74,14 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<ThreadMessage> queue_;
-    bool accepting_ = true;   // false once the loop has ended or is ending
+    bool accepting_ = true;  // false once the loop has ended or is ending
     bool endRequested_ = false;
     bool finished_ = false;
     bool started_ = false;
     std::uintptr_t threadId_ = 0;
     int exitCode_ = 0;
     int quitCode_ = 0;
-    bool quit_ = false;       // touched only on the thread
+    bool quit_ = false;  // touched only on the thread
     std::thread thread_;
 };
 

@@ -14,113 +14,297 @@ using R = EnableRule;
 using K = CommandKind;
 
 constexpr CommandInfo kCatalogue[] = {
-    {.id = cmd::kLogin, .prompt = "Login to your SHOUTcast account", .menuPlace = "&File/&Login",
-     .toolbar = true, .rule = R::NotLoggedIn, .kind = K::Login, .accelerator = "Ctrl+L"},
-    {.id = cmd::kLogout, .prompt = "Logoff your SHOUTcast account", .menuPlace = "&File/L&ogout",
-     .toolbar = true, .rule = R::Always, .kind = K::Logout, .accelerator = "Ctrl+Shift+L"},
-    {.id = cmd::kAccountSummary, .prompt = "View Account Summary", .menuPlace = "&Account/&Summary",
-     .rule = R::LoggedIn, .kind = K::Request, .word = "shoutcast_account_summary,", .action = "startnow"},
-    {.id = cmd::kBilling, .prompt = "View Billing Information", .menuPlace = "&Account/&Billing",
-     .rule = R::LoggedIn, .kind = K::PortalPage, .detail = "scbilling.php"},
-    {.id = cmd::kUpgrade, .prompt = "Upgrade Shoutcast", .menuPlace = "&Account/&Upgrade",
-     .rule = R::LoggedIn, .kind = K::PortalPage, .detail = "scupgrade.php"},
-    {.id = cmd::kChangeTerm, .menuPlace = "&Account/&Change Term", .rule = R::LoggedIn, .kind = K::PortalPage,
+    {.id = cmd::kLogin,
+     .prompt = "Login to your SHOUTcast account",
+     .menuPlace = "&File/&Login",
+     .toolbar = true,
+     .rule = R::NotLoggedIn,
+     .kind = K::Login,
+     .accelerator = "Ctrl+L"},
+    {.id = cmd::kLogout,
+     .prompt = "Logoff your SHOUTcast account",
+     .menuPlace = "&File/L&ogout",
+     .toolbar = true,
+     .rule = R::Always,
+     .kind = K::Logout,
+     .accelerator = "Ctrl+Shift+L"},
+    {.id = cmd::kAccountSummary,
+     .prompt = "View Account Summary",
+     .menuPlace = "&Account/&Summary",
+     .rule = R::LoggedIn,
+     .kind = K::Request,
+     .word = "shoutcast_account_summary,",
+     .action = "startnow"},
+    {.id = cmd::kBilling,
+     .prompt = "View Billing Information",
+     .menuPlace = "&Account/&Billing",
+     .rule = R::LoggedIn,
+     .kind = K::PortalPage,
+     .detail = "scbilling.php"},
+    {.id = cmd::kUpgrade,
+     .prompt = "Upgrade Shoutcast",
+     .menuPlace = "&Account/&Upgrade",
+     .rule = R::LoggedIn,
+     .kind = K::PortalPage,
+     .detail = "scupgrade.php"},
+    {.id = cmd::kChangeTerm,
+     .menuPlace = "&Account/&Change Term",
+     .rule = R::LoggedIn,
+     .kind = K::PortalPage,
      .detail = "changeterm.php"},
-    {.id = cmd::kServerStart, .prompt = "Start Server", .menuPlace = "&Server/&Start", .toolbar = true,
-     .rule = R::LoggedIn, .kind = K::Request, .word = "shoutcast_server_start,", .action = "startnow"},
-    {.id = cmd::kServerStop, .prompt = "Stop Server", .menuPlace = "&Server/S&top", .toolbar = true,
-     .rule = R::LoggedIn, .kind = K::Request, .word = "shoutcast_server_stop,", .action = "stopnow"},
-    {.id = cmd::kServerRestart, .prompt = "Restart Server", .menuPlace = "&Server/&Restart", .toolbar = true,
-     .rule = R::LoggedIn, .kind = K::Request, .word = "shoutcast_server_restart,", .action = "restartnow"},
-    {.id = cmd::kServerStatus, .prompt = "Update Server Status", .menuPlace = "&Server/Stat&us",
-     .rule = R::LoggedIn, .kind = K::Request, .word = "shoutcast_server_status,", .lineAbove = true,
-     .accelerator = "F5"},
-    {.id = cmd::kServerConfigure, .prompt = "Configure Server", .menuPlace = "&Server/&Configure",
-     .rule = R::LoggedIn, .kind = K::Request, .word = "shoutcast_server_getconfig,"},
-    {.id = cmd::kMediaLibrary, .prompt = "Configure Media Library", .rule = R::LoggedIn, .kind = K::Nothing},
-    {.id = cmd::kServerLogs, .prompt = "View Server Logs", .menuPlace = "&Server/&Logs/&View Logs",
-     .rule = R::LoggedIn, .kind = K::ServerLogs},
-    {.id = cmd::kServerClearLog, .prompt = "Clear Server Log", .menuPlace = "&Server/&Logs/Clear Lo&g",
-     .rule = R::LoggedIn, .kind = K::Request, .word = "shoutcast_server_clearlogs,",
-     .action = "flushlogsnow"},
-    {.id = cmd::kDjStart, .prompt = "Start AutoDJ", .menuPlace = "Auto&DJ/&Start DJ", .toolbar = true,
-     .rule = R::LoggedIn, .kind = K::Request, .word = "shoutcast_dj_start,", .action = "startnow"},
-    {.id = cmd::kDjStop, .prompt = "Stop AutoDJ", .menuPlace = "Auto&DJ/S&top DJ", .toolbar = true,
-     .rule = R::LoggedIn, .kind = K::Request, .word = "shoutcast_dj_stop,", .action = "stopnow"},
-    {.id = cmd::kDjRestart, .prompt = "Reload AutoDJ", .menuPlace = "Auto&DJ/&Restart DJ", .toolbar = true,
-     .rule = R::LoggedIn, .kind = K::Request, .word = "shoutcast_dj_restart,", .action = "restartnow"},
-    {.id = cmd::kDjConfigure, .prompt = "Configure AutoDJ", .menuPlace = "Auto&DJ/&Configure DJ",
-     .rule = R::LoggedIn, .kind = K::Request, .word = "shoutcast_dj_getconfig,", .lineAbove = true},
-    {.id = cmd::kDjPlaylists, .prompt = "Configure Playlists", .rule = R::LoggedIn, .kind = K::Nothing},
-    {.id = cmd::kDjNext, .prompt = "Play Next Song in List", .menuPlace = "Auto&DJ/S&ong Options/&Next Song",
-     .rule = R::LoggedIn, .kind = K::Request, .word = "shoutcast_dj_next,", .action = "nextsongnow"},
-    {.id = cmd::kDjShuffle, .prompt = "Shuffle List", .menuPlace = "Auto&DJ/S&ong Options/S&huffle",
-     .rule = R::LoggedIn, .kind = K::Request, .word = "shoutcast_dj_shuffle,", .action = "shufflenow"},
-    {.id = cmd::kDjReload, .prompt = "Reload List", .menuPlace = "Auto&DJ/S&ong Options/Rel&oad List",
-     .rule = R::LoggedIn, .kind = K::Request, .word = "shoutcast_dj_reload,", .action = "reloadplaylistnow"},
-    {.id = cmd::kDjLogs, .prompt = "View DJ Logs", .menuPlace = "Auto&DJ/&Logs/&View Logs",
-     .rule = R::LoggedIn, .kind = K::Request, .word = "shoutcast_dj_getlogs,"},
-    {.id = cmd::kDjClearLog, .prompt = "Clear DJ Log", .menuPlace = "Auto&DJ/&Logs/Clear Lo&g",
-     .rule = R::LoggedIn, .kind = K::Request, .word = "shoutcast_dj_clearlogs,", .action = "flushlogsnow"},
-    {.id = cmd::kTvStart, .prompt = "Start AutoTV", .menuPlace = "AutoT&V/&Start TV", .toolbar = true,
-     .rule = R::LoggedInAndVideo, .kind = K::Request, .word = "shoutcast_tv_start,", .action = "startnow"},
-    {.id = cmd::kTvStop, .prompt = "Stop AutoTV", .menuPlace = "AutoT&V/S&top TV", .toolbar = true,
-     .rule = R::LoggedInAndVideo, .kind = K::Request, .word = "shoutcast_tv_stop,", .action = "stopnow"},
-    {.id = cmd::kTvRestart, .prompt = "Restart AutoTV", .menuPlace = "AutoT&V/&Restart TV", .toolbar = true,
-     .rule = R::LoggedInAndVideo, .kind = K::Request, .word = "shoutcast_tv_restart,",
+    {.id = cmd::kServerStart,
+     .prompt = "Start Server",
+     .menuPlace = "&Server/&Start",
+     .toolbar = true,
+     .rule = R::LoggedIn,
+     .kind = K::Request,
+     .word = "shoutcast_server_start,",
+     .action = "startnow"},
+    {.id = cmd::kServerStop,
+     .prompt = "Stop Server",
+     .menuPlace = "&Server/S&top",
+     .toolbar = true,
+     .rule = R::LoggedIn,
+     .kind = K::Request,
+     .word = "shoutcast_server_stop,",
+     .action = "stopnow"},
+    {.id = cmd::kServerRestart,
+     .prompt = "Restart Server",
+     .menuPlace = "&Server/&Restart",
+     .toolbar = true,
+     .rule = R::LoggedIn,
+     .kind = K::Request,
+     .word = "shoutcast_server_restart,",
      .action = "restartnow"},
-    {.id = cmd::kTvConfigure, .prompt = "Configure AutoTV", .menuPlace = "AutoT&V/&Configure TV",
-     .rule = R::LoggedInAndVideo, .kind = K::Request, .word = "shoutcast_tv_getconfig,", .lineAbove = true},
-    {.id = cmd::kTvPlaylists, .prompt = "Configure AutoTV Playlists", .rule = R::LoggedInAndVideo,
-     .kind = K::Nothing},
-    {.id = cmd::kTvLogs, .prompt = "View AutoTV Logs", .menuPlace = "AutoT&V/&Logs/TV L&ogs",
-     .rule = R::LoggedInAndVideo, .kind = K::Request, .word = "shoutcast_tv_getlogs,"},
-    {.id = cmd::kTvClearLog, .prompt = "Clear AutoTV Log", .menuPlace = "AutoT&V/&Logs/Clear Lo&g",
-     .rule = R::LoggedInAndVideo, .kind = K::Request, .word = "shoutcast_tv_clearlogs,",
+    {.id = cmd::kServerStatus,
+     .prompt = "Update Server Status",
+     .menuPlace = "&Server/Stat&us",
+     .rule = R::LoggedIn,
+     .kind = K::Request,
+     .word = "shoutcast_server_status,",
+     .lineAbove = true,
+     .accelerator = "F5"},
+    {.id = cmd::kServerConfigure,
+     .prompt = "Configure Server",
+     .menuPlace = "&Server/&Configure",
+     .rule = R::LoggedIn,
+     .kind = K::Request,
+     .word = "shoutcast_server_getconfig,"},
+    {.id = cmd::kMediaLibrary, .prompt = "Configure Media Library", .rule = R::LoggedIn, .kind = K::Nothing},
+    {.id = cmd::kServerLogs,
+     .prompt = "View Server Logs",
+     .menuPlace = "&Server/&Logs/&View Logs",
+     .rule = R::LoggedIn,
+     .kind = K::ServerLogs},
+    {.id = cmd::kServerClearLog,
+     .prompt = "Clear Server Log",
+     .menuPlace = "&Server/&Logs/Clear Lo&g",
+     .rule = R::LoggedIn,
+     .kind = K::Request,
+     .word = "shoutcast_server_clearlogs,",
      .action = "flushlogsnow"},
-    {.id = cmd::kTuneInWinamp, .prompt = "Tune-In to Stream with Winamp",
-     .menuPlace = "&Tune-In Links/&Winamp", .toolbar = true, .rule = R::LoggedIn, .kind = K::TuneIn,
+    {.id = cmd::kDjStart,
+     .prompt = "Start AutoDJ",
+     .menuPlace = "Auto&DJ/&Start DJ",
+     .toolbar = true,
+     .rule = R::LoggedIn,
+     .kind = K::Request,
+     .word = "shoutcast_dj_start,",
+     .action = "startnow"},
+    {.id = cmd::kDjStop,
+     .prompt = "Stop AutoDJ",
+     .menuPlace = "Auto&DJ/S&top DJ",
+     .toolbar = true,
+     .rule = R::LoggedIn,
+     .kind = K::Request,
+     .word = "shoutcast_dj_stop,",
+     .action = "stopnow"},
+    {.id = cmd::kDjRestart,
+     .prompt = "Reload AutoDJ",
+     .menuPlace = "Auto&DJ/&Restart DJ",
+     .toolbar = true,
+     .rule = R::LoggedIn,
+     .kind = K::Request,
+     .word = "shoutcast_dj_restart,",
+     .action = "restartnow"},
+    {.id = cmd::kDjConfigure,
+     .prompt = "Configure AutoDJ",
+     .menuPlace = "Auto&DJ/&Configure DJ",
+     .rule = R::LoggedIn,
+     .kind = K::Request,
+     .word = "shoutcast_dj_getconfig,",
+     .lineAbove = true},
+    {.id = cmd::kDjPlaylists, .prompt = "Configure Playlists", .rule = R::LoggedIn, .kind = K::Nothing},
+    {.id = cmd::kDjNext,
+     .prompt = "Play Next Song in List",
+     .menuPlace = "Auto&DJ/S&ong Options/&Next Song",
+     .rule = R::LoggedIn,
+     .kind = K::Request,
+     .word = "shoutcast_dj_next,",
+     .action = "nextsongnow"},
+    {.id = cmd::kDjShuffle,
+     .prompt = "Shuffle List",
+     .menuPlace = "Auto&DJ/S&ong Options/S&huffle",
+     .rule = R::LoggedIn,
+     .kind = K::Request,
+     .word = "shoutcast_dj_shuffle,",
+     .action = "shufflenow"},
+    {.id = cmd::kDjReload,
+     .prompt = "Reload List",
+     .menuPlace = "Auto&DJ/S&ong Options/Rel&oad List",
+     .rule = R::LoggedIn,
+     .kind = K::Request,
+     .word = "shoutcast_dj_reload,",
+     .action = "reloadplaylistnow"},
+    {.id = cmd::kDjLogs,
+     .prompt = "View DJ Logs",
+     .menuPlace = "Auto&DJ/&Logs/&View Logs",
+     .rule = R::LoggedIn,
+     .kind = K::Request,
+     .word = "shoutcast_dj_getlogs,"},
+    {.id = cmd::kDjClearLog,
+     .prompt = "Clear DJ Log",
+     .menuPlace = "Auto&DJ/&Logs/Clear Lo&g",
+     .rule = R::LoggedIn,
+     .kind = K::Request,
+     .word = "shoutcast_dj_clearlogs,",
+     .action = "flushlogsnow"},
+    {.id = cmd::kTvStart,
+     .prompt = "Start AutoTV",
+     .menuPlace = "AutoT&V/&Start TV",
+     .toolbar = true,
+     .rule = R::LoggedInAndVideo,
+     .kind = K::Request,
+     .word = "shoutcast_tv_start,",
+     .action = "startnow"},
+    {.id = cmd::kTvStop,
+     .prompt = "Stop AutoTV",
+     .menuPlace = "AutoT&V/S&top TV",
+     .toolbar = true,
+     .rule = R::LoggedInAndVideo,
+     .kind = K::Request,
+     .word = "shoutcast_tv_stop,",
+     .action = "stopnow"},
+    {.id = cmd::kTvRestart,
+     .prompt = "Restart AutoTV",
+     .menuPlace = "AutoT&V/&Restart TV",
+     .toolbar = true,
+     .rule = R::LoggedInAndVideo,
+     .kind = K::Request,
+     .word = "shoutcast_tv_restart,",
+     .action = "restartnow"},
+    {.id = cmd::kTvConfigure,
+     .prompt = "Configure AutoTV",
+     .menuPlace = "AutoT&V/&Configure TV",
+     .rule = R::LoggedInAndVideo,
+     .kind = K::Request,
+     .word = "shoutcast_tv_getconfig,",
+     .lineAbove = true},
+    {.id = cmd::kTvPlaylists,
+     .prompt = "Configure AutoTV Playlists",
+     .rule = R::LoggedInAndVideo,
+     .kind = K::Nothing},
+    {.id = cmd::kTvLogs,
+     .prompt = "View AutoTV Logs",
+     .menuPlace = "AutoT&V/&Logs/TV L&ogs",
+     .rule = R::LoggedInAndVideo,
+     .kind = K::Request,
+     .word = "shoutcast_tv_getlogs,"},
+    {.id = cmd::kTvClearLog,
+     .prompt = "Clear AutoTV Log",
+     .menuPlace = "AutoT&V/&Logs/Clear Lo&g",
+     .rule = R::LoggedInAndVideo,
+     .kind = K::Request,
+     .word = "shoutcast_tv_clearlogs,",
+     .action = "flushlogsnow"},
+    {.id = cmd::kTuneInWinamp,
+     .prompt = "Tune-In to Stream with Winamp",
+     .menuPlace = "&Tune-In Links/&Winamp",
+     .toolbar = true,
+     .rule = R::LoggedIn,
+     .kind = K::TuneIn,
      .detail = "pls"},
-    {.id = cmd::kTuneInReal, .prompt = "Tune-In to Stream with Real Player",
-     .menuPlace = "&Tune-In Links/&Real Media Player", .toolbar = true, .rule = R::LoggedIn,
-     .kind = K::TuneIn, .detail = "ram"},
-    {.id = cmd::kTuneInItunes, .prompt = "Tune-In to Stream with iTunes",
-     .menuPlace = "&Tune-In Links/&Itunes", .toolbar = true, .rule = R::LoggedIn, .kind = K::TuneIn,
+    {.id = cmd::kTuneInReal,
+     .prompt = "Tune-In to Stream with Real Player",
+     .menuPlace = "&Tune-In Links/&Real Media Player",
+     .toolbar = true,
+     .rule = R::LoggedIn,
+     .kind = K::TuneIn,
+     .detail = "ram"},
+    {.id = cmd::kTuneInItunes,
+     .prompt = "Tune-In to Stream with iTunes",
+     .menuPlace = "&Tune-In Links/&Itunes",
+     .toolbar = true,
+     .rule = R::LoggedIn,
+     .kind = K::TuneIn,
      .detail = "m3u"},
-    {.id = cmd::kTuneInMediaPlayer, .prompt = "Tune-In to Stream with Windows Media Player",
-     .menuPlace = "&Tune-In Links/Windows &Media Player", .toolbar = true, .rule = R::LoggedIn,
-     .kind = K::TuneIn, .detail = "asx"},
-    {.id = cmd::kFaq, .prompt = "View FAQ", .menuPlace = "&Help/&FAQ", .rule = R::Always, .kind = K::WebPage,
+    {.id = cmd::kTuneInMediaPlayer,
+     .prompt = "Tune-In to Stream with Windows Media Player",
+     .menuPlace = "&Tune-In Links/Windows &Media Player",
+     .toolbar = true,
+     .rule = R::LoggedIn,
+     .kind = K::TuneIn,
+     .detail = "asx"},
+    {.id = cmd::kFaq,
+     .prompt = "View FAQ",
+     .menuPlace = "&Help/&FAQ",
+     .rule = R::Always,
+     .kind = K::WebPage,
      .detail = "/shoutcast/faq.php"},
-    {.id = cmd::kContacts, .prompt = "View Contact Info", .menuPlace = "&Help/&Contacts", .rule = R::Always,
-     .kind = K::WebPage, .detail = "/shoutcast/contacts.php"},
+    {.id = cmd::kContacts,
+     .prompt = "View Contact Info",
+     .menuPlace = "&Help/&Contacts",
+     .rule = R::Always,
+     .kind = K::WebPage,
+     .detail = "/shoutcast/contacts.php"},
 };
 
 // The framework's commands, each at the end of its popup.
 constexpr CommandInfo kFrameworkCommands[] = {
-    {.id = cmd::kAppExit, .prompt = "Quit the application", .menuPlace = "&File/E&xit", .rule = R::Always,
-     .kind = K::Nothing, .lineAbove = true, .accelerator = "Ctrl+Q"},
-    {.id = cmd::kViewToolbar, .prompt = "Show or hide the toolbar", .menuPlace = "&View/&Toolbar",
-     .rule = R::Always, .kind = K::Nothing, .check = true},
-    {.id = cmd::kViewStatusBar, .prompt = "Show or hide the status bar", .menuPlace = "&View/&Status Bar",
-     .rule = R::Always, .kind = K::Nothing, .check = true},
-    {.id = cmd::kAppAbout, .prompt = "Display program information", .menuPlace = "&Help/&About Ostravel",
-     .rule = R::Always, .kind = K::Nothing},
+    {.id = cmd::kAppExit,
+     .prompt = "Quit the application",
+     .menuPlace = "&File/E&xit",
+     .rule = R::Always,
+     .kind = K::Nothing,
+     .lineAbove = true,
+     .accelerator = "Ctrl+Q"},
+    {.id = cmd::kViewToolbar,
+     .prompt = "Show or hide the toolbar",
+     .menuPlace = "&View/&Toolbar",
+     .rule = R::Always,
+     .kind = K::Nothing,
+     .check = true},
+    {.id = cmd::kViewStatusBar,
+     .prompt = "Show or hide the status bar",
+     .menuPlace = "&View/&Status Bar",
+     .rule = R::Always,
+     .kind = K::Nothing,
+     .check = true},
+    {.id = cmd::kAppAbout,
+     .prompt = "Display program information",
+     .menuPlace = "&Help/&About Ostravel",
+     .rule = R::Always,
+     .kind = K::Nothing},
 };
 
 // The extensions' switches: none changes a request or a reply's handling; each only adds to them.
 constexpr ToggleInfo kSettingToggles[] = {
-    {.command =
-         {.id = cmd::kViewNotifyOnChange,
-          .prompt = "Show a desktop notification when the server's state changes or the session is lost",
-          .menuPlace = "&View/&Notify on Status Changes", .rule = R::Always, .kind = K::Nothing,
-          .lineAbove = true, .check = true},
+    {.command = {.id = cmd::kViewNotifyOnChange,
+                 .prompt =
+                     "Show a desktop notification when the server's state changes or the session is lost",
+                 .menuPlace = "&View/&Notify on Status Changes",
+                 .rule = R::Always,
+                 .kind = K::Nothing,
+                 .lineAbove = true,
+                 .check = true},
      .settingKey = "View/NotifyOnStatusChanges",
      .defaultOn = true},
-    {.command =
-         {.id = cmd::kViewAutoRefresh, .prompt = "Ask for the server status every 20 seconds while logged in",
-          .menuPlace = "&View/&Refresh Status Automatically", .rule = R::Always, .kind = K::Nothing,
-          .check = true},
+    {.command = {.id = cmd::kViewAutoRefresh,
+                 .prompt = "Ask for the server status every 20 seconds while logged in",
+                 .menuPlace = "&View/&Refresh Status Automatically",
+                 .rule = R::Always,
+                 .kind = K::Nothing,
+                 .check = true},
      .settingKey = "View/RefreshStatusAutomatically",
      .defaultOn = false},
 };
@@ -143,8 +327,7 @@ std::vector<std::string_view> PlaceParts(std::string_view place) {
 const char* Interned(std::string_view text) {
     static std::vector<std::unique_ptr<std::string>> texts;
     for (const auto& t : texts)
-        if (*t == text)
-            return t->c_str();
+        if (*t == text) return t->c_str();
     texts.push_back(std::make_unique<std::string>(text));
     return texts.back()->c_str();
 }
@@ -156,14 +339,13 @@ std::vector<MenuEntry> BuildMainMenu() {
         std::vector<std::string_view> open;  // the nested popups the last item was in
         std::vector<CommandInfo> toggles;
         for (const ToggleInfo& toggle : kSettingToggles) toggles.push_back(toggle.command);
-        for (const auto rows : {std::span<const CommandInfo>(kCatalogue), std::span<const CommandInfo>(kFrameworkCommands),
-                                std::span<const CommandInfo>(toggles)}) {
+        for (const auto rows :
+             {std::span<const CommandInfo>(kCatalogue), std::span<const CommandInfo>(kFrameworkCommands),
+              std::span<const CommandInfo>(toggles)}) {
             for (const CommandInfo& row : rows) {
-                if (row.menuPlace == nullptr)
-                    continue;
+                if (row.menuPlace == nullptr) continue;
                 const std::vector<std::string_view> parts = PlaceParts(row.menuPlace);
-                if (parts.size() < 2 || parts.front() != title)
-                    continue;
+                if (parts.size() < 2 || parts.front() != title) continue;
                 const std::size_t nested = parts.size() - 2;  // popups between the title and the item
                 std::size_t same = 0;
                 while (same < open.size() && same < nested && open[same] == parts[same + 1]) ++same;
@@ -173,8 +355,7 @@ std::vector<MenuEntry> BuildMainMenu() {
                     menu.push_back({static_cast<int>(d) + 1, Interned(parts[d + 1]), 0});
                 }
                 const int depth = static_cast<int>(nested) + 1;
-                if (row.lineAbove)
-                    menu.push_back({depth, nullptr, 0});
+                if (row.lineAbove) menu.push_back({depth, nullptr, 0});
                 menu.push_back({depth, Interned(parts.back()), row.id, row.accelerator, row.check});
             }
         }
@@ -191,10 +372,8 @@ std::vector<int> BuildToolbar() {
     std::vector<int> buttons;
     const CommandInfo* previous = nullptr;
     for (const CommandInfo& row : kCatalogue) {
-        if (!row.toolbar)
-            continue;
-        if (previous != nullptr && TopPopup(*previous) != TopPopup(row))
-            buttons.push_back(0);
+        if (!row.toolbar) continue;
+        if (previous != nullptr && TopPopup(*previous) != TopPopup(row)) buttons.push_back(0);
         buttons.push_back(row.id);
         previous = &row;
     }
@@ -251,9 +430,7 @@ bool IsCommandEnabled(int id, int loginId, bool highBitrate) {
     return command == nullptr || IsEnabled(command->rule, loginId, highBitrate);
 }
 
-std::span<const CommandInfo> FrameworkCommands() {
-    return kFrameworkCommands;
-}
+std::span<const CommandInfo> FrameworkCommands() { return kFrameworkCommands; }
 
 std::span<const ToggleInfo> SettingToggles() { return kSettingToggles; }
 
@@ -264,18 +441,15 @@ const ToggleInfo* FindToggle(int id) {
 }
 
 const CommandInfo* FindMenuCommand(int id) {
-    if (const CommandInfo* command = FindCommand(id))
-        return command;
-    if (const ToggleInfo* toggle = FindToggle(id))
-        return &toggle->command;
+    if (const CommandInfo* command = FindCommand(id)) return command;
+    if (const ToggleInfo* toggle = FindToggle(id)) return &toggle->command;
     auto it = std::find_if(std::begin(kFrameworkCommands), std::end(kFrameworkCommands),
                            [id](const CommandInfo& c) { return c.id == id; });
     return it == std::end(kFrameworkCommands) ? nullptr : &*it;
 }
 
 std::string_view MenuItemText(const CommandInfo& command) {
-    if (command.menuPlace == nullptr)
-        return {};
+    if (command.menuPlace == nullptr) return {};
     const std::string_view place = command.menuPlace;
     return place.substr(place.rfind('/') + 1);
 }
@@ -289,9 +463,7 @@ std::span<const int> ToolbarButtons() {
     static const std::vector<int> buttons = BuildToolbar();
     return buttons;
 }
-std::span<const TrayEntry> TrayMenu() {
-    return kTrayMenu;
-}
+std::span<const TrayEntry> TrayMenu() { return kTrayMenu; }
 
 bool IsTrayEntryEnabled(int trayId, int loginId, bool highBitrate) {
     // An entry is enabled as the command it runs is; Open and Exit run none and always are.

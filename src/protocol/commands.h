@@ -19,20 +19,20 @@ enum class EnableRule {
 enum class CommandKind {
     Login,
     Logout,
-    Request,      // sends one 256-byte request to the service server
-    PortalPage,   // opens a portal page through the portal login address
-    WebPage,      // opens a fixed portal page
-    TuneIn,       // opens a tune-in link for the stream
-    ServerLogs,   // shows the server log page in the embedded browser
-    Nothing       // has a handler and an enabling rule, does nothing
+    Request,     // sends one 256-byte request to the service server
+    PortalPage,  // opens a portal page through the portal login address
+    WebPage,     // opens a fixed portal page
+    TuneIn,      // opens a tune-in link for the stream
+    ServerLogs,  // shows the server log page in the embedded browser
+    Nothing      // has a handler and an enabling rule, does nothing
 };
 
 // A row names the fields it sets; the others keep these defaults.
 struct CommandInfo {
     int id;
-    const char* prompt = nullptr;       // status-bar prompt; nullptr for none
-    const char* menuPlace = nullptr;    // "Popup/Item" (nested popups separated by '/'); nullptr: no menu
-    bool toolbar = false;               // has a button; a separator keeps the buttons of two menus apart
+    const char* prompt = nullptr;     // status-bar prompt; nullptr for none
+    const char* menuPlace = nullptr;  // "Popup/Item" (nested popups separated by '/'); nullptr: no menu
+    bool toolbar = false;             // has a button; a separator keeps the buttons of two menus apart
     EnableRule rule;
     CommandKind kind;
     const char* word = nullptr;         // command word with its comma, for requests

@@ -23,8 +23,8 @@ std::string LoginPart(std::string_view userName, std::string_view password) {
     return part;
 }
 
-std::string ComposeCommandRequest(std::string_view word, std::string_view userName,
-                                  std::string_view password, std::string_view actionVerb) {
+std::string ComposeCommandRequest(std::string_view word, std::string_view userName, std::string_view password,
+                                  std::string_view actionVerb) {
     std::string text(word);
     text += LoginPart(userName, password);
     if (!actionVerb.empty()) {

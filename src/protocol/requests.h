@@ -30,8 +30,8 @@ bool FitsBlock(std::string_view text, std::size_t blockSize);
 // "?loginsc=" + user + "&passwordsc=" + password, unescaped.
 std::string LoginPart(std::string_view userName, std::string_view password);
 // Command word, login part and, when `actionVerb` is not empty, "&action=" + verb.
-std::string ComposeCommandRequest(std::string_view word, std::string_view userName,
-                                  std::string_view password, std::string_view actionVerb = {});
+std::string ComposeCommandRequest(std::string_view word, std::string_view userName, std::string_view password,
+                                  std::string_view actionVerb = {});
 std::string ComposeCommandRequest(const CommandInfo& command, std::string_view userName,
                                   std::string_view password);
 std::string FirstLoginBlockText(std::string_view userName);

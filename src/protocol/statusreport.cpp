@@ -7,7 +7,9 @@ namespace ostravel {
 
 namespace {
 
-bool Contains(std::string_view text, std::string_view key) { return text.find(key) != std::string_view::npos; }
+bool Contains(std::string_view text, std::string_view key) {
+    return text.find(key) != std::string_view::npos;
+}
 
 }  // namespace
 
@@ -42,7 +44,8 @@ std::string NthWord(std::string_view field, std::size_t index) {
         begin = blank + 1;
     }
     const std::size_t end = field.find(' ', begin);
-    return std::string(field.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin));
+    return std::string(
+        field.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin));
 }
 
 StatusReport ParseStatusReport(std::string_view reply) {
@@ -53,13 +56,13 @@ StatusReport ParseStatusReport(std::string_view reply) {
             statusData = reply.substr(begin, end - begin);
         }
     }
-    const bool streamHidden =
-        Contains(statusData, "Server is currently offline") || Contains(statusData, "Server is Online. Connect a DJ");
+    const bool streamHidden = Contains(statusData, "Server is currently offline") ||
+                              Contains(statusData, "Server is Online. Connect a DJ");
     std::size_t begin = 0;
     for (;;) {
         const std::size_t quote = statusData.find('"', begin);
-        const std::string_view field =
-            statusData.substr(begin, quote == std::string_view::npos ? std::string_view::npos : quote - begin);
+        const std::string_view field = statusData.substr(
+            begin, quote == std::string_view::npos ? std::string_view::npos : quote - begin);
         bool shown = true;
         if (Contains(field, "Stream IP:")) {
             report.hasStreamIp = true;

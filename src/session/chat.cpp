@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "session/sessiondocument.h"
 #include "protocol/requests.h"
+#include "session/sessiondocument.h"
 
 #ifndef _WIN32
 #include <cerrno>

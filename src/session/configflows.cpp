@@ -1,12 +1,12 @@
 #include "session/configflows.h"
 
-#include "session/sessiondocument.h"
 #include "config/autodjconfig.h"
 #include "config/autotvconfig.h"
 #include "config/serverconfig.h"
 #include "protocol/requests.h"
-#include "session/sending.h"
 #include "protocol/settingsguard.h"
+#include "session/sending.h"
+#include "session/sessiondocument.h"
 
 namespace ostravel {
 
@@ -25,8 +25,8 @@ void SendIfLoggedIn(SessionDocument& doc, Build build) {
 // Opens the dialog until Save gives values that can travel, or the user cancels. A refused Save
 // says why and reopens the dialog with what the user typed, so nothing is lost or sent corrupted.
 template <class Edit>
-bool EditUntilSendable(SessionDocument& doc, DialogModel& model, const DialogLayout& layout, std::stop_token stop,
-                       Edit edit) {
+bool EditUntilSendable(SessionDocument& doc, DialogModel& model, const DialogLayout& layout,
+                       std::stop_token stop, Edit edit) {
     const DialogModel opened = model;
     while (edit(model)) {
         const std::optional<SettingsProblem> problem = FindSettingsProblem(model, opened, layout);

@@ -1,8 +1,8 @@
 #include "session/portal.h"
 
-#include "session/sessiondocument.h"
 #include "platform/openurl.h"
 #include "protocol/commands.h"
+#include "session/sessiondocument.h"
 
 #ifndef OSTRAVEL_PORTAL_HOST
 #define OSTRAVEL_PORTAL_HOST "127.0.0.1:28080"
@@ -58,8 +58,7 @@ std::string PortalLoginAddress(std::string_view userName, std::string_view passw
     return address;
 }
 
-std::string TuneInAddress(std::string_view fileType, std::string_view streamIp,
-                          std::string_view streamPort) {
+std::string TuneInAddress(std::string_view fileType, std::string_view streamIp, std::string_view streamPort) {
     std::string address = PortalAddress("/shoutcast/Ostravel/tuneinlinks.php?file=");
     address += fileType;
     address += "&host=";
@@ -78,8 +77,7 @@ std::string ServerLogsAddress(std::string_view userName, std::string_view passwo
 }
 
 std::string LogoAddress(const SessionState& session) {
-    return session.LoggedIn() ? PortalLoginAddress(session.userName, session.password)
-                              : PortalBasePage();
+    return session.LoggedIn() ? PortalLoginAddress(session.userName, session.password) : PortalBasePage();
 }
 
 std::string WebCommandAddress(int commandId, const SessionState& session) {
@@ -106,7 +104,9 @@ namespace {
 // A failure to open goes to the top of the message list, naming what failed and why. It may come
 // after the command has returned, from another thread; the document's calls are safe from any.
 UrlOpenFailed ReportTo(SessionDocument& doc, std::string what) {
-    return [&doc, what = std::move(what)](const std::string& reason) { doc.InsertMessage(what + ": " + reason); };
+    return [&doc, what = std::move(what)](const std::string& reason) {
+        doc.InsertMessage(what + ": " + reason);
+    };
 }
 
 }  // namespace
@@ -124,7 +124,7 @@ bool RunWebCommand(SessionDocument& doc, int commandId, UrlOpener& opener) {
         return true;
     }
     opener.Open(address, ReportTo(doc, command->kind == CommandKind::TuneIn ? kTuneInErrorMessage
-                                                                             : kWebPageErrorMessage));
+                                                                            : kWebPageErrorMessage));
     return true;
 }
 

@@ -30,8 +30,7 @@ std::string PortalBasePage();
 // The page that logs the account in and forwards to `redirect` (none when empty).
 std::string PortalLoginAddress(std::string_view userName, std::string_view password,
                                std::string_view redirect = {});
-std::string TuneInAddress(std::string_view fileType, std::string_view streamIp,
-                          std::string_view streamPort);
+std::string TuneInAddress(std::string_view fileType, std::string_view streamIp, std::string_view streamPort);
 // The server log page shown in the embedded browser.
 std::string ServerLogsAddress(std::string_view userName, std::string_view password);
 

@@ -4,16 +4,18 @@
 #include <climits>
 #include <cstring>
 
-#include "session/sessiondocument.h"
 #include "protocol/commands.h"
-#include "session/configflows.h"
 #include "protocol/requests.h"
+#include "session/configflows.h"
+#include "session/sessiondocument.h"
 
 namespace ostravel {
 
 namespace {
 
-bool Contains(std::string_view text, std::string_view key) { return text.find(key) != std::string_view::npos; }
+bool Contains(std::string_view text, std::string_view key) {
+    return text.find(key) != std::string_view::npos;
+}
 
 // The tray's tip and icon for each server state the status report can give, by state.
 struct StateTray {
@@ -70,7 +72,7 @@ void Receiver::Start() {
 
 void Receiver::Stop() {
     running_ = 0;
-    stop_.request_stop();  // releases a wait for a window
+    stop_.request_stop();                // releases a wait for a window
     document_.StopReceivingIf(handle_);  // and a wait for data
 }
 
@@ -163,7 +165,8 @@ bool Receiver::Gather(std::string& piece) {
         gathered_ += piece;
         // Settings missing a part must not open a dialog whose Save would write the gap back.
         if (pieceLostBytes_ && IsSettings(gatheredRoute_)) gatheredCut_ = true;
-        if (gathered_.size() >= kReplyCap || std::chrono::steady_clock::now() - gatheredSince_ >= kReplyTimeCap) {
+        if (gathered_.size() >= kReplyCap ||
+            std::chrono::steady_clock::now() - gatheredSince_ >= kReplyTimeCap) {
             gathered_.resize(std::min(gathered_.size(), kReplyCap));
             gatheredCut_ = true;
             discarding_ = true;
@@ -243,8 +246,8 @@ void Receiver::HandleLoggedIn(std::string reply) {
     std::string_view id;
     if (first != std::string::npos) {
         const std::size_t second = reply.find('=', first + 1);
-        id = std::string_view(reply).substr(first + 1, second == std::string::npos ? std::string::npos
-                                                                                    : second - first - 1);
+        id = std::string_view(reply).substr(
+            first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
     }
     {
         // A log-off from the UI thread may be resetting the session right now: the id is taken
@@ -329,7 +332,8 @@ bool Receiver::RequestServerStatus() {
     const SessionState session = document_.Snapshot();
     if (!session.LoggedIn()) return true;
     // The catalogue's status request, as the Update command sends it.
-    const std::string text = ComposeCommandRequest(*FindCommand(cmd::kServerStatus), session.userName, session.password);
+    const std::string text =
+        ComposeCommandRequest(*FindCommand(cmd::kServerStatus), session.userName, session.password);
     if (!FitsBlock(text, kCommandBlockSize)) return false;  // cut short it would be another request
     const auto block = MakeBlock(text, kCommandBlockSize);
     try {
@@ -419,9 +423,13 @@ bool Receiver::ShowTextReply(const std::string& reply, void (SessionView::*show)
     return true;
 }
 
-bool Receiver::OnDjLogsReply(const std::string& reply) { return ShowTextReply(reply, &SessionView::ShowDjLogs); }
+bool Receiver::OnDjLogsReply(const std::string& reply) {
+    return ShowTextReply(reply, &SessionView::ShowDjLogs);
+}
 
-bool Receiver::OnTvLogsReply(const std::string& reply) { return ShowTextReply(reply, &SessionView::ShowTvLogs); }
+bool Receiver::OnTvLogsReply(const std::string& reply) {
+    return ShowTextReply(reply, &SessionView::ShowTvLogs);
+}
 
 bool Receiver::OnAccountSummaryReply(const std::string& reply) {
     return ShowTextReply(reply, &SessionView::ShowAccountSummary);

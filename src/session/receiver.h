@@ -12,13 +12,13 @@
 #include <thread>
 #include <vector>
 
-#include "session/sessioncontrol.h"
-#include "session/sessionview.h"
-#include "session/statustracker.h"
 #include "net/blockingsocket.h"
 #include "platform/clock.h"
 #include "protocol/replyroutes.h"
 #include "protocol/statusreport.h"
+#include "session/sessioncontrol.h"
+#include "session/sessionview.h"
+#include "session/statustracker.h"
 
 namespace ostravel {
 
@@ -36,7 +36,8 @@ inline constexpr char kFarewellMessage[] = "Logging off... Have a great day!";
 inline constexpr char kSessionEndedMessage[] = "Connection to the server ended. Please log in again.";
 // Also for settings cut short at a NUL byte.
 inline constexpr char kIncompleteSettingsMessage[] =
-    "The server's settings reply did not arrive whole, so the settings dialog was not opened. Please try again.";
+    "The server's settings reply did not arrive whole, so the settings dialog was not opened. Please try "
+    "again.";
 
 // A reply that feeds a parser or a window is read until its end marker, until the next reply
 // begins (a read that opens with a reply's keyword, "Logged In: " or "/bye"), or until the
@@ -131,8 +132,8 @@ private:
     std::string gathered_;
     const ReplyRoute* gatheredRoute_ = nullptr;
     std::chrono::steady_clock::time_point gatheredSince_;
-    bool gatheredCut_ = false;  // stopped by a cap, not by its end
-    bool discarding_ = false;   // the rest of a capped reply, dropped until the connection is quiet
+    bool gatheredCut_ = false;     // stopped by a cap, not by its end
+    bool discarding_ = false;      // the rest of a capped reply, dropped until the connection is quiet
     bool pieceLostBytes_ = false;  // the piece being handled was cut at a NUL
 };
 

@@ -30,7 +30,8 @@ SendResult SendRequestText(SessionDocument& doc, std::string_view text, std::siz
     const std::vector<char> block = MakeBlock(text, blockSize);
     try {
         // One send; a partial send is not repeated. A log-off that came first wins.
-        if (doc.SendOnServiceWhileLoggedIn(block.data(), static_cast<int>(block.size()), kCommandSendSeconds) < 0) {
+        if (doc.SendOnServiceWhileLoggedIn(block.data(), static_cast<int>(block.size()),
+                                           kCommandSendSeconds) < 0) {
             return SendResult::NotLoggedIn;
         }
     } catch (const BlockingSocketException&) {

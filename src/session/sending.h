@@ -7,7 +7,6 @@
 
 #include "protocol/requests.h"
 
-
 namespace ostravel {
 
 class SessionDocument;

@@ -1,7 +1,7 @@
 #include "session/sessioncontrol.h"
 
-#include "session/sessiondocument.h"
 #include "protocol/requests.h"
+#include "session/sessiondocument.h"
 
 namespace ostravel {
 
@@ -57,23 +57,23 @@ void SessionControl::BeginLogin(std::string_view userName, std::string_view pass
     // The connect may take seconds against a slow or silent host: it runs on a thread of its own,
     // so the window stays alive and the user can cancel.
     connectStop_ = std::stop_source();
-    connect_ = std::thread([this, session = doc_.Snapshot(), cancel = connectStop_.get_token(),
-                            done = std::move(done)] {
-        try {
-            doc_.ConnectService(endpoint_, connectSeconds_, cancel);
-            const auto first = MakeBlock(FirstLoginBlockText(session.userName), kCommandBlockSize);
-            doc_.SendOnService(first.data(), static_cast<int>(first.size()), kCommandSendSeconds);
-            const auto second =
-                MakeBlock(SecondLoginBlockText(session.userName, session.password), kCommandBlockSize);
-            doc_.SendOnService(second.data(), static_cast<int>(second.size()), kCommandSendSeconds);
-            doc_.SetDisconnected(false);
-        } catch (const BlockingSocketException&) {
-            // No message here: the Login command reports a connection that did not come about. A
-            // connection whose login could not be sent is of no use to anyone.
-            doc_.CloseService();
-        }
-        if (done) done();
-    });
+    connect_ = std::thread(
+        [this, session = doc_.Snapshot(), cancel = connectStop_.get_token(), done = std::move(done)] {
+            try {
+                doc_.ConnectService(endpoint_, connectSeconds_, cancel);
+                const auto first = MakeBlock(FirstLoginBlockText(session.userName), kCommandBlockSize);
+                doc_.SendOnService(first.data(), static_cast<int>(first.size()), kCommandSendSeconds);
+                const auto second =
+                    MakeBlock(SecondLoginBlockText(session.userName, session.password), kCommandBlockSize);
+                doc_.SendOnService(second.data(), static_cast<int>(second.size()), kCommandSendSeconds);
+                doc_.SetDisconnected(false);
+            } catch (const BlockingSocketException&) {
+                // No message here: the Login command reports a connection that did not come about. A
+                // connection whose login could not be sent is of no use to anyone.
+                doc_.CloseService();
+            }
+            if (done) done();
+        });
 }
 
 void SessionControl::CancelLogin() {

@@ -73,7 +73,7 @@ void SessionDocument::SetCredentials(std::string_view userName, std::string_view
 }
 
 void SessionDocument::SetStatusReport(int serverState, const std::string& streamIp,
-                                  const std::string& streamPort, bool highBitrate) {
+                                      const std::string& streamPort, bool highBitrate) {
     std::lock_guard lock(mutex_);
     if (serverState >= 0) state_.serverState = serverState;
     state_.streamIp = streamIp;

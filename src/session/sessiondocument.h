@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "session/sessionview.h"
 #include "config/settings.h"
 #include "net/blockingsocket.h"
+#include "session/sessionview.h"
 
 namespace ostravel {
 

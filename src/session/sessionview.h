@@ -23,11 +23,11 @@ inline constexpr int kIconServerUpStreamDown = 184;  // yellow
 // extension of our own; see session/statustracker.h).
 inline constexpr int kStateSessionLost = -2;
 struct StateNotice {
-    int state = 0;            // 0 down, 1 up without a source, 2 up and public, kStateSessionLost
-    std::string title;        // "Server Down"
-    std::string text;         // a sentence and since when
-    int icon = 0;             // the state's tray icon
-    std::int64_t since = 0;   // seconds since 1970
+    int state = 0;           // 0 down, 1 up without a source, 2 up and public, kStateSessionLost
+    std::string title;       // "Server Down"
+    std::string text;        // a sentence and since when
+    int icon = 0;            // the state's tray icon
+    std::int64_t since = 0;  // seconds since 1970
 };
 
 class SessionView {

@@ -49,30 +49,44 @@ std::optional<std::int64_t> StatusTracker::Since() const {
 
 std::string_view StateLabel(int state) {
     switch (state) {
-        case 0: return "Server Down";
-        case 1: return "Server Up, Stream Down";
-        case 2: return "Server Up, Stream Up";
-        case kStateSessionLost: return "Logged Off";
-        default: return {};
+        case 0:
+            return "Server Down";
+        case 1:
+            return "Server Up, Stream Down";
+        case 2:
+            return "Server Up, Stream Up";
+        case kStateSessionLost:
+            return "Logged Off";
+        default:
+            return {};
     }
 }
 
 std::string_view StateSentence(int state) {
     switch (state) {
-        case 0: return "Your radio server is down.";
-        case 1: return "Your radio server is up, but no source feeds the stream.";
-        case 2: return "Your radio server is up and your stream is public.";
-        case kStateSessionLost: return "Connection to the server ended. Please log in again.";
-        default: return {};
+        case 0:
+            return "Your radio server is down.";
+        case 1:
+            return "Your radio server is up, but no source feeds the stream.";
+        case 2:
+            return "Your radio server is up and your stream is public.";
+        case kStateSessionLost:
+            return "Connection to the server ended. Please log in again.";
+        default:
+            return {};
     }
 }
 
 int StateIcon(int state) {
     switch (state) {
-        case 0: return kIconServerDown;
-        case 1: return kIconServerUpStreamDown;
-        case 2: return kIconServerUpStreamUp;
-        default: return kIconApplication;
+        case 0:
+            return kIconServerDown;
+        case 1:
+            return kIconServerUpStreamDown;
+        case 2:
+            return kIconServerUpStreamUp;
+        default:
+            return kIconApplication;
     }
 }
 
@@ -130,7 +144,8 @@ std::string TimeOfDayFormat(std::string_view localeTimeFormat) {
         }
         if (at == std::string::npos) break;
         std::size_t begin = at;
-        while (begin > 0 && IsSeparator(format[begin - 1]) && !(begin >= 2 && format[begin - 2] == '%')) --begin;
+        while (begin > 0 && IsSeparator(format[begin - 1]) && !(begin >= 2 && format[begin - 2] == '%'))
+            --begin;
         std::size_t end = at + length;
         if (begin == at) {
             while (end < format.size() && format[end] != '%' && !IsBlank(format[end])) ++end;
@@ -146,7 +161,8 @@ std::string TimeOfDayFormat(std::string_view localeTimeFormat) {
 std::string TimeOfDay(std::int64_t secondsSince1970) {
     const char* localeFormat = "%H:%M:%S";
 #ifndef _WIN32
-    if (const char* format = ::nl_langinfo(T_FMT); format != nullptr && *format != '\0') localeFormat = format;
+    if (const char* format = ::nl_langinfo(T_FMT); format != nullptr && *format != '\0')
+        localeFormat = format;
 #endif
     const std::string format = TimeOfDayFormat(localeFormat);
     const std::time_t time = static_cast<std::time_t>(secondsSince1970);

@@ -3,9 +3,9 @@
 #include <cstdint>
 
 #include "platform/trace.h"
-#include "voice/wavefileplayer.h"
 #include "voice/soundplayer.h"
 #include "voice/soundrecorder.h"
+#include "voice/wavefileplayer.h"
 #include "voice/wavefilewriter.h"
 
 namespace ostravel {

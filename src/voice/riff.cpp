@@ -97,8 +97,7 @@ bool RiffFile::Descend(ChunkInfo& chunk, const ChunkInfo* parent, DescendMode mo
             if (size < 4 || !ReadExact(typeBytes, sizeof typeBytes)) break;
             type = Get32(typeBytes);
         }
-        const bool match = mode == DescendMode::Any ||
-                           (mode == DescendMode::FindChunk && id == chunk.ckid) ||
+        const bool match = mode == DescendMode::Any || (mode == DescendMode::FindChunk && id == chunk.ckid) ||
                            (mode == DescendMode::FindRiff && id == kFourCCRiff && type == chunk.fccType);
         if (match) {
             chunk.ckid = id;

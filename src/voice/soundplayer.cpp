@@ -30,8 +30,7 @@ int SlotSemaphore::Count() const {
 }
 
 SoundPlayer::SoundPlayer(int sampleRate, SoundServices services)
-    : m_format(MakeCommonFormat(static_cast<std::uint32_t>(sampleRate))),
-      services_(std::move(services)) {}
+    : m_format(MakeCommonFormat(static_cast<std::uint32_t>(sampleRate))), services_(std::move(services)) {}
 
 SoundPlayer::~SoundPlayer() {
     EndThread();

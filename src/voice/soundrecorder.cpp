@@ -151,7 +151,8 @@ void SoundRecorder::OnBufferDone(unsigned notification, WaveHeader* header) {
     SoundPlayer* player = player_.load();
     if (player != nullptr && recording) {
         header->dwFlags = 0;
-        player->PostThreadMessage(WM_OUTPUT_BLOCK, CurrentThreadId(), reinterpret_cast<std::intptr_t>(header));
+        player->PostThreadMessage(WM_OUTPUT_BLOCK, CurrentThreadId(),
+                                  reinterpret_cast<std::intptr_t>(header));
     } else {
         ReleaseBlock(header);
     }

@@ -1,12 +1,12 @@
 #include "voice/wavedevice.h"
 
-#include <portaudio.h>
-
 #include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <mutex>
 #include <thread>
+
+#include <portaudio.h>
 
 #include "platform/trace.h"
 
@@ -27,9 +27,7 @@ void Put16(unsigned char* out, std::uint16_t value) {
 void Put32(unsigned char* out, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>((value >> (8 * i)) & 0xFF);
 }
-std::uint16_t Get16(const unsigned char* in) {
-    return static_cast<std::uint16_t>(in[0] | (in[1] << 8));
-}
+std::uint16_t Get16(const unsigned char* in) { return static_cast<std::uint16_t>(in[0] | (in[1] << 8)); }
 std::uint32_t Get32(const unsigned char* in) {
     return static_cast<std::uint32_t>(in[0]) | (static_cast<std::uint32_t>(in[1]) << 8) |
            (static_cast<std::uint32_t>(in[2]) << 16) | (static_cast<std::uint32_t>(in[3]) << 24);
@@ -92,16 +90,26 @@ void ReleaseBlock(WaveHeader* block) {
 
 std::string MultimediaErrorText(int code) {
     switch (code) {
-        case kWaveOk: return "The command was carried out.";
-        case kWaveErrGeneric: return "Undefined external error.";
-        case kWaveErrInvalidHandle: return "The device is not open.";
-        case kWaveErrNoDriver: return "No audio driver is available.";
-        case kWaveErrNoMemory: return "Out of memory.";
-        case kWaveErrInvalidParam: return "An invalid parameter was passed.";
-        case kWaveErrBadFormat: return "The wave format is not supported by the device.";
-        case kWaveErrStillPlaying: return "Buffers are still queued on the device.";
-        case kWaveErrUnprepared: return "The buffer has not been prepared.";
-        default: return {};
+        case kWaveOk:
+            return "The command was carried out.";
+        case kWaveErrGeneric:
+            return "Undefined external error.";
+        case kWaveErrInvalidHandle:
+            return "The device is not open.";
+        case kWaveErrNoDriver:
+            return "No audio driver is available.";
+        case kWaveErrNoMemory:
+            return "Out of memory.";
+        case kWaveErrInvalidParam:
+            return "An invalid parameter was passed.";
+        case kWaveErrBadFormat:
+            return "The wave format is not supported by the device.";
+        case kWaveErrStillPlaying:
+            return "Buffers are still queued on the device.";
+        case kWaveErrUnprepared:
+            return "The buffer has not been prepared.";
+        default:
+            return {};
     }
 }
 
@@ -223,7 +231,10 @@ class PortAudioDevice {
 public:
     PortAudioDevice(PortAudioLibrary& library, PaStream* stream, const WaveFormat& format,
                     WaveCallback callback, bool input)
-        : library_(library), stream_(stream), format_(format), callback_(std::move(callback)),
+        : library_(library),
+          stream_(stream),
+          format_(format),
+          callback_(std::move(callback)),
           input_(input) {}
 
     ~PortAudioDevice() {
@@ -319,8 +330,8 @@ private:
             const unsigned long frames = header->dwBufferLength / frameBytes;
             const PaError error = input_ ? library_.readStream(stream_, header->lpData, frames)
                                          : library_.writeStream(stream_, header->lpData, frames);
-            const bool usable = error == paNoError || error == paInputOverflowed ||
-                                error == paOutputUnderflowed;
+            const bool usable =
+                error == paNoError || error == paInputOverflowed || error == paOutputUnderflowed;
             Finish(header, usable ? static_cast<std::uint32_t>(frames * frameBytes) : 0);
             if (!usable) {
                 OSTRAVEL_TRACE(std::string("audio device: ") + library_.errorText(error) + "\n");
@@ -422,7 +433,8 @@ public:
         }
         if (code == kWaveErrNoDriver) {
             PortAudioLibrary& library = Library();
-            if (!library.loadError.empty()) return "The audio library could not be loaded: " + library.loadError;
+            if (!library.loadError.empty())
+                return "The audio library could not be loaded: " + library.loadError;
         }
         return MultimediaErrorText(code);
     }

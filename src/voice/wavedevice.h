@@ -61,7 +61,7 @@ inline constexpr unsigned kWomClose = 0x3BC;  // MM_WOM_CLOSE
 inline constexpr unsigned kWomDone = 0x3BD;   // MM_WOM_DONE
 inline constexpr unsigned kWimOpen = 0x3BE;
 inline constexpr unsigned kWimClose = 0x3BF;
-inline constexpr unsigned kWimData = 0x3C0;   // WIM_DATA
+inline constexpr unsigned kWimData = 0x3C0;  // WIM_DATA
 
 // Result codes: 0 is success; positive codes are the platform's multimedia codes below; negative
 // ones come from the audio library. ErrorText gives the text of any of them.
@@ -118,7 +118,7 @@ public:
 // What the audio threads take from their surroundings: the devices, a way to show a message box
 // (the core draws no windows) and the pauses that let a device settle after a reset.
 struct SoundServices {
-    WaveSystem* waves = nullptr;  // none: DefaultWaveSystem()
+    WaveSystem* waves = nullptr;                         // none: DefaultWaveSystem()
     std::function<void(const std::string&)> messageBox;  // none: the process-wide handler
     std::chrono::milliseconds captureResetSettle{500};
     std::chrono::milliseconds outputResetSettle{20};

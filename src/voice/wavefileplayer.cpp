@@ -90,8 +90,8 @@ bool WaveFilePlayer::OpenStream() {
         return false;
     }
     const WaveFormat format = LoadWaveFormat(m_formatRecord, formatSize);
-    const std::uint64_t blockSize = std::uint64_t{format.nChannels} * format.wBitsPerSample *
-                                    format.nBlockAlign * 100;
+    const std::uint64_t blockSize =
+        std::uint64_t{format.nChannels} * format.wBitsPerSample * format.nBlockAlign * 100;
     if (format.nChannels == 0 || format.nBlockAlign == 0 || format.wBitsPerSample == 0 ||
         blockSize > std::numeric_limits<std::uint32_t>::max()) {
         services_.ShowMessage(kErrorReadingFormat);

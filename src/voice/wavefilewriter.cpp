@@ -62,8 +62,8 @@ void WaveFileWriter::CreateFile(WaveFileRequest* request) {
     if (!file_) return;
 
     // The extra bytes written can never exceed what the request holds.
-    std::size_t extra = static_cast<std::size_t>(request->format[16]) |
-                        (static_cast<std::size_t>(request->format[17]) << 8);
+    std::size_t extra =
+        static_cast<std::size_t>(request->format[16]) | (static_cast<std::size_t>(request->format[17]) << 8);
     if (extra > sizeof request->extraFormat) extra = sizeof request->extraFormat;
     const std::size_t formatBytes = kWaveFormatBytes + extra;
     unsigned char format[kWaveFormatBytes + sizeof request->extraFormat];
@@ -80,8 +80,7 @@ void WaveFileWriter::CreateFile(WaveFileRequest* request) {
     subChunk_.ckid = kFourCCFmt;
     subChunk_.cksize = static_cast<std::uint32_t>(formatBytes);
     bool made = file_->CreateChunk(riffChunk_, true) && file_->CreateChunk(subChunk_, false) &&
-                file_->Write(reinterpret_cast<const char*>(format), formatBytes) &&
-                file_->Ascend(subChunk_);
+                file_->Write(reinterpret_cast<const char*>(format), formatBytes) && file_->Ascend(subChunk_);
     if (made) {
         subChunk_ = {};
         subChunk_.ckid = kFourCCData;

@@ -17,9 +17,9 @@ inline constexpr unsigned WM_WAVEFILE_QUIT = 0x400 + 703;
 
 // What opens a file, heap-allocated and zero-filled by the sender; the writer releases it.
 struct WaveFileRequest {
-    char fileName[260];                          // zero-terminated
-    unsigned char format[kWaveFormatBytes];      // the format record; cbSize at offset 276
-    unsigned char extraFormat[100];              // cbSize of them are written
+    char fileName[260];                      // zero-terminated
+    unsigned char format[kWaveFormatBytes];  // the format record; cbSize at offset 276
+    unsigned char extraFormat[100];          // cbSize of them are written
 };
 static_assert(sizeof(WaveFileRequest) == 378);
 

@@ -1,10 +1,10 @@
 #include "config/autodjconfig.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 namespace ostravel {
 namespace {

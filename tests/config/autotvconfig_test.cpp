@@ -1,9 +1,9 @@
 #include "config/autotvconfig.h"
 
+#include <string>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <string>
 
 namespace ostravel {
 namespace {

@@ -1,10 +1,10 @@
 #include "config/dialogmodel.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include "config/settingsgrammar.h"
 

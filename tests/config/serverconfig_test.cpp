@@ -1,10 +1,10 @@
 #include "config/serverconfig.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include "config/settingsgrammar.h"
 
@@ -368,16 +368,13 @@ TEST(ServerConfigLayout, EveryLabelCarriesItsTooltip) {
         if (row.fixedText == nullptr) {
             const bool known = [&] {
                 for (const auto& e : m.edits) {
-                    if (e.id == row.controlId)
-                        return true;
+                    if (e.id == row.controlId) return true;
                 }
                 for (const auto& c : m.combos) {
-                    if (c.id == row.controlId)
-                        return true;
+                    if (c.id == row.controlId) return true;
                 }
                 for (const auto& l : m.lists) {
-                    if (l.id == row.controlId)
-                        return true;
+                    if (l.id == row.controlId) return true;
                 }
                 return false;
             }();

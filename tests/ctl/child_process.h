@@ -2,19 +2,19 @@
 // the host stand-in as a user would. Every wait has a deadline; nothing sleeps.
 #pragma once
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -28,15 +28,13 @@ public:
     ChildProcess(const std::vector<std::string>& args, const std::vector<std::string>& environment = {},
                  const std::string& directory = {}) {
         int out[2], err[2];
-        if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
-            throw std::runtime_error("pipe");
+        if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_adddup2(&actions, err[1], 2);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        if (!directory.empty())
-            posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+        if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
         std::vector<char*> argv;
         for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
@@ -78,11 +76,9 @@ public:
             for (std::size_t end; (end = outText_.find('\n', taken_)) != std::string::npos;) {
                 const std::string line = outText_.substr(taken_, end - taken_);
                 taken_ = end + 1;
-                if (line.find(text) != std::string::npos)
-                    return line;
+                if (line.find(text) != std::string::npos) return line;
             }
-            if (!ReadSome(deadline))
-                return std::nullopt;
+            if (!ReadSome(deadline)) return std::nullopt;
         }
     }
 
@@ -92,8 +88,7 @@ public:
         const Clock::time_point deadline = Clock::now() + timeout;
         while (!outDone_ || !errDone_) {
             if (!ReadSome(deadline)) {
-                if (!outDone_ || !errDone_)
-                    return std::nullopt;
+                if (!outDone_ || !errDone_) return std::nullopt;
             }
         }
         int status = 0;
@@ -113,22 +108,16 @@ private:
     bool ReadSome(Clock::time_point deadline) {
         pollfd fds[2];
         int count = 0;
-        if (!outDone_)
-            fds[count++] = {out_, POLLIN, 0};
-        if (!errDone_)
-            fds[count++] = {err_, POLLIN, 0};
-        if (count == 0)
-            return false;
+        if (!outDone_) fds[count++] = {out_, POLLIN, 0};
+        if (!errDone_) fds[count++] = {err_, POLLIN, 0};
+        if (count == 0) return false;
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0)
-            return false;
+        if (left <= 0) return false;
         const int ready = ::poll(fds, count, static_cast<int>(left));
-        if (ready <= 0)
-            return ready < 0 && errno == EINTR;
+        if (ready <= 0) return ready < 0 && errno == EINTR;
         for (int i = 0; i < count; ++i) {
-            if (fds[i].revents == 0)
-                continue;
+            if (fds[i].revents == 0) continue;
             char buffer[4096];
             const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
             const bool isOut = fds[i].fd == out_;

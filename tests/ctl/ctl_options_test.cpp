@@ -1,10 +1,10 @@
 // ostravel-ctl before any connection: the command line, the password's sources, and what it prints.
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "ctl/credentials.h"
 #include "ctl/ctl.h"
@@ -35,8 +35,7 @@ class TempDir {
 public:
     TempDir() {
         std::string pattern = (fs::temp_directory_path() / "ctl-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp");
+        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
         path_ = pattern;
     }
     ~TempDir() { fs::remove_all(path_); }

@@ -1,12 +1,12 @@
 // The ostravel-ctl program as a script or a monitoring system runs it, against the host stand-in:
 // exit statuses through the server's states, a refused login, a stalled and a closing host, and
 // where the password must never show up.
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "child_process.h"
 #include "ctl/ctl.h"
@@ -31,8 +31,7 @@ protected:
                                          << "watch\t" << kWatchPassword << "\t320\tnormal\t8010\n";
     }
     void TearDown() override {
-        if (host_)
-            host_->Terminate(10s);
+        if (host_) host_->Terminate(10s);
         host_.reset();
         fs::remove_all(dir_);
     }
@@ -47,8 +46,7 @@ protected:
                                          "--data",        (dir_ / "data").string(),
                                          "--accounts",    (dir_ / "accounts").string(),
                                          "--fault",       faults};
-        if (!verbose)
-            args.push_back("--quiet");
+        if (!verbose) args.push_back("--quiet");
         host_ = std::make_unique<ChildProcess>(args);
         const auto line = host_->WaitForLine("listening ", 10s);
         ASSERT_TRUE(line) << host_->Err();
@@ -65,8 +63,7 @@ protected:
                                         "XDG_CONFIG_HOME=" + (dir_ / "home").string(),
                                         "XDG_STATE_HOME=" + (dir_ / "home").string(),
                                         "XDG_CACHE_HOME=" + (dir_ / "home").string()};
-        if (!password.empty())
-            env.push_back(std::string(kPasswordVariable) + "=" + password);
+        if (!password.empty()) env.push_back(std::string(kPasswordVariable) + "=" + password);
         return env;
     }
 
@@ -191,8 +188,7 @@ TEST_F(CtlProgramTest, ThePasswordShowsInNoProcessListAndNoFile) {
     for (const bool fromFile : {true, false}) {
         SCOPED_TRACE(fromFile ? "password file" : "environment");
         std::vector<std::string> args = {"--user", "watch", "--timeout", "2", "status"};
-        if (fromFile)
-            args.insert(args.begin(), {"--password-file", file});
+        if (fromFile) args.insert(args.begin(), {"--password-file", file});
         auto ctl = StartCtl(args, fromFile ? "" : kWatchPassword);
         // Once the host has its login, the program is well into its session.
         ASSERT_TRUE(host_->WaitForLine("Username,watch,", 10s));
@@ -204,8 +200,7 @@ TEST_F(CtlProgramTest, ThePasswordShowsInNoProcessListAndNoFile) {
         EXPECT_EQ(ctl->Err().find(kWatchPassword), std::string::npos);
     }
     for (const auto& entry : fs::recursive_directory_iterator(dir_ / "home")) {
-        if (!entry.is_regular_file() || entry.path() == file)
-            continue;
+        if (!entry.is_regular_file() || entry.path() == file) continue;
         std::ifstream in(entry.path(), std::ios::binary);
         const std::string text(std::istreambuf_iterator<char>(in), {});
         EXPECT_EQ(text.find(kWatchPassword), std::string::npos) << entry.path();

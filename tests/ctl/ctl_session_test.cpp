@@ -1,10 +1,10 @@
 // ostravel-ctl run in-process against the fake service server: the exact blocks each command sends,
 // how each kind of answer is printed, and every way a session can fail.
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <memory>
 #include <sstream>
+
+#include <gtest/gtest.h>
 
 #include "ctl/ctl.h"
 #include "ctl/ctlcommands.h"
@@ -49,8 +49,7 @@ protected:
             if (text.rfind("shoutcast_server_status,", 0) == 0) {
                 return status.empty() ? std::vector<std::string>{} : std::vector<std::string>{status};
             }
-            if (text.rfind("shoutcast_", 0) == 0)
-                return answer;
+            if (text.rfind("shoutcast_", 0) == 0) return answer;
             return {};
         });
     }
@@ -63,8 +62,7 @@ protected:
         const int rc = ctl::Run(
             full,
             [&](const std::string& name) -> std::optional<std::string> {
-                if (name == kPasswordVariable)
-                    return password;
+                if (name == kPasswordVariable) return password;
                 return std::nullopt;
             },
             out, err);
@@ -231,8 +229,7 @@ TEST_F(CtlSessionTest, EveryCommandSendsItsOwnRequestBlockAndPrintsTheAnswer) {
 
 TEST_F(CtlSessionTest, TheTableCoversEveryRequestOfTheCatalogueOnce) {
     for (const CommandInfo& info : CommandCatalogue()) {
-        if (info.kind != CommandKind::Request)
-            continue;
+        if (info.kind != CommandKind::Request) continue;
         int rows = 0;
         for (const CtlCommand& command : CtlCommands())
             rows += command.commandId == info.id && command.words != "check";
@@ -294,8 +291,7 @@ TEST_F(CtlSessionTest, CheckTakesTheReportThatAnswersItsRequestNotAnEarlierOne) 
     server.SetResponder([](const std::string& text) -> std::vector<std::string> {
         if (text.rfind("Username,", 0) == 0)
             return {std::string("Logged In: Welcome back, dj=1001") + kOffline};
-        if (text.rfind("shoutcast_server_status,", 0) == 0)
-            return {kPublic};
+        if (text.rfind("shoutcast_server_status,", 0) == 0) return {kPublic};
         return {};
     });
     const RunResult r = Run({"check"});
@@ -307,8 +303,7 @@ TEST_F(CtlSessionTest, AKeepAliveReportIsNotTakenForTheAnswer) {
     std::thread host([this] {
         // Once the command is in (the two login blocks, the receiver's status request and the
         // command), only an unasked status report comes.
-        if (server.WaitForBlocks(4))
-            server.Send(kPublic);
+        if (server.WaitForBlocks(4)) server.Send(kPublic);
     });
     const RunResult r = Run({"--timeout", "1", "server", "start"});
     host.join();
@@ -374,10 +369,8 @@ TEST_F(CtlSessionTest, AutoTVIsNotSentForAPlanWithoutIt) {
 TEST_F(CtlSessionTest, AClosedConnectionEndsTheRunWithItsOwnStatus) {
     const auto closeOn = [this](std::string word) {
         server.SetResponder([this, word](const std::string& text) -> std::vector<std::string> {
-            if (text.rfind("Username,", 0) == 0)
-                return {"Logged In: Welcome back, dj=1001"};
-            if (text.rfind(word, 0) == 0)
-                server.CloseConnection();
+            if (text.rfind("Username,", 0) == 0) return {"Logged In: Welcome back, dj=1001"};
+            if (text.rfind(word, 0) == 0) server.CloseConnection();
             return {};
         });
     };
@@ -390,9 +383,9 @@ TEST_F(CtlSessionTest, AClosedConnectionEndsTheRunWithItsOwnStatus) {
     // over by then (the command goes out after it), whatever order the two take on the wire.
     auto seen = std::make_shared<std::atomic<int>>(0);
     server.SetResponder([this, seen](const std::string& text) -> std::vector<std::string> {
-        if (text.rfind("Username,", 0) == 0)
-            return {"Logged In: Welcome back, dj=1001"};
-        if ((text.rfind("shoutcast_server_status,", 0) == 0 || text.rfind("shoutcast_server_start,", 0) == 0) &&
+        if (text.rfind("Username,", 0) == 0) return {"Logged In: Welcome back, dj=1001"};
+        if ((text.rfind("shoutcast_server_status,", 0) == 0 ||
+             text.rfind("shoutcast_server_start,", 0) == 0) &&
             ++*seen == 2)
             server.CloseConnection();
         return {};

@@ -2,12 +2,12 @@
 // reads and writes directly.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <string>
 
-#include "session/sessiondocument.h"
+#include <gtest/gtest.h>
+
 #include "net/blockingsocket.h"
+#include "session/sessiondocument.h"
 
 namespace ostravel::testing {
 

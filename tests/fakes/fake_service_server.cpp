@@ -6,8 +6,9 @@
 #include "fakes/test_platform.h"
 
 #ifndef _WIN32
-#include <arpa/inet.h>
 #include <cerrno>
+
+#include <arpa/inet.h>
 #endif
 
 namespace ostravel::testing {
@@ -17,7 +18,7 @@ struct FakeServiceServer::Connection {
     SOCKET fd = INVALID_SOCKET;
     bool closed = false;
     std::atomic<bool> ending{false};  // shut down from the test: the reader stops at its next turn
-    bool finished = false;  // its reader is done (guarded by the server's mutex)
+    bool finished = false;            // its reader is done (guarded by the server's mutex)
 
     bool Write(const std::string& data) {
         std::lock_guard lock(mutex);

@@ -35,7 +35,8 @@ public:
     // While stalled the server reads nothing, so the client's sends eventually block.
     void SetStalled(bool stalled);
     // Waits until `readers` connections' readers have stopped reading.
-    bool WaitUntilStalled(int readers = 1, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    bool WaitUntilStalled(int readers = 1,
+                          std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
 
     // Sends one chunk on the newest connection; false if there is none.
     bool Send(const std::string& chunk);
@@ -48,8 +49,7 @@ public:
     void ForgetBlocks();
     // The text of each block, up to its first NUL.
     std::vector<std::string> Texts() const;
-    bool WaitForBlocks(std::size_t count,
-                       std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    bool WaitForBlocks(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
     int Accepted() const { return accepted_.load(); }
     bool WaitForAccepted(int count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
     // Connections whose reader saw the client's end (close or reset).

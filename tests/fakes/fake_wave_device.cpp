@@ -223,15 +223,45 @@ bool FakeWaveSystem::CompleteOutput(int count) {
     return true;
 }
 
-int FakeWaveSystem::InputQueued() const { std::lock_guard lock(mutex_); return static_cast<int>(inputQueue_.size()); }
-bool FakeWaveSystem::InputStarted() const { std::lock_guard lock(mutex_); return inputStarted_; }
-int FakeWaveSystem::InputOpens() const { std::lock_guard lock(mutex_); return inputOpens_; }
-int FakeWaveSystem::InputCloses() const { std::lock_guard lock(mutex_); return inputCloses_; }
-std::vector<unsigned char> FakeWaveSystem::Produced() const { std::lock_guard lock(mutex_); return produced_; }
-bool FakeWaveSystem::OutputOpen() const { std::lock_guard lock(mutex_); return outputOpen_; }
-int FakeWaveSystem::OutputOpens() const { std::lock_guard lock(mutex_); return outputOpens_; }
-int FakeWaveSystem::OutputQueued() const { std::lock_guard lock(mutex_); return static_cast<int>(outputQueue_.size()); }
-int FakeWaveSystem::MaxOutputQueued() const { std::lock_guard lock(mutex_); return maxOutputQueued_; }
-std::vector<std::string> FakeWaveSystem::Played() const { std::lock_guard lock(mutex_); return played_; }
+int FakeWaveSystem::InputQueued() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(inputQueue_.size());
+}
+bool FakeWaveSystem::InputStarted() const {
+    std::lock_guard lock(mutex_);
+    return inputStarted_;
+}
+int FakeWaveSystem::InputOpens() const {
+    std::lock_guard lock(mutex_);
+    return inputOpens_;
+}
+int FakeWaveSystem::InputCloses() const {
+    std::lock_guard lock(mutex_);
+    return inputCloses_;
+}
+std::vector<unsigned char> FakeWaveSystem::Produced() const {
+    std::lock_guard lock(mutex_);
+    return produced_;
+}
+bool FakeWaveSystem::OutputOpen() const {
+    std::lock_guard lock(mutex_);
+    return outputOpen_;
+}
+int FakeWaveSystem::OutputOpens() const {
+    std::lock_guard lock(mutex_);
+    return outputOpens_;
+}
+int FakeWaveSystem::OutputQueued() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(outputQueue_.size());
+}
+int FakeWaveSystem::MaxOutputQueued() const {
+    std::lock_guard lock(mutex_);
+    return maxOutputQueued_;
+}
+std::vector<std::string> FakeWaveSystem::Played() const {
+    std::lock_guard lock(mutex_);
+    return played_;
+}
 
 }  // namespace ostravel::testing

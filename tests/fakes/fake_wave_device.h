@@ -29,14 +29,26 @@ public:
                    std::unique_ptr<WaveOutDevice>& device) override;
     std::string ErrorText(int code) override { return "fake error " + std::to_string(code); }
 
-    void FailInputOpen(int code) { std::lock_guard lock(mutex_); inputOpenError_ = code; }
-    void FailInputStart(int code) { std::lock_guard lock(mutex_); inputStartError_ = code; }
-    void FailOutputOpen(int code) { std::lock_guard lock(mutex_); outputOpenError_ = code; }
+    void FailInputOpen(int code) {
+        std::lock_guard lock(mutex_);
+        inputOpenError_ = code;
+    }
+    void FailInputStart(int code) {
+        std::lock_guard lock(mutex_);
+        inputStartError_ = code;
+    }
+    void FailOutputOpen(int code) {
+        std::lock_guard lock(mutex_);
+        outputOpenError_ = code;
+    }
 
     // Waits until `ready` holds or the deadline passes; `ready` is checked again after every
     // change of the fake (it may call the fake's accessors) or whenever `Poke` is called.
     bool WaitUntil(const std::function<bool()>& ready, Deadline limit = std::chrono::seconds(10));
-    void Poke() { std::lock_guard lock(mutex_); Touch(); }
+    void Poke() {
+        std::lock_guard lock(mutex_);
+        Touch();
+    }
 
     // Input. Fills the `count` oldest queued buffers with the next samples and returns each as
     // done, as a driver would; false if the device is not started or holds fewer buffers.

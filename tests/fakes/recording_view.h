@@ -6,12 +6,12 @@
 #include <functional>
 #include <mutex>
 #include <stop_token>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "session/sessionview.h"
 #include "platform/stopwait.h"
+#include "session/sessionview.h"
 
 namespace ostravel::testing {
 
@@ -118,7 +118,8 @@ public:
         std::lock_guard lock(mutex_);
         return notices_;
     }
-    bool WaitForNotices(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+    bool WaitForNotices(std::size_t count,
+                        std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, timeout, [&] { return notices_.size() >= count; });
     }
@@ -156,7 +157,8 @@ public:
         std::lock_guard lock(mutex_);
         return statusSets_;
     }
-    bool WaitForStatusSets(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+    bool WaitForStatusSets(std::size_t count,
+                           std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, timeout, [&] { return statusSets_ >= count; });
     }

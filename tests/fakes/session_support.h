@@ -2,21 +2,22 @@
 // fake server, and a count of the process's open descriptors.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <string>
 
-#include "session/sessiondocument.h"
+#include <gtest/gtest.h>
+
 #include "fakes/fake_clock.h"
 #include "fakes/fake_service_server.h"
 #include "fakes/recording_view.h"
 #include "fakes/test_platform.h"
 #include "session/receiver.h"
+#include "session/sessiondocument.h"
 
 namespace ostravel::testing {
 
 inline constexpr char kUpAndPublicReport[] =
-    "Server Status: \"Server Status: Server is currently up and public\"Stream IP: 10.1.2.3\"Stream Port: 8010\""
+    "Server Status: \"Server Status: Server is currently up and public\"Stream IP: 10.1.2.3\"Stream Port: "
+    "8010\""
     "Max. Bitrate: 320\"Status End";
 
 // The receive loop, running on a real socket to a fake server, for user "user" / "pw".

@@ -15,12 +15,12 @@
 #include <process.h>
 #include <windows.h>
 #else
+#include <cerrno>
+
 #include <dirent.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
-
-#include <cerrno>
 #endif
 
 namespace ostravel::testing {
@@ -96,7 +96,8 @@ inline bool ShutdownSending(SOCKET socket) {
 // A zero linger time: the final close resets the connection.
 inline bool SetAbortiveClose(SOCKET socket) {
     linger hard{1, 0};
-    return ::setsockopt(socket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard) == 0;
+    return ::setsockopt(socket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard) ==
+           0;
 }
 
 inline bool SetIntOption(SOCKET socket, int level, int name, int value) {

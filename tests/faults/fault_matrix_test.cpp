@@ -3,25 +3,24 @@
 // that the program survives, keeps answering, tells the user something clear, leaks no descriptor,
 // logs in again in the same run and exits at once. The receiver gets a fake clock, so the
 // 30-second rule is reached by moving it rather than by waiting.
-#include <gtest/gtest.h>
-
 #include <cctype>
 #include <cstdio>
 #include <functional>
 #include <map>
 #include <sstream>
 
+#include <gtest/gtest.h>
 #include <wx/init.h>
 
 #include "desktop/mainframe.h"
-#include "session/sessiondocument.h"
 #include "desktop/mainview.h"
+#include "desktop/textviewdialog.h"
 #include "fakes/fake_clock.h"
 #include "gui/toolkit_scope.h"
 #include "matrix_support.h"
-#include "session/receiver.h"
 #include "protocol/commands.h"
-#include "desktop/textviewdialog.h"
+#include "session/receiver.h"
+#include "session/sessiondocument.h"
 
 namespace ostravel::faults {
 namespace {
@@ -90,16 +89,12 @@ struct Cell {
     std::vector<std::string> lines;  // the message list when the phase settled, newest first
 
     std::string Text() const {
-        if (state == State::NotApplicable)
-            return "n/a";
-        if (state == State::NotRun)
-            return "not run";
+        if (state == State::NotApplicable) return "n/a";
+        if (state == State::NotRun) return "not run";
         std::ostringstream out;
         out << (state == State::Pass ? "pass" : "FAIL") << " · ";
-        if (!outcome.empty())
-            out << where << ": " << outcome << " · ";
-        if (idleRule)
-            out << "30 s + ";
+        if (!outcome.empty()) out << where << ": " << outcome << " · ";
+        if (idleRule) out << "30 s + ";
         if (ms < 1000) {
             out << ms << " ms";
         } else {
@@ -116,10 +111,8 @@ std::vector<std::string> g_hostSettings;      // what the AutoDJ dialog showed o
 
 std::string Shorten(std::string text, std::size_t most = 60) {
     for (char& ch : text)
-        if (ch == '\r' || ch == '\n' || ch == '\0')
-            ch = ' ';
-    if (text.size() > most)
-        text = text.substr(0, most) + "...";
+        if (ch == '\r' || ch == '\n' || ch == '\0') ch = ' ';
+    if (text.size() > most) text = text.substr(0, most) + "...";
     return text;
 }
 
@@ -154,8 +147,7 @@ public:
         if (after != before) {
             std::string added;
             for (const std::string& fd : after)
-                if (std::find(before.begin(), before.end(), fd) == before.end())
-                    added += " [" + fd + "]";
+                if (std::find(before.begin(), before.end(), fd) == before.end()) added += " [" + fd + "]";
             Problem("descriptors: " + std::to_string(before.size()) + " before, " +
                     std::to_string(after.size()) + " after; new:" + added);
         }
@@ -218,8 +210,7 @@ private:
             if (auto end = kEndLines.find(*it); end != kEndLines.end())
                 return Settle("list", end->second, *it);
         }
-        if (const ModalUser::Seen* box = user_->First("box"))
-            return Settle("box", "message box", box->text);
+        if (const ModalUser::Seen* box = user_->First("box")) return Settle("box", "message box", box->text);
         switch (phase_) {
             case Phase::Login:
                 if (doc_->LoginId() != 0 && !view_->StatusBox()->IsEmpty())
@@ -256,8 +247,7 @@ private:
         }
         int differ = 0;
         for (std::size_t i = 0; i < std::max(shown.size(), g_hostSettings.size()); ++i)
-            if (i >= shown.size() || i >= g_hostSettings.size() || shown[i] != g_hostSettings[i])
-                ++differ;
+            if (i >= shown.size() || i >= g_hostSettings.size() || shown[i] != g_hostSettings[i]) ++differ;
         if (differ > 0)
             cell_.note = "the dialog opened, but " + std::to_string(differ) + " of its " +
                          std::to_string(g_hostSettings.size()) +
@@ -287,10 +277,8 @@ private:
 
     void Exercise(const FaultRow& row) {
         if (phase_ != Phase::Login) {
-            if (!LogIn())
-                return Problem("the login before the phase did not go through");
-            if (!host_.SetFaults(row.switches, true))
-                return Problem("the stand-in refused the switches");
+            if (!LogIn()) return Problem("the login before the phase did not go through");
+            if (!host_.SetFaults(row.switches, true)) return Problem("the stand-in refused the switches");
         }
         view_->MessageList()->Clear();
         answering_ = Answering{};
@@ -308,8 +296,7 @@ private:
             seen = Pump([&] { return Observe(); }, kReplyWait);
         }
         cell_.ms = ToMs(SteadyClock::now() - from);
-        if (!seen)
-            Problem("no line for the user");
+        if (!seen) Problem("no line for the user");
         if (seen && phase_ == Phase::Logout && cell_.outcome != "reply" && cell_.outcome != "ended")
             Problem("the logout ended in \"" + cell_.line + "\"");
         if (seen && phase_ != Phase::Logout && row.expected != nullptr && cell_.outcome != row.expected)
@@ -317,7 +304,8 @@ private:
                     cell_.line + "\"");
         if (seen && cell_.outcome == "settings incomplete" && doc_->LoginId() == 0)
             Problem("a settings reply that did not arrive whole ended the session");
-        if (seen && cell_.outcome != "reply" && cell_.outcome != "settings incomplete" && cell_.where == "list") {
+        if (seen && cell_.outcome != "reply" && cell_.outcome != "settings incomplete" &&
+            cell_.where == "list") {
             // A session that ended is reset like a log-off.
             if (!Pump(
                     [&] {
@@ -327,16 +315,13 @@ private:
                 Problem("the ended session was not reset");
         }
 
-        if (!host_.SetFaults("none", true))
-            Problem("the stand-in refused to clear the switches");
+        if (!host_.SetFaults("none", true)) Problem("the stand-in refused to clear the switches");
         std::vector<TextViewDialog*> viewers;
         for (wxWindow* window : wxTopLevelWindows)
-            if (auto* viewer = dynamic_cast<TextViewDialog*>(window))
-                viewers.push_back(viewer);
+            if (auto* viewer = dynamic_cast<TextViewDialog*>(window)) viewers.push_back(viewer);
         for (TextViewDialog* viewer : viewers) viewer->Destroy();
         const int before = doc_->LoginId();
-        if (!LogIn() || doc_->LoginId() == before)
-            Problem("the login afterwards did not go through");
+        if (!LogIn() || doc_->LoginId() == before) Problem("the login afterwards did not go through");
         // From the trigger to here, the window must always have answered promptly.
         cell_.worstAnswerMs = ToMs(answering_.worst);
         const bool longRow = longestRow_ > kLongRow;
@@ -386,7 +371,7 @@ public:
     void SetUp() override {
         SessionDocument doc;
         auto* frame = new MainFrame(doc, SocketAddress("127.0.0.1", 9),
-                                     [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
+                                    [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
         frame->Show();
         wxWeakRef<MainFrame> alive = frame;
         Answering ignored;
@@ -420,7 +405,8 @@ TEST_P(FaultMatrix, EveryPhaseSurvivesAndTellsTheUser) {
             const long firstRun = cell.worstAnswerMs;
             cell = Cell{};
             CellRun(host, phase, cell).Run(row);
-            if (cell.note.empty()) cell.note = "answered within " + std::to_string(firstRun) + " ms on a first run";
+            if (cell.note.empty())
+                cell.note = "answered within " + std::to_string(firstRun) + " ms on a first run";
         }
         std::string lines;
         for (const std::string& line : cell.lines) lines += (lines.empty() ? "\"" : ", \"") + line + "\"";
@@ -438,19 +424,16 @@ INSTANTIATE_TEST_SUITE_P(Rows, FaultMatrix, ::testing::Range(0, static_cast<int>
                          [](const ::testing::TestParamInfo<int>& info) {
                              std::string name = kRows[info.param].switches;
                              for (char& ch : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(ch)))
-                                     ch = '_';
+                                 if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
                              return name;
                          });
 
 void PrintMatrix() {
-    if (g_cells.empty())
-        return;
+    if (g_cells.empty()) return;
     std::printf("\n| Fault | login | command | settings | log | logout |\n|---|---|---|---|---|---|\n");
     std::vector<std::string> notes;
     for (int r = 0; r < static_cast<int>(std::size(kRows)); ++r) {
-        if (g_cells.find({r, 0}) == g_cells.end())
-            continue;
+        if (g_cells.find({r, 0}) == g_cells.end()) continue;
         std::printf("| %s |", kRows[r].name);
         for (int p = 0; p < static_cast<int>(std::size(kPhases)); ++p) {
             const Cell& cell = g_cells[{r, p}];
@@ -463,12 +446,10 @@ void PrintMatrix() {
         }
         std::printf("\n");
     }
-    if (!notes.empty())
-        std::printf("\n");
+    if (!notes.empty()) std::printf("\n");
     for (std::size_t i = 0; i < notes.size(); ++i) std::printf("(%zu) %s\n", i + 1, notes[i].c_str());
     for (const FaultRow& row : kRows)
-        if (row.loginOnly != nullptr)
-            std::printf("\nn/a for %s: %s.\n", row.name, row.loginOnly);
+        if (row.loginOnly != nullptr) std::printf("\nn/a for %s: %s.\n", row.name, row.loginOnly);
     std::fflush(stdout);
 }
 

@@ -3,6 +3,13 @@
 // pump that keeps measuring how quickly the window answers, and a count of open descriptors.
 #pragma once
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <netinet/in.h>
@@ -12,14 +19,6 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <algorithm>
-#include <chrono>
-#include <filesystem>
-#include <memory>
-#include <string>
-#include <vector>
-
 #include <wx/app.h>
 #include <wx/choice.h>
 #include <wx/evtloop.h>
@@ -27,8 +26,8 @@
 #include <wx/msgdlg.h>
 #include <wx/textentry.h>
 
-#include "desktop/logindialog.h"
 #include "desktop/autodjconfigdialog.h"
+#include "desktop/logindialog.h"
 #include "desktop/wxtext.h"
 
 extern char** environ;
@@ -50,8 +49,7 @@ inline std::vector<std::string> DescriptorTargets() {
     if (DIR* dir = ::opendir("/proc/self/fd")) {
         const int own = ::dirfd(dir);
         while (const dirent* entry = ::readdir(dir)) {
-            if (entry->d_name[0] == '.' || std::stoi(entry->d_name) == own)
-                continue;
+            if (entry->d_name[0] == '.' || std::stoi(entry->d_name) == own) continue;
             char target[256] = {};
             const std::string link = std::string("/proc/self/fd/") + entry->d_name;
             const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
@@ -73,8 +71,7 @@ public:
         dir_ = fs::temp_directory_path() / ("ostravel-faults-" + name + "-" + std::to_string(::getpid()));
         fs::create_directories(dir_);
         int out[2];
-        if (::pipe(out) != 0)
-            return false;
+        if (::pipe(out) != 0) return false;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
@@ -119,9 +116,7 @@ public:
             dir_.clear();
         }
     }
-    unsigned short ServicePort() const {
-        return servicePort_;
-    }
+    unsigned short ServicePort() const { return servicePort_; }
 
     // Switches the faults for new connections and, with `live`, for the open one too. The switches
     // are plain words, "=" is the only character that needs escaping.
@@ -152,8 +147,7 @@ private:
             pollfd ready{fd, POLLIN, 0};
             while (::poll(&ready, 1, 5000) > 0) {
                 const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-                if (n <= 0)
-                    break;
+                if (n <= 0) break;
                 reply.append(buffer, static_cast<std::size_t>(n));
             }
         }
@@ -188,8 +182,7 @@ public:
     }
     const Seen* First(const std::string& kind) const {
         for (const Seen& s : seen)
-            if (s.kind == kind)
-                return &s;
+            if (s.kind == kind) return &s;
         return nullptr;
     }
 
@@ -253,8 +246,7 @@ bool PumpUntil(Predicate done, Ms timeout, Answering& answering) {
             probe->waiting = true;
             probe->posted = SteadyClock::now();
             wxTheApp->CallAfter([probe] {
-                if (probe->answering != nullptr)
-                    probe->answering->Note(SteadyClock::now() - probe->posted);
+                if (probe->answering != nullptr) probe->answering->Note(SteadyClock::now() - probe->posted);
                 probe->waiting = false;
             });
         }

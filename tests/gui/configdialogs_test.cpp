@@ -2,6 +2,14 @@
 // the controls showed, and every way of cancelling leaves the model alone.
 //
 // Run with --screenshots=DIR to save a picture of each dialog instead of testing.
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/button.h>
@@ -18,19 +26,11 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include <chrono>
-#include <cstring>
-#include <functional>
-#include <memory>
-#include <ostream>
-#include <string>
-#include <vector>
-
 #include "config/autodjconfig.h"
-#include "desktop/autodjconfigdialog.h"
 #include "config/autotvconfig.h"
-#include "desktop/autotvconfigdialog.h"
 #include "config/serverconfig.h"
+#include "desktop/autodjconfigdialog.h"
+#include "desktop/autotvconfigdialog.h"
 #include "desktop/serverconfigdialog.h"
 
 namespace ostravel {
@@ -81,9 +81,7 @@ struct DialogKind {
     bool (*run)(wxWindow*, DialogModel&);
 };
 
-void PrintTo(const DialogKind& kind, std::ostream* out) {
-    *out << kind.name;
-}
+void PrintTo(const DialogKind& kind, std::ostream* out) { *out << kind.name; }
 
 const std::vector<DialogKind>& Kinds() {
     static const std::vector<DialogKind> kinds{
@@ -105,9 +103,7 @@ Control* Find(wxWindow& dialog, int id) {
     return dynamic_cast<Control*>(dialog.FindWindow(id));
 }
 
-std::string Utf8(const wxString& text) {
-    return std::string(text.utf8_str());
-}
+std::string Utf8(const wxString& text) { return std::string(text.utf8_str()); }
 
 void ExpectSameModel(const DialogModel& actual, const DialogModel& expected) {
     ASSERT_EQ(actual.edits.size(), expected.edits.size());
@@ -366,12 +362,12 @@ TEST(ConfigDialogText, UntouchedEditsKeepTheHostsBytes) {
     DialogModel model = MakeServerConfigModel(record);
     const bool saved =
         RunAndAct<ServerConfigDialog>([&] { return RunServerConfigDialog(nullptr, model); },
-                                       [](ServerConfigDialog& dialog) {
-                                           auto* edit = Find<wxTextCtrl>(dialog, serverdlg::kAdminPassword);
-                                           ASSERT_NE(edit, nullptr);
-                                           EXPECT_EQ(edit->GetValue(), wxString::FromUTF8("caf\xC3\xA9"));
-                                           Click(dialog, serverdlg::kSave);
-                                       });
+                                      [](ServerConfigDialog& dialog) {
+                                          auto* edit = Find<wxTextCtrl>(dialog, serverdlg::kAdminPassword);
+                                          ASSERT_NE(edit, nullptr);
+                                          EXPECT_EQ(edit->GetValue(), wxString::FromUTF8("caf\xC3\xA9"));
+                                          Click(dialog, serverdlg::kSave);
+                                      });
     ASSERT_TRUE(saved);
     SaveServerConfigModel(model, record);
     EXPECT_EQ(record.adminPassword, "caf\xE9");

@@ -2,8 +2,6 @@
 // it in, and a fixture that opens the main window.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -12,11 +10,11 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
 #include <wx/app.h>
 #include <wx/evtloop.h>
 #include <wx/testing.h>
@@ -24,11 +22,11 @@
 
 #include "desktop/logindialog.h"
 #include "desktop/mainframe.h"
-#include "session/shellrules.h"
-#include "session/sessiondocument.h"
 #include "desktop/mainview.h"
-#include "session/receiver.h"
 #include "protocol/commands.h"
+#include "session/receiver.h"
+#include "session/sessiondocument.h"
+#include "session/shellrules.h"
 
 extern char** environ;
 
@@ -48,12 +46,13 @@ struct HostSim {
     pid_t pid = 0;
     unsigned short port = 0;
     fs::path dir;
-    int output = -1;      // its standard output, kept open when it runs a portal
-    std::string printed;  // what it printed after its first line: every request it served
+    int output = -1;            // its standard output, kept open when it runs a portal
+    std::string printed;        // what it printed after its first line: every request it served
     std::string extraAccounts;  // more lines for its accounts file (user TAB password TAB ...)
 
     // `portal` ("127.0.0.1:28080"): also run the web portal there, and keep what it prints.
-    bool Start(const std::string& name = "gui", unsigned short listenPort = 0, const std::string& portal = {}) {
+    bool Start(const std::string& name = "gui", unsigned short listenPort = 0,
+               const std::string& portal = {}) {
 #ifdef HOSTSIM_PROGRAM
         dir = fs::temp_directory_path() / ("ostravel-" + name + "-" + std::to_string(::getpid()));
         fs::create_directories(dir / "data");
@@ -70,9 +69,17 @@ struct HostSim {
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::vector<std::string> args = {HOSTSIM_PROGRAM,     "--listen",     "127.0.0.1:" + std::to_string(listenPort), "--no-portal",
-                                         "--keepalive",       "0",            "--quiet",     "--data",
-                                         (dir / "data").string(), "--accounts", (dir / "accounts").string()};
+        std::vector<std::string> args = {HOSTSIM_PROGRAM,
+                                         "--listen",
+                                         "127.0.0.1:" + std::to_string(listenPort),
+                                         "--no-portal",
+                                         "--keepalive",
+                                         "0",
+                                         "--quiet",
+                                         "--data",
+                                         (dir / "data").string(),
+                                         "--accounts",
+                                         (dir / "accounts").string()};
         if (!portal.empty()) {  // no "--no-portal", no "--quiet"
             args.erase(args.begin() + 6);
             args[3] = "--portal";
@@ -130,8 +137,7 @@ struct HostSim {
     }
 };
 
-
-extern HostSim g_host;    // started once for the whole program
+extern HostSim g_host;        // started once for the whole program
 extern fs::path g_openerDir;  // holds the stand-in xdg-open and what it recorded
 
 // Runs the event loop until `done` holds or the deadline passes.
@@ -178,7 +184,7 @@ class DesktopTest : public ::testing::Test {
 protected:
     void Open(unsigned short port) {
         frame_ = new MainFrame(doc_, SocketAddress("127.0.0.1", port),
-                                [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
+                               [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
         frame_->Show();
         view_ = frame_->GetActiveView();
         alive_ = frame_;

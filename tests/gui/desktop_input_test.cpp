@@ -2,12 +2,11 @@
 // in the menus and the login dialog, the server log page loaded by the web engine from the host
 // stand-in's portal. What is checked is what the X server shows (windows, the tray's icons, the
 // list's first visible row), since the toolkit's own event order is what is under test.
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 
+#include <dlfcn.h>
 #include <wx/init.h>
 #include <wx/modalhook.h>
 #include <wx/timer.h>
@@ -15,8 +14,8 @@
 #include <wx/utils.h>
 #include <wx/webview.h>
 
-#include "session/portal.h"
 #include "desktop_fixture.h"
+#include "session/portal.h"
 #include "toolkit_scope.h"
 
 // Last: Xlib's macros (Always, None, Status...) would rename the program's own words.
@@ -51,8 +50,7 @@ void XDo(std::vector<std::string> args) {
 // A screenshot of the whole screen when OSTRAVEL_SHOTS names a folder for them.
 void Shot(const char* name) {
     const char* dir = std::getenv("OSTRAVEL_SHOTS");
-    if (dir == nullptr)
-        return;
+    if (dir == nullptr) return;
     // Menus and the web engine draw after they report being shown, and tell nobody when they are
     // done: pictures (never checks) give them half a second.
     PumpUntil([] { return false; }, 500ms);
@@ -60,8 +58,7 @@ void Shot(const char* name) {
     char import[] = "import", window[] = "-window", root[] = "root";
     char* argv[] = {import, window, root, file.data(), nullptr};
     pid_t pid = 0;
-    if (::posix_spawnp(&pid, "import", nullptr, nullptr, argv, environ) == 0)
-        ::waitpid(pid, nullptr, 0);
+    if (::posix_spawnp(&pid, "import", nullptr, nullptr, argv, environ) == 0) ::waitpid(pid, nullptr, 0);
 }
 
 // The X window of a toolkit window, through GTK's own functions.
@@ -75,13 +72,9 @@ unsigned long XidOf(wxWindow* window) {
 }
 
 // Everything this program has asked of the X server has been done.
-void SyncToolkit() {
-    XSync(static_cast<Display*>(wxGetDisplayInfo().dpy), False);
-}
+void SyncToolkit() { XSync(static_cast<Display*>(wxGetDisplayInfo().dpy), False); }
 
-int IgnoreXError(Display*, XErrorEvent*) {
-    return 0;
-}  // a window may go while it is looked at
+int IgnoreXError(Display*, XErrorEvent*) { return 0; }  // a window may go while it is looked at
 
 // The screen as another X client sees it.
 class XScreen {
@@ -92,8 +85,7 @@ public:
     };
     XScreen() : display_(XOpenDisplay(nullptr)) {}
     ~XScreen() {
-        if (display_ != nullptr)
-            XCloseDisplay(display_);
+        if (display_ != nullptr) XCloseDisplay(display_);
     }
     bool Open() const { return display_ != nullptr; }
 
@@ -103,8 +95,7 @@ public:
         std::vector<Box> icons;
         auto* old = XSetErrorHandler(IgnoreXError);
         Walk(DefaultRootWindow(display_), [&](Window window, Window parent, const XWindowAttributes& a) {
-            if (parent == DefaultRootWindow(display_) || a.map_state != IsViewable)
-                return;
+            if (parent == DefaultRootWindow(display_) || a.map_state != IsViewable) return;
             Atom type = 0;
             int format = 0;
             unsigned long count = 0, after = 0;
@@ -114,8 +105,7 @@ public:
                                    &data) == Success &&
                 type != 0)
                 icons.push_back(Place(window, a));
-            if (data != nullptr)
-                XFree(data);
+            if (data != nullptr) XFree(data);
         });
         XSync(display_, False);
         XSetErrorHandler(old);
@@ -151,8 +141,7 @@ public:
         while (XPending(display_) > 0) {
             XEvent event;
             XNextEvent(display_, &event);
-            if (event.type == CreateNotify)
-                ++created;
+            if (event.type == CreateNotify) ++created;
         }
         return created;
     }
@@ -162,17 +151,14 @@ private:
     void Walk(Window window, const Visit& visit, int depth = 8) {
         Window root = 0, parent = 0, *children = nullptr;
         unsigned count = 0;
-        if (depth == 0 || XQueryTree(display_, window, &root, &parent, &children, &count) == 0)
-            return;
+        if (depth == 0 || XQueryTree(display_, window, &root, &parent, &children, &count) == 0) return;
         for (unsigned i = 0; i < count; ++i) {
             XWindowAttributes a{};
-            if (XGetWindowAttributes(display_, children[i], &a) == 0)
-                continue;
+            if (XGetWindowAttributes(display_, children[i], &a) == 0) continue;
             visit(children[i], window, a);
             Walk(children[i], visit, depth - 1);
         }
-        if (children != nullptr)
-            XFree(children);
+        if (children != nullptr) XFree(children);
     }
     Box Place(Window window, const XWindowAttributes& a) {
         int x = 0, y = 0;
@@ -205,8 +191,7 @@ private:
 class DesktopInputTest : public DesktopTest {
 protected:
     void SetUp() override {
-        if (std::system("command -v xdotool >/dev/null") != 0)
-            GTEST_SKIP() << "xdotool is not installed";
+        if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "xdotool is not installed";
         ASSERT_TRUE(screen_.Open());
     }
     // Opens the main window and waits until it is on the screen.
@@ -241,8 +226,7 @@ protected:
         wxEvtHandler* tray = frame_->Tray();
         auto onOpen = [&](wxMenuEvent& event) {
             event.Skip();
-            if (opened >= 0)
-                return;
+            if (opened >= 0) return;
             opened = Ms(Clock::now() - clicked);
             // The menu grabs the keyboard as it opens; the keys go in from the menu's own loop.
             wxTheApp->CallAfter([&, keys] {
@@ -378,8 +362,7 @@ TEST_F(DesktopInputTest, ShortcutsAndMnemonicsWork) {
     int named = 0;
     for (std::size_t pos = 0; pos < ToolbarButtons().size(); ++pos) {
         const int id = ToolbarButtons()[pos];
-        if (id == 0)
-            continue;
+        if (id == 0) continue;
         const CommandInfo* command = FindCommand(id);
         EXPECT_EQ(bar->GetToolShortHelp(WindowIdFromCommand(id)), command->prompt);
         const char* spoken = name(accessible(child(nthItem(toolbar, static_cast<int>(pos)))));
@@ -394,8 +377,7 @@ TEST_F(DesktopInputTest, ShortcutsAndMnemonicsWork) {
     bool typed = false;
     login.Bind(wxEVT_PAINT, [&](wxPaintEvent& event) {
         event.Skip();
-        if (typed)
-            return;
+        if (typed) return;
         typed = true;
         // The password first: without its mnemonic it would land in the user name, which has the focus.
         login.CallAfter([] {
@@ -471,8 +453,7 @@ TEST_F(DesktopInputTest, ServerLogPageLoadsFromThePortal) {
         dialog->Bind(wxEVT_WEBVIEW_LOADED, [&, dialog, timeout](wxWebViewEvent& event) {
             event.Skip();
             auto* web = wxDynamicCast(event.GetEventObject(), wxWebView);
-            if (web == nullptr || !event.GetURL().Contains("sclogs.php"))
-                return;
+            if (web == nullptr || !event.GetURL().Contains("sclogs.php")) return;
             timeout->Stop();
             EXPECT_EQ(dialog->GetTitle(), kServerLogsTitle);
             EXPECT_EQ(web->GetId(), 1136);
@@ -524,8 +505,7 @@ TEST_F(DesktopInputTest, ServerLogPageLoadsFromThePortal) {
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     using namespace ostravel;
-    if (!g_host.Start("input"))
-        g_host.port = 0;
+    if (!g_host.Start("input")) g_host.port = 0;
     int result = 1;
     {
         ostravel::testing::ToolkitScope toolkit(argc, argv);

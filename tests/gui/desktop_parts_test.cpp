@@ -1,23 +1,21 @@
 // The chat view and the private-message dialog on a real (virtual) display, talking to a socket of
 // the test's own; the pictures; and the desktop program's command line and settings file.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
 #include <wx/app.h>
 #include <wx/frame.h>
 #include <wx/image.h>
@@ -26,12 +24,12 @@
 #include <wx/log.h>
 #include <wx/textctrl.h>
 
-#include "session/sessionview.h"
-#include "fakes/connected_document.h"
-#include "gui/toolkit_scope.h"
 #include "desktop/artwork.h"
 #include "desktop/chatview.h"
 #include "desktop/privatemessagedialog.h"
+#include "fakes/connected_document.h"
+#include "gui/toolkit_scope.h"
+#include "session/sessionview.h"
 
 extern char** environ;
 
@@ -57,7 +55,9 @@ protected:
         click.SetEventObject(window->FindWindow(id));
         window->GetEventHandler()->ProcessEvent(click);
     }
-    static wxTextCtrl* Text(wxWindow* window, int id) { return wxDynamicCast(window->FindWindow(id), wxTextCtrl); }
+    static wxTextCtrl* Text(wxWindow* window, int id) {
+        return wxDynamicCast(window->FindWindow(id), wxTextCtrl);
+    }
 
     wxFrame* frame = nullptr;
 };
@@ -90,12 +90,12 @@ TEST_F(ChatWindows, ConnectShowsTheHostsTextUtf8OrAsItsOwnBytes) {
         std::string sent;
         std::string shown;  // UTF-8
     } cases[] = {
-        {kGreeting, kGreeting},
-        {"caf\xE9 cr\xE8me", "café crème"},  // not UTF-8: each byte one character
+        {kGreeting, kGreeting}, {"caf\xE9 cr\xE8me", "café crème"},  // not UTF-8: each byte one character
     };
     for (const Case& c : cases) {
         // One piece, then the host stops sending: the loop ends with that piece on show.
-        ASSERT_EQ(server.Send(c.sent.data(), static_cast<int>(c.sent.size()), 10), static_cast<int>(c.sent.size()));
+        ASSERT_EQ(server.Send(c.sent.data(), static_cast<int>(c.sent.size()), 10),
+                  static_cast<int>(c.sent.size()));
         ::shutdown(static_cast<SOCKET>(server), SHUT_WR);
         Click(view, ChatView::kConnectId);
         EXPECT_EQ(ServerReceives(4), "Send");
@@ -132,8 +132,10 @@ TEST(Artwork, EachIconHasItsGroundAtEverySizeAndTheLogoItsPlace) {
         int iconId;
         unsigned char red, green, blue;
     };
-    const Ground grounds[] = {{kIconApplication, 30, 90, 180}, {kIconServerUpStreamUp, 40, 160, 60},
-                              {kIconServerDown, 200, 40, 40}, {kIconServerUpStreamDown, 230, 180, 20},
+    const Ground grounds[] = {{kIconApplication, 30, 90, 180},
+                              {kIconServerUpStreamUp, 40, 160, 60},
+                              {kIconServerDown, 200, 40, 40},
+                              {kIconServerUpStreamDown, 230, 180, 20},
                               {999, 30, 90, 180}};
     for (const Ground& ground : grounds) {
         const wxIconBundle bundle = IconBundle(ground.iconId);
@@ -166,7 +168,8 @@ struct ProgramRun {
 
 // Runs the desktop program with `args` and collects what it prints; without a display unless
 // `environment` (NAME=value lines added to the test's own) says otherwise.
-ProgramRun RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& environment = {}) {
+ProgramRun RunProgram(const std::vector<std::string>& args,
+                      const std::vector<std::string>& environment = {}) {
     ProgramRun run;
     char outName[] = "/tmp/ostravel-out-XXXXXX", errName[] = "/tmp/ostravel-err-XXXXXX";
     const int out = mkstemp(outName), err = mkstemp(errName);
@@ -178,7 +181,9 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const std::vector<st
     std::vector<char*> env;
     for (char** e = environ; *e != nullptr; ++e) {
         const std::string_view entry = *e;
-        const auto overridden = [&](const std::string& set) { return entry.starts_with(set.substr(0, set.find('=') + 1)); };
+        const auto overridden = [&](const std::string& set) {
+            return entry.starts_with(set.substr(0, set.find('=') + 1));
+        };
         if (entry.starts_with("DISPLAY=") || entry.starts_with("WAYLAND_DISPLAY=")) continue;
         if (std::none_of(environment.begin(), environment.end(), overridden)) env.push_back(*e);
     }
@@ -199,7 +204,8 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const std::vector<st
         std::string text;
         char buffer[4096];
         lseek(fd, 0, SEEK_SET);
-        for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+        for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
+            text.append(buffer, static_cast<std::size_t>(n));
         close(fd);
         return text;
     };
@@ -224,10 +230,9 @@ TEST(CommandLine, HelpVersionAndMistakesAreAnsweredWithoutADisplay) {
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "Ostravel 1.0\n");
 
-    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--no-such-option"},
-                                                std::vector<std::string>{"--demo-user"},
-                                                std::vector<std::string>{"--exit-when-shown=yes"},
-                                                std::vector<std::string>{"stray"}}) {
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"--no-such-option"}, std::vector<std::string>{"--demo-user"},
+          std::vector<std::string>{"--exit-when-shown=yes"}, std::vector<std::string>{"stray"}}) {
         const ProgramRun run = RunProgram(bad);
         EXPECT_EQ(run.status, 2) << bad[0];
         EXPECT_EQ(run.out, "") << bad[0];

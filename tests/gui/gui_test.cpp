@@ -1,23 +1,22 @@
 // The desktop program's windows, driven as a user would: menu commands by id, the login dialog by
 // wxTEST_DIALOG, the tray icon by its events; the host stand-in answers on an ephemeral port.
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <iterator>
 #include <sstream>
 
+#include <dlfcn.h>
 #include <wx/init.h>
 #include <wx/toolbar.h>
 
-#include "session/portal.h"
 #include "config/autodjconfig.h"
+#include "desktop/artwork.h"
 #include "desktop/autodjconfigdialog.h"
 #include "desktop_fixture.h"
-#include "toolkit_scope.h"
 #include "platform/openurl.h"
 #include "protocol/requests.h"
-#include "desktop/artwork.h"
+#include "session/portal.h"
+#include "toolkit_scope.h"
 
 namespace ostravel {
 
@@ -30,7 +29,8 @@ namespace {
 // (if any) and saves, or cancels.
 class EditAutoDJTitle : public wxExpectModalBase<AutoDJConfigDialog> {
 public:
-    EditAutoDJTitle(wxString* shown, wxString newTitle = {}) : shown_(shown), newTitle_(std::move(newTitle)) {}
+    EditAutoDJTitle(wxString* shown, wxString newTitle = {})
+        : shown_(shown), newTitle_(std::move(newTitle)) {}
 
 protected:
     int OnInvoked(AutoDJConfigDialog* dialog) const override {
@@ -53,7 +53,8 @@ TEST_F(DesktopTest, SessionThroughTheWindows) {
     Open(g_host.port);
 
     // Logged out: only Login, Logout, FAQ and Contacts.
-    EXPECT_EQ(EnabledMenuCommands(), (std::vector<int>{cmd::kLogin, cmd::kLogout, cmd::kFaq, cmd::kContacts}));
+    EXPECT_EQ(EnabledMenuCommands(),
+              (std::vector<int>{cmd::kLogin, cmd::kLogout, cmd::kFaq, cmd::kContacts}));
     EXPECT_EQ(EnabledTrayEntries(),
               (std::vector<int>{cmd::kTrayLogin, cmd::kTrayLogout, cmd::kTrayOpen, cmd::kTrayExit}));
     frame_->GetToolBar()->UpdateWindowUI();
@@ -86,7 +87,8 @@ TEST_F(DesktopTest, SessionThroughTheWindows) {
     ASSERT_TRUE(PumpUntil([&] { return frame_->TrayTipText() == kLoggedOffTip; }));
     EXPECT_EQ(frame_->TrayIconId(), kIconApplication);
     EXPECT_TRUE(view_->StatusBox()->IsEmpty());
-    EXPECT_EQ(EnabledMenuCommands(), (std::vector<int>{cmd::kLogin, cmd::kLogout, cmd::kFaq, cmd::kContacts}));
+    EXPECT_EQ(EnabledMenuCommands(),
+              (std::vector<int>{cmd::kLogin, cmd::kLogout, cmd::kFaq, cmd::kContacts}));
 }
 
 // Configure AutoDJ against the host: the dialog shows the host's values, Save sends them, and the
@@ -176,9 +178,11 @@ TEST_F(DesktopTest, WebAddressesReachTheOpenerAsOneEncodedArgument) {
         return std::string{std::istreambuf_iterator<char>(in), {}};
     };
     const std::string user = PercentEncode(kOddUser), password = PercentEncode(kOddPassword);
-    EXPECT_EQ(opened(cmd::kBilling), "1\n" + PortalLoginAddress(kOddUser, kOddPassword, "scbilling.php") + "\n");
-    EXPECT_NE(PortalLoginAddress(kOddUser, kOddPassword).find("loginform=" + user + "&passwordform=" + password),
-              std::string::npos);
+    EXPECT_EQ(opened(cmd::kBilling),
+              "1\n" + PortalLoginAddress(kOddUser, kOddPassword, "scbilling.php") + "\n");
+    EXPECT_NE(
+        PortalLoginAddress(kOddUser, kOddPassword).find("loginform=" + user + "&passwordform=" + password),
+        std::string::npos);
     const SessionState s = doc_.Snapshot();
     EXPECT_EQ(opened(cmd::kTuneInWinamp), "1\n" + TuneInAddress("pls", s.streamIp, s.streamPort) + "\n");
     EXPECT_EQ(opened(cmd::kFaq), "1\n" + PortalAddress("/shoutcast/faq.php") + "\n");
@@ -245,7 +249,8 @@ TEST_F(DesktopTest, RepeatedStatusLeavesTheWindowAlone) {
     const auto isA = reinterpret_cast<IsA>(dlsym(RTLD_DEFAULT, "g_type_check_instance_is_a"));
     const auto textViewType = reinterpret_cast<Type>(dlsym(RTLD_DEFAULT, "gtk_text_view_get_type"));
     const auto child = reinterpret_cast<void* (*)(void*)>(dlsym(RTLD_DEFAULT, "gtk_bin_get_child"));
-    const auto cursorVisible = reinterpret_cast<int (*)(void*)>(dlsym(RTLD_DEFAULT, "gtk_text_view_get_cursor_visible"));
+    const auto cursorVisible =
+        reinterpret_cast<int (*)(void*)>(dlsym(RTLD_DEFAULT, "gtk_text_view_get_cursor_visible"));
     ASSERT_TRUE(isA && textViewType && child && cursorVisible);
     void* text = child(view_->StatusBox()->GetHandle());  // wx's scrolled window holds the text view
     ASSERT_TRUE(text != nullptr && isA(text, textViewType()));
@@ -262,8 +267,9 @@ TEST_F(DesktopTest, ProgramExitEndsTheProcessOnceTheSessionIsClosed) {
     bool closedFirst = false;
     frame_->SetProcessEnd([&] {
         ++ended;
-        closedFirst = doc_.LoginId() == 0 && doc_.Disconnected() && view_->Session().CurrentReceiver() == nullptr &&
-                      !frame_->TrayIconShown() && !frame_->IsShown();
+        closedFirst = doc_.LoginId() == 0 && doc_.Disconnected() &&
+                      view_->Session().CurrentReceiver() == nullptr && !frame_->TrayIconShown() &&
+                      !frame_->IsShown();
     });
     frame_->ExitProgram();
     EXPECT_EQ(ended, 1);
@@ -278,7 +284,8 @@ TEST_F(DesktopTest, ProgramExitEndsTheProcessOnceTheSessionIsClosed) {
 // draws now. OSTRAVEL_WRITE_GLYPHS=FILE writes them anew (src/desktop/toolbarglyphs.inc).
 TEST(Artwork, KeptToolbarGlyphsAreTheDrawnOnes) {
     std::ostringstream file;
-    file << "// Written by the GUI tests (OSTRAVEL_WRITE_GLYPHS=FILE gui_tests --gtest_filter=*ToolbarGlyphs*)\n"
+    file << "// Written by the GUI tests (OSTRAVEL_WRITE_GLYPHS=FILE gui_tests "
+            "--gtest_filter=*ToolbarGlyphs*)\n"
             "// from DrawToolbarGlyph: { command, 0xAARRGGBB pixels row by row }.\n";
     int glyphs = 0;
     for (const int id : ToolbarButtons()) {
@@ -301,13 +308,15 @@ TEST(Artwork, KeptToolbarGlyphsAreTheDrawnOnes) {
                 const int b = kept.GetAlpha(x, y);
                 worst = std::max(worst, std::abs(a - b));
                 for (const auto channel : {&wxImage::GetRed, &wxImage::GetGreen, &wxImage::GetBlue}) {
-                    worst = std::max(worst, std::abs((drawn.*channel)(x, y) * a - (kept.*channel)(x, y) * b) / 255);
+                    worst = std::max(worst,
+                                     std::abs((drawn.*channel)(x, y) * a - (kept.*channel)(x, y) * b) / 255);
                 }
             }
             file << "\n";
         }
         file << "}},\n";
-        EXPECT_LE(worst, 2) << "toolbar glyph " << id << " differs from its drawing: write the kept glyphs anew";
+        EXPECT_LE(worst, 2) << "toolbar glyph " << id
+                            << " differs from its drawing: write the kept glyphs anew";
     }
     EXPECT_EQ(glyphs, 15);
     if (const char* out = std::getenv("OSTRAVEL_WRITE_GLYPHS")) std::ofstream(out) << file.str();

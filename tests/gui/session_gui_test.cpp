@@ -12,14 +12,13 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-
 #include <wx/button.h>
 #include <wx/timer.h>
 
+#include "desktop/textviewdialog.h"
 #include "desktop_fixture.h"
 #include "fakes/deaf_listener.h"
 #include "protocol/requests.h"
-#include "desktop/textviewdialog.h"
 
 namespace ostravel {
 namespace {
@@ -30,8 +29,7 @@ bool OnPath(const char* program) {
     const char* path = std::getenv("PATH");
     std::stringstream dirs(path != nullptr ? path : "");
     for (std::string dir; std::getline(dirs, dir, ':');)
-        if (!dir.empty() && ::access((fs::path(dir) / program).c_str(), X_OK) == 0)
-            return true;
+        if (!dir.empty() && ::access((fs::path(dir) / program).c_str(), X_OK) == 0) return true;
     return false;
 }
 
@@ -49,13 +47,11 @@ public:
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
-        if (::posix_spawnp(&pid_, "xdotool", nullptr, nullptr, argv.data(), environ) != 0)
-            pid_ = 0;
+        if (::posix_spawnp(&pid_, "xdotool", nullptr, nullptr, argv.data(), environ) != 0) pid_ = 0;
         EXPECT_GT(pid_, 0) << "xdotool did not start";
     }
     void Wait() {
-        if (pid_ > 0)
-            ::waitpid(pid_, nullptr, 0);
+        if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
         pid_ = 0;
     }
 
@@ -78,8 +74,7 @@ std::vector<std::string> FocusAndClick(wxWindow* window) {
 class SessionWindowsTest : public DesktopTest {
 protected:
     void RequireXInput() {
-        if (!OnPath("xdotool"))
-            GTEST_SKIP() << "xdotool is not installed";
+        if (!OnPath("xdotool")) GTEST_SKIP() << "xdotool is not installed";
     }
 
     // Opens the login dialog with the Login command, for real (its own modal loop, no test hook),
@@ -90,8 +85,7 @@ protected:
             paintHooked_ = true;
             dialog.Bind(wxEVT_PAINT, [this, &dialog](wxPaintEvent& event) {
                 event.Skip();
-                if (!onShown_)
-                    return;
+                if (!onShown_) return;
                 dialog.CallAfter([&dialog, shown = std::move(onShown_)] { shown(dialog); });
                 onShown_ = nullptr;
             });
@@ -101,8 +95,7 @@ protected:
         wxTimer watchdog;
         watchdog.Bind(wxEVT_TIMER, [&dialog](wxTimerEvent&) {
             ADD_FAILURE() << "the login dialog did not close";
-            if (dialog.IsModal())
-                dialog.EndModal(wxID_ABORT);
+            if (dialog.IsModal()) dialog.EndModal(wxID_ABORT);
         });
         watchdog.StartOnce(30000);
         view_->RunCommand(cmd::kLogin);
@@ -215,8 +208,7 @@ TEST_F(SessionWindowsTest, CancelOrExitGivesUpAPendingConnect) {
     bool escapeWhileConnecting = false;
     RecordOkPress(dialog, okAt);
     dialog.Bind(wxEVT_CHAR_HOOK, [&](wxKeyEvent& event) {
-        if (event.GetKeyCode() == WXK_ESCAPE)
-            escapeWhileConnecting = dialog.Connecting();
+        if (event.GetKeyCode() == WXK_ESCAPE) escapeWhileConnecting = dialog.Connecting();
         event.Skip();
     });
     XInput input;

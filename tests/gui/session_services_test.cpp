@@ -10,10 +10,10 @@
 #include <wx/menu.h>
 #include <wx/tooltip.h>
 
-#include "session/statustracker.h"
+#include "desktop_fixture.h"
 #include "platform/linux/secretstore.h"
 #include "platform/linux/sessionbus.h"
-#include "desktop_fixture.h"
+#include "session/statustracker.h"
 #include "toolkit_scope.h"
 
 namespace ostravel {
@@ -163,8 +163,8 @@ TEST_F(ServicesTest, OneNotificationPerChangeAndNoneWhileSwitchedOff) {
 
     const auto all = Notifications();
     ASSERT_EQ(all.size(), before + 5);
-    const std::vector<std::string> expected = {"Server Up, Stream Down", "Server Up, Stream Up", "Server Down",
-                                               "Server Up, Stream Down", "Logged Off"};
+    const std::vector<std::string> expected = {"Server Up, Stream Down", "Server Up, Stream Up",
+                                               "Server Down", "Server Up, Stream Down", "Logged Off"};
     for (std::size_t i = 0; i < expected.size(); ++i) {
         const Recorded& n = all[before + i];
         EXPECT_EQ(n.summary, expected[i]) << n.line;
@@ -329,8 +329,8 @@ TEST_F(ServicesTest, RememberPasswordDisabledWithoutAKeyring) {
     }
     std::string started;
     ASSERT_TRUE(Shell("dbus-daemon --config-file=" + (dir / "bus.conf").string() +
-                        " --fork --print-address=1 --print-pid=1",
-                    &started));
+                          " --fork --print-address=1 --print-pid=1",
+                      &started));
     std::istringstream lines(started);
     std::string bareAddress, pid;
     std::getline(lines, bareAddress);

@@ -2,10 +2,9 @@
 // failed wx check reported as a test failure instead of a message box that nobody closes.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
 
+#include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/fileconf.h>
 #include <wx/init.h>

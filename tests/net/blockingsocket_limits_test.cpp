@@ -43,7 +43,8 @@ TEST(NoSocket, EveryOperationFailsWithItsWordAndDescriptorZeroIsNeverTouched) {
             {"Receive", [&] { socket->Receive(buffer, sizeof buffer, 1); }},
             {"Connect", [&] { socket->Connect(SocketAddress("127.0.0.1", 9), 1); }},
             {"SendDatagram", [&] { socket->SendDatagram("x", 1, SocketAddress("127.0.0.1", 9), 1); }},
-            {"GetPeerName", [&] {
+            {"GetPeerName",
+             [&] {
                  SocketAddress peer;
                  socket->GetPeerName(&peer);
              }},
@@ -105,7 +106,8 @@ TEST(ConnectWithLimit, ConnectsRefusesTimesOutAndCancels) {
     std::stop_source stop;
     std::thread canceller([&] { stop.request_stop(); });
     const auto cancelStart = std::chrono::steady_clock::now();
-    const BlockingSocketException gaveUp = Thrown([&] { cancelled.Connect(deaf.Address(), 60, stop.get_token()); });
+    const BlockingSocketException gaveUp =
+        Thrown([&] { cancelled.Connect(deaf.Address(), 60, stop.get_token()); });
     canceller.join();
     EXPECT_EQ(gaveUp.m_errorCode, Errors::kCancelled);
     EXPECT_LT(std::chrono::steady_clock::now() - cancelStart, 2s);

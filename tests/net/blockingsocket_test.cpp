@@ -153,7 +153,8 @@ TEST(BlockingSocketTest, CreatePicksTheProtocolByTypeAndClosesOnExec) {
 #ifdef _WIN32
         WSAPROTOCOL_INFOW info{};
         int length = sizeof info;
-        ASSERT_EQ(getsockopt(socket, SOL_SOCKET, SO_PROTOCOL_INFOW, reinterpret_cast<char*>(&info), &length), 0);
+        ASSERT_EQ(getsockopt(socket, SOL_SOCKET, SO_PROTOCOL_INFOW, reinterpret_cast<char*>(&info), &length),
+                  0);
         EXPECT_EQ(info.iProtocol, c.protocol);
         DWORD flags = 0;
         ASSERT_TRUE(GetHandleInformation(reinterpret_cast<HANDLE>(socket.m_socket), &flags));
@@ -512,7 +513,8 @@ void FillUntilBlocked(SOCKET fd) {
 void SetSendTimeout(SOCKET fd, std::chrono::microseconds timeout) {
 #ifdef _WIN32
     const DWORD milliseconds = static_cast<DWORD>(timeout.count() / 1000);
-    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&milliseconds), sizeof milliseconds);
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&milliseconds),
+               sizeof milliseconds);
 #else
     const timeval brief{0, static_cast<suseconds_t>(timeout.count())};
     setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &brief, sizeof brief);
@@ -612,7 +614,8 @@ TEST(BlockingSocketTest, SendToAClosedPeerThrowsInsteadOfRaisingSigpipe) {
         }
     });
 #ifdef _WIN32
-    EXPECT_TRUE(error.m_errorCode == WSAECONNRESET || error.m_errorCode == WSAECONNABORTED) << error.m_errorCode;
+    EXPECT_TRUE(error.m_errorCode == WSAECONNRESET || error.m_errorCode == WSAECONNABORTED)
+        << error.m_errorCode;
 #else
     sigaction(SIGPIPE, &previous, nullptr);
     EXPECT_TRUE(error.m_errorCode == EPIPE || error.m_errorCode == ECONNRESET) << error.m_errorCode;
@@ -643,8 +646,7 @@ TEST(BlockingSocketTest, DatagramsTravelBothWaysAndReceiveTimesOut) {
     EXPECT_EQ(std::string(buffer, 4), "back");
 
     SetLastSocketError(0);
-    const BlockingSocketException error =
-        Thrown([&] { b.ReceiveDatagram(buffer, sizeof buffer, &from, 0); });
+    const BlockingSocketException error = Thrown([&] { b.ReceiveDatagram(buffer, sizeof buffer, &from, 0); });
     EXPECT_EQ(error.m_operation, "Receive timeout");
     EXPECT_EQ(error.GetErrorMessage(), "Receive timeout error");
 }
@@ -705,9 +707,7 @@ TEST(BlockingSocketTest, DescriptorAboveFdSetSizeWorks) {
 // Cancelling and interrupting blocked calls
 
 std::atomic<int> signalsHandled{0};
-void CountSignal(int) {
-    signalsHandled.fetch_add(1, std::memory_order_relaxed);
-}
+void CountSignal(int) { signalsHandled.fetch_add(1, std::memory_order_relaxed); }
 
 // Installs a SIGUSR1 handler without SA_RESTART, so blocked calls fail with EINTR.
 class InterruptingSignal {

@@ -1,11 +1,11 @@
 // Helpers for socket tests: loopback connections, waiting on kernel state with a deadline.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <functional>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 #include "fakes/test_platform.h"
 #include "net/blockingsocket.h"

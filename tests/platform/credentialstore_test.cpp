@@ -5,10 +5,10 @@
 
 #include "platform/windows/credentialstore.h"
 
+#include <string>
+
 #include <gtest/gtest.h>
 #include <windows.h>
-
-#include <string>
 
 namespace ostravel {
 namespace {

@@ -29,9 +29,7 @@ void Write(const fs::path& file, const std::string& text) { std::ofstream(file, 
 
 class SettingsFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        home_ = testing::MakeTempDir("ostravel-settings");
-    }
+    void SetUp() override { home_ = testing::MakeTempDir("ostravel-settings"); }
     void TearDown() override { fs::remove_all(home_); }
     fs::path home_;
 };
@@ -81,7 +79,8 @@ TEST_F(SettingsFileTest, NothingToTakeOverAndFoldersThatCannotBeMade) {
     // A file where the configuration folder should be: refused with a reason, nothing made.
     Write(home_ / "blocked", "x");
     error.clear();
-    EXPECT_FALSE(PrepareSettingsFile(SettingsFilePath(home_ / "blocked", "zandrel"), home_ / ".empty", &error));
+    EXPECT_FALSE(
+        PrepareSettingsFile(SettingsFilePath(home_ / "blocked", "zandrel"), home_ / ".empty", &error));
     EXPECT_NE(error.find("blocked"), std::string::npos) << error;
 }
 

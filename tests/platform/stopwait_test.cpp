@@ -2,12 +2,12 @@
 // whichever comes first, on every platform (Windows checks the stop between short waits).
 #include "platform/stopwait.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <future>
 #include <stop_token>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 namespace ostravel {
 namespace {

@@ -1,11 +1,11 @@
 // Debugger traces: never on standard error in a normal run; a sink sees every line whole.
 #include "platform/trace.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace ostravel {
 namespace {

@@ -1,10 +1,10 @@
 #include "platform/workerthread.h"
 
-#include <gtest/gtest.h>
-
 #include <condition_variable>
 #include <mutex>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace ostravel {
 namespace {

@@ -1,12 +1,12 @@
 #include "protocol/commands.h"
 
-#include "session/shellrules.h"
-
-#include <gtest/gtest.h>
-
 #include <set>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
+
+#include "session/shellrules.h"
 
 namespace ostravel {
 namespace {

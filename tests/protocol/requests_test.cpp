@@ -1,15 +1,15 @@
 #include "protocol/requests.h"
-#include "session/sending.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
 
-#include "session/sessiondocument.h"
+#include <gtest/gtest.h>
+
 #include "fakes/fake_service_server.h"
 #include "fakes/recording_view.h"
 #include "protocol/commands.h"
+#include "session/sending.h"
+#include "session/sessiondocument.h"
 
 namespace ostravel {
 namespace {
@@ -137,9 +137,9 @@ TEST_F(SendingTest, NothingWhileLoggedOut) {
 TEST_F(SendingTest, BlocksOnTheWireHaveTheirSizes) {
     LogIn();
     ASSERT_EQ(SendCommand(doc, cmd::kDjNext), SendResult::Sent);
-    ASSERT_EQ(SendSettingsRequest(doc, ComposeSettingsRequest("shoutcast_tv_setconfig,", "user", "secret",
-                                                              "a=b|")),
-              SendResult::Sent);
+    ASSERT_EQ(
+        SendSettingsRequest(doc, ComposeSettingsRequest("shoutcast_tv_setconfig,", "user", "secret", "a=b|")),
+        SendResult::Sent);
     ASSERT_TRUE(server.WaitForBlocks(2));
     const auto blocks = server.Blocks();
     EXPECT_EQ(blocks[0].size(), 256u);
@@ -183,8 +183,8 @@ TEST_F(SendingTest, CommandThatDoesNotFitIsRefusedNotCut) {
     const std::string block = server.Blocks()[0];
     ASSERT_EQ(block.size(), 256u);
     EXPECT_EQ(block[255], '\0');
-    EXPECT_EQ(block.substr(0, 255), ComposeCommandRequest(*FindCommand(cmd::kServerClearLog), user,
-                                                          std::string(88, 'p')));
+    EXPECT_EQ(block.substr(0, 255),
+              ComposeCommandRequest(*FindCommand(cmd::kServerClearLog), user, std::string(88, 'p')));
     EXPECT_TRUE(FitsBlock(block.substr(0, 255), kCommandBlockSize));
     EXPECT_FALSE(FitsBlock(block, kCommandBlockSize));
     EXPECT_EQ(view.Lines().size(), 2u);
@@ -221,7 +221,8 @@ TEST_F(SendingTest, SendThatCannotStartTimesOutAndFails) {
     server.SetStalled(true);
     // Fill the path until a send waits its 3 seconds and gives up.
     SendResult result = SendResult::Sent;
-    for (int i = 0; i < 100000 && result == SendResult::Sent; ++i) result = SendCommand(doc, cmd::kServerStatus);
+    for (int i = 0; i < 100000 && result == SendResult::Sent; ++i)
+        result = SendCommand(doc, cmd::kServerStatus);
     EXPECT_EQ(result, SendResult::Failed);
     EXPECT_EQ(view.Lines().front(), kSendFailedMessage);
     EXPECT_EQ(doc.LoginId(), 0);

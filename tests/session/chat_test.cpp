@@ -1,10 +1,10 @@
 #include "session/chat.h"
 
-#include <gtest/gtest.h>
-
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 #include "fakes/connected_document.h"
 

@@ -3,18 +3,18 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "session/sessiondocument.h"
 #include "config/autodjconfig.h"
 #include "config/autotvconfig.h"
 #include "config/serverconfig.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_service_server.h"
 #include "fakes/recording_view.h"
-#include "session/receiver.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
-#include "session/sending.h"
 #include "protocol/settingsguard.h"
+#include "session/receiver.h"
+#include "session/sending.h"
+#include "session/sessiondocument.h"
 
 namespace ostravel {
 namespace {
@@ -29,7 +29,8 @@ constexpr char kServerContent[] = "Shoutcast server content|a.mp3|b.mp3|^end";
 constexpr char kDjSettings[] =
     "Shoutcast dj getconfig|playListFile=b.lst|password=pw|streamTitle=My Radio|genre=Rock|sampleRate=44100"
     "|playListList=a.lst;b.lst|maxBitrate=128";
-constexpr char kTvSettings[] = "Shoutcast tv getconfig|playListFile=v.nsv|password=tv|streamTitle=My TV|genre==Pop";
+constexpr char kTvSettings[] =
+    "Shoutcast tv getconfig|playListFile=v.nsv|password=tv|streamTitle=My TV|genre==Pop";
 
 // The whole road: replies into the receiver, the dialog, and what reaches the wire.
 class ConfigFlowTest : public ::testing::Test {
@@ -179,23 +180,43 @@ TEST_P(RefusedValueTest, ReopensWithWhatWasTypedAndSendsTheCorrectionOnce) {
 INSTANTIATE_TEST_SUITE_P(
     AllDialogs, RefusedValueTest,
     ::testing::Values(
-        RefusedCase{{kDjSettings}, autodjdlg::kStreamTitle, "C++ Radio",
-                    R"(Settings not sent: "Stream Title" may not contain "+".)", "C Plus Radio",
+        RefusedCase{{kDjSettings},
+                    autodjdlg::kStreamTitle,
+                    "C++ Radio",
+                    R"(Settings not sent: "Stream Title" may not contain "+".)",
+                    "C Plus Radio",
                     "StreamTitle=C+Plus+Radio|"},
-        RefusedCase{{kServerSettings, kServerContent}, serverdlg::kTitleFormat, "Now | %s",
-                    R"(Settings not sent: "Title Format" may not contain "|".)", "Now: %s",
+        RefusedCase{{kServerSettings, kServerContent},
+                    serverdlg::kTitleFormat,
+                    "Now | %s",
+                    R"(Settings not sent: "Title Format" may not contain "|".)",
+                    "Now: %s",
                     "TitleFormat=Now:+%s|"},
-        RefusedCase{{kTvSettings}, autotvdlg::kGenre, "Rock=Pop",
-                    R"(Settings not sent: "Genre" may not contain "=".)", "Rock/Pop", "Genre=Rock/Pop|"},
-        RefusedCase{{kServerSettings, kServerContent}, serverdlg::kCustomIntro, "Cannot retreive.mp3",
+        RefusedCase{{kTvSettings},
+                    autotvdlg::kGenre,
+                    "Rock=Pop",
+                    R"(Settings not sent: "Genre" may not contain "=".)",
+                    "Rock/Pop",
+                    "Genre=Rock/Pop|"},
+        RefusedCase{{kServerSettings, kServerContent},
+                    serverdlg::kCustomIntro,
+                    "Cannot retreive.mp3",
                     "Settings not sent: \"Play Intro File (Custom)\" may not contain \"Cannot retreive\".",
-                    "intro.mp3", "CustomIntroFile=intro.mp3|"},
+                    "intro.mp3",
+                    "CustomIntroFile=intro.mp3|"},
         // Of phrases starting at the same place the shortest is named: removing it clears the longer.
-        RefusedCase{{kTvSettings}, autotvdlg::kStreamTitle, "My Shoutcast server getconfig",
-                    R"(Settings not sent: "Stream Title" may not contain "Shoutcast server".)", "My TV 2",
+        RefusedCase{{kTvSettings},
+                    autotvdlg::kStreamTitle,
+                    "My Shoutcast server getconfig",
+                    R"(Settings not sent: "Stream Title" may not contain "Shoutcast server".)",
+                    "My TV 2",
                     "StreamTitle=My+TV+2|"},
-        RefusedCase{{kDjSettings}, autodjdlg::kIrc, "#chan Error - x",
-                    R"(Settings not sent: "IRC" may not contain "Error -".)", "#chan", "IRC=#chan|"}));
+        RefusedCase{{kDjSettings},
+                    autodjdlg::kIrc,
+                    "#chan Error - x",
+                    R"(Settings not sent: "IRC" may not contain "Error -".)",
+                    "#chan",
+                    "IRC=#chan|"}));
 
 TEST_F(ConfigFlowTest, CancelOrStopAfterARefusalSendsNothing) {
     view.SetEditor([](const std::string&, DialogModel& model) {

@@ -1,8 +1,8 @@
 // The session keeps the user name and password in 100-byte buffers: at most 99 bytes each, never
 // part of a character.
-#include <gtest/gtest.h>
-
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "session/sessiondocument.h"
 

@@ -1,21 +1,21 @@
 #include "session/portal.h"
 
-#include <gtest/gtest.h>
-
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <iterator>
 #include <mutex>
 
-#include "session/sessiondocument.h"
+#include <gtest/gtest.h>
+
 #include "fakes/fake_url_opener.h"
 #include "fakes/recording_view.h"
 #include "platform/openurl.h"
 #include "protocol/commands.h"
+#include "session/sessiondocument.h"
 
 namespace ostravel {
 namespace {
@@ -87,11 +87,13 @@ TEST(WebCommandAddress, UpgradeFollowsTheBitrateAndLogoTheLogin) {
 TEST(WebCommandAddress, CredentialsAndStreamAreEncoded) {
     SessionState s = LoggedIn("a&b c\"d';e#f", "p=w&redirect=x");
     EXPECT_EQ(WebCommandAddress(cmd::kBilling, s),
-              kHost + "/shoutcast/login.php?action=login&loginform=a%26b%20c%22d%27%3Be%23f"
-                      "&passwordform=p%3Dw%26redirect%3Dx&redirect=scbilling.php");
+              kHost +
+                  "/shoutcast/login.php?action=login&loginform=a%26b%20c%22d%27%3Be%23f"
+                  "&passwordform=p%3Dw%26redirect%3Dx&redirect=scbilling.php");
     EXPECT_EQ(ServerLogsAddress(s.userName, s.password),
-              kHost + "/shoutcast/Ostravel/sclogs.php?loginsc=a%26b%20c%22d%27%3Be%23f"
-                      "&passwordsc=p%3Dw%26redirect%3Dx");
+              kHost +
+                  "/shoutcast/Ostravel/sclogs.php?loginsc=a%26b%20c%22d%27%3Be%23f"
+                  "&passwordsc=p%3Dw%26redirect%3Dx");
     // No status report yet: both values empty.
     EXPECT_EQ(WebCommandAddress(cmd::kTuneInWinamp, s),
               kHost + "/shoutcast/Ostravel/tuneinlinks.php?file=pls&host=&port=");
@@ -135,10 +137,10 @@ TEST(RunWebCommand, AnAddressThatCannotBeOpenedPutsTheReasonAtTheTopOfTheList) {
     opener.FailWith("");
     EXPECT_TRUE(RunWebCommand(doc, cmd::kContacts, opener));
 
-    EXPECT_EQ(view.Lines(), (std::vector<std::string>{"Error opening web page: no browser",
-                                                      "Error opening web page: no browser",
-                                                      "Error opening Tune-In Link: no browser",
-                                                      "Error opening web page: no browser"}));
+    EXPECT_EQ(view.Lines(),
+              (std::vector<std::string>{
+                  "Error opening web page: no browser", "Error opening web page: no browser",
+                  "Error opening Tune-In Link: no browser", "Error opening web page: no browser"}));
     ASSERT_EQ(opener.Opened().size(), 5u);
     EXPECT_EQ(opener.Opened()[3], kHost + "/shoutcast/Ostravel/sclogs.php?loginsc=dj&passwordsc=pw");
     doc.SetView(nullptr);
@@ -201,7 +203,8 @@ TEST(SystemUrlOpener, AMissingOrFailingOpenerIsNamedInTheMessageList) {
         EXPECT_EQ(view.Lines().size(), 1u);
         for (auto& task : posted) task();
     }
-    EXPECT_EQ(view.Lines().front(), "Error opening web page: no browser or player was found (xdg-open status 3)");
+    EXPECT_EQ(view.Lines().front(),
+              "Error opening web page: no browser or player was found (xdg-open status 3)");
     doc.SetView(nullptr);
 }
 
@@ -254,7 +257,8 @@ TEST(SystemUrlOpener, HandsTheWholeAddressToTheShellAsTheFileToOpen) {
     const std::string address = WebCommandAddress(cmd::kBilling, s);
     SystemUrlOpener opener;
     EXPECT_TRUE(opener.Open(address));
-    EXPECT_TRUE(opener.Open("HTTPS://127.0.0.1/caf\xc3\xa9 \"a\" b"));  // UTF-8 to UTF-16, blanks and quotes kept
+    EXPECT_TRUE(
+        opener.Open("HTTPS://127.0.0.1/caf\xc3\xa9 \"a\" b"));  // UTF-8 to UTF-16, blanks and quotes kept
     ASSERT_EQ(shellCalls.size(), 2u);
     EXPECT_EQ(shellCalls[0].verb, L"open");
     EXPECT_EQ(shellCalls[0].file, std::wstring(address.begin(), address.end()));
@@ -281,7 +285,8 @@ TEST(SystemUrlOpener, HandsTheWholeAddressToTheShellAsTheFileToOpen) {
     RecordingView view;
     doc.SetView(&view);
     EXPECT_TRUE(RunWebCommand(doc, cmd::kFaq, opener));
-    EXPECT_EQ(view.Lines(), std::vector<std::string>{"Error opening web page: the shell could not open it (error 2)"});
+    EXPECT_EQ(view.Lines(),
+              std::vector<std::string>{"Error opening web page: the shell could not open it (error 2)"});
     doc.SetView(nullptr);
     SetShellOpenFunction(nullptr);
 }

@@ -1,13 +1,11 @@
 #include "session/receiver.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <thread>
 
-#include "session/sessioncontrol.h"
-#include "session/sessiondocument.h"
+#include <gtest/gtest.h>
+
 #include "fakes/fake_clock.h"
 #include "fakes/fake_service_server.h"
 #include "fakes/recording_view.h"
@@ -15,6 +13,8 @@
 #include "protocol/commands.h"
 #include "protocol/requests.h"
 #include "session/sending.h"
+#include "session/sessioncontrol.h"
+#include "session/sessiondocument.h"
 
 namespace ostravel {
 namespace {
@@ -39,7 +39,7 @@ protected:
 TEST_F(DispatchTest, RowsInOrderWithTheirErrorKeywords) {
     struct Case {
         std::string reply;
-        bool toList;      // the whole reply lands in the message list
+        bool toList;        // the whole reply lands in the message list
         const char* shown;  // or the viewer it opens
     };
     const Case cases[] = {
@@ -85,7 +85,8 @@ TEST_F(DispatchTest, RowsInOrderWithTheirErrorKeywords) {
 TEST_F(DispatchTest, LongerKeywordsWinAndAnErrorKeepsTheOldStatus) {
     receiver.Dispatch("Shoutcast server getconfig|MaxUser=5| Shoutcast dj getconfig");
     const SettingsRecords settings = doc.Settings();
-    EXPECT_EQ(settings.server.serverConfigReply, "Shoutcast server getconfig|MaxUser=5| Shoutcast dj getconfig");
+    EXPECT_EQ(settings.server.serverConfigReply,
+              "Shoutcast server getconfig|MaxUser=5| Shoutcast dj getconfig");
     EXPECT_EQ(settings.autoDJ.djConfigReply, "");
     EXPECT_TRUE(view.Lines().empty());
 
@@ -109,7 +110,7 @@ TEST_F(DispatchTest, TextReplyHoldsOneReplyAtATime) {
 struct StatusCase {
     const char* name;
     std::string reply;
-    int state;  // expected serverState
+    int state;        // expected serverState
     const char* tip;  // expected tip, nullptr for no tray change
     std::string box;
     std::string ip, port;
@@ -121,7 +122,8 @@ TEST_F(DispatchTest, StatusReports) {
         "Server Status: \"Server Status: Server is currently offline\"Stream IP: 1.2.3.4\"Stream Port: 80\""
         "Max. Bitrate: 250\"Status End";
     const std::string online =
-        "Server Status: \"Server Status: Server is Online. Connect a DJ\"Stream IP: 1.2.3.4\"Stream Port: 80\""
+        "Server Status: \"Server Status: Server is Online. Connect a DJ\"Stream IP: 1.2.3.4\"Stream Port: "
+        "80\""
         "Max. Bitrate: 249\"Status End";
     const StatusCase cases[] = {
         {"up and public", kUpAndPublic, 2, "Quenlor Ostravel - Server Up, Stream Up",
@@ -157,8 +159,9 @@ TEST_F(DispatchTest, StatusReports) {
         } else {
             ASSERT_EQ(tray.size(), 1u) << c.name;
             EXPECT_EQ(tray[0].tip, c.tip);
-            EXPECT_EQ(tray[0].iconId, c.state == 0 ? kIconServerDown : c.state == 1 ? kIconServerUpStreamDown
-                                                                                  : kIconServerUpStreamUp);
+            EXPECT_EQ(tray[0].iconId, c.state == 0   ? kIconServerDown
+                                      : c.state == 1 ? kIconServerUpStreamDown
+                                                     : kIconServerUpStreamUp);
         }
     }
 }
@@ -193,11 +196,9 @@ protected:
         return !receiver.IsRunning();
     }
     bool HasLine(const std::string& line) {
-        return view.WaitForLines([&](const Lines& lines) {
-            return std::find(lines.begin(), lines.end(), line) != lines.end();
-        });
+        return view.WaitForLines(
+            [&](const Lines& lines) { return std::find(lines.begin(), lines.end(), line) != lines.end(); });
     }
-
 };
 
 TEST_F(ReceiverTest, LoginConfirmationSetsTheIdAndAsksForTheStatus) {
@@ -258,7 +259,8 @@ TEST_F(ReceiverTest, TwoRepliesInOneChunkAreOneReply) {
     ASSERT_TRUE(view.WaitForLineCount(1));
     server.Send("/bye");
     ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(view.Lines(), (Lines{kSessionEndedMessage, "Shoutcast server started.Shoutcast AutoDJ started."}));
+    EXPECT_EQ(view.Lines(),
+              (Lines{kSessionEndedMessage, "Shoutcast server started.Shoutcast AutoDJ started."}));
 }
 
 TEST_F(ReceiverTest, WindowOpenLongerThanTheIdleLimitDoesNotTimeOut) {
@@ -311,7 +313,6 @@ TEST_F(ReceiverTest, StopReleasesAReceiverWaitingInAWindow) {
     receiver.Join();
     EXPECT_EQ(view.OpenWindows(), 0);
 }
-
 
 // Many whole sessions, with commands sent from a second thread while the receiver reads.
 TEST(ReceiverCycles, LoginCommandStatusLogoutTwoHundredTimes) {

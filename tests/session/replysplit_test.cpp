@@ -16,7 +16,8 @@ class SplitReplyTest : public testing::ConnectedReceiverTest {
 protected:
     // `text` from `from` on, one segment per write.
     void SendInSegments(const std::string& text, std::size_t from = 0, std::size_t segment = kSegment) {
-        for (std::size_t at = from; at < text.size(); at += segment) ASSERT_TRUE(server.Send(text.substr(at, segment)));
+        for (std::size_t at = from; at < text.size(); at += segment)
+            ASSERT_TRUE(server.Send(text.substr(at, segment)));
     }
     // The loop still routes: a status report gets through (the first may fall into the tail of a
     // reply that is still being dropped, so it is asked for again until one lands).
@@ -27,7 +28,6 @@ protected:
         }
         return false;
     }
-
 };
 
 TEST_F(SplitReplyTest, ALongLogInSegmentsShowsWholeOnce) {
@@ -45,8 +45,9 @@ TEST_F(SplitReplyTest, ALongLogInSegmentsShowsWholeOnce) {
 }
 
 TEST_F(SplitReplyTest, ServerSettingsCutAnywhereOpenTheDialogOnceWithEveryValue) {
-    const std::string settings = "Shoutcast server getconfig|adminPassword=adm|URLFormat=" + std::string(3000, 'u') +
-                                 "|connectPassword=con|titleFormat=the last value";
+    const std::string settings =
+        "Shoutcast server getconfig|adminPassword=adm|URLFormat=" + std::string(3000, 'u') +
+        "|connectPassword=con|titleFormat=the last value";
     const std::string content = "Shoutcast server content|a.mp3|b.mp3|^end";
     ASSERT_TRUE(server.Send(settings.substr(0, 600)));
     SendInSegments(settings, 600);
@@ -78,7 +79,8 @@ TEST_F(SplitReplyTest, SettingsBeyondTheCapOpenNoDialogAndTheSessionGoesOn) {
     std::string endless = "Shoutcast dj getconfig|playListFile=";
     endless.resize(kReplyCap + 100000, 'a');
     SendInSegments(endless, 0, 64 * 1024);
-    ASSERT_TRUE(view.WaitForLines([](const auto& l) { return !l.empty() && l.front() == kIncompleteSettingsMessage; }));
+    ASSERT_TRUE(view.WaitForLines(
+        [](const auto& l) { return !l.empty() && l.front() == kIncompleteSettingsMessage; }));
     ASSERT_TRUE(StillRouting());
     EXPECT_TRUE(view.Opened().empty());
     EXPECT_EQ(doc.Settings().autoDJ.djConfigReply, "");
@@ -88,7 +90,8 @@ TEST_F(SplitReplyTest, SettingsBeyondTheCapOpenNoDialogAndTheSessionGoesOn) {
 TEST_F(SplitReplyTest, SettingsCutAtANulOpenNoDialog) {
     using namespace std::string_literals;
     ASSERT_TRUE(server.Send("Shoutcast dj getconfig|playListFile=a.lst|pass\0word=pw|streamTitle=Radio"s));
-    ASSERT_TRUE(view.WaitForLines([](const auto& l) { return !l.empty() && l.front() == kIncompleteSettingsMessage; }));
+    ASSERT_TRUE(view.WaitForLines(
+        [](const auto& l) { return !l.empty() && l.front() == kIncompleteSettingsMessage; }));
     ASSERT_TRUE(StillRouting());
     EXPECT_TRUE(view.Opened().empty());
     // Whole settings still open their dialog.
@@ -97,7 +100,8 @@ TEST_F(SplitReplyTest, SettingsCutAtANulOpenNoDialog) {
 }
 
 TEST_F(SplitReplyTest, ATrickleNeitherCrashesNorStopsTheSession) {
-    for (const char byte : std::string("Shoutcast dj getconfig|playListFile=a.lst")) server.Send(std::string(1, byte));
+    for (const char byte : std::string("Shoutcast dj getconfig|playListFile=a.lst"))
+        server.Send(std::string(1, byte));
     for (const char byte : std::string(kStatus)) server.Send(std::string(1, byte));
     ASSERT_TRUE(StillRouting());
     EXPECT_TRUE(receiver.IsRunning());

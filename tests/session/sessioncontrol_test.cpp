@@ -1,13 +1,13 @@
 #include "session/sessioncontrol.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 
-#include "session/sessiondocument.h"
+#include <gtest/gtest.h>
+
 #include "fakes/fake_service_server.h"
 #include "fakes/recording_view.h"
 #include "protocol/requests.h"
+#include "session/sessiondocument.h"
 
 namespace ostravel {
 namespace {
@@ -171,7 +171,9 @@ TEST_F(LoginTest, SecondLoginWaitsForTheFirstReceiverBeforeReconnecting) {
     ASSERT_TRUE(server.WaitForBlocks(5));
     // Two connections are read by two threads of the server: compare within each connection.
     const auto texts = server.Texts();
-    auto at = [&](const std::string& text) { return std::find(texts.begin(), texts.end(), text) - texts.begin(); };
+    auto at = [&](const std::string& text) {
+        return std::find(texts.begin(), texts.end(), text) - texts.begin();
+    };
     EXPECT_LT(at("abc"), at("/disconnected"));
     EXPECT_LT(at("def"), at("Username,def,pw2"));
     EXPECT_LT(at("Username,def,pw2"), static_cast<long>(texts.size()));

@@ -11,17 +11,17 @@
 #include <chrono>
 #include <future>
 
-#include "session/sessioncontrol.h"
-#include "session/sessiondocument.h"
-#include "fakes/fake_clock.h"
 #include "fakes/deaf_listener.h"
+#include "fakes/fake_clock.h"
 #include "fakes/fake_service_server.h"
 #include "fakes/recording_view.h"
 #include "fakes/session_support.h"
-#include "session/receiver.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
+#include "session/receiver.h"
 #include "session/sending.h"
+#include "session/sessioncontrol.h"
+#include "session/sessiondocument.h"
 
 namespace ostravel {
 namespace {
@@ -78,7 +78,6 @@ std::vector<std::string> HostAnswers(const std::string& text) {
     if (text.rfind("shoutcast_server_start,", 0) == 0) return {"Shoutcast server started"};
     return {};
 }
-
 
 class SessionFixture {
 protected:
@@ -255,7 +254,8 @@ TEST(LoginConnect, AHostThatNeverAnswersFailsWithinTheTimeLimitOrAtOnceWhenCance
     RecordingView view;
     SessionDocument doc;
     doc.SetView(&view);
-    SessionControl session(doc, host.Address(), [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
+    SessionControl session(doc, host.Address(),
+                           [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
     session.SetConnectSeconds(1);
     const auto start = std::chrono::steady_clock::now();
     session.LoginProcedure("user", "pw");

@@ -1,8 +1,8 @@
 #include "session/shellrules.h"
 
-#include <gtest/gtest.h>
-
 #include <set>
+
+#include <gtest/gtest.h>
 
 #include "protocol/commands.h"
 
@@ -54,11 +54,8 @@ TEST(TrayMenu, EnablingFollowsTheSession) {
         bool high;
         bool service, tv, login;
     } cases[] = {
-        {0, false, false, false, true},
-        {0, true, false, false, true},
-        {5, false, true, false, false},
-        {5, true, true, true, false},
-        {-3, true, true, true, false},  // any non-zero id counts as logged in
+        {0, false, false, false, true}, {0, true, false, false, true}, {5, false, true, false, false},
+        {5, true, true, true, false},   {-3, true, true, true, false},  // any non-zero id counts as logged in
     };
     for (const auto& c : cases) {
         for (const auto& entry : TrayMenu()) {

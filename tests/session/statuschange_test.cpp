@@ -1,21 +1,21 @@
 // The extensions on the real receiver against the fake server: a notice once per change of state
 // (and none while switched off), since when the state holds, and the live status asking every 20
 // seconds of a controlled clock (and no request of its own while switched off).
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "session/sessioncontrol.h"
-#include "session/statustracker.h"
-#include "session/sessiondocument.h"
+#include <gtest/gtest.h>
+
 #include "fakes/fake_clock.h"
 #include "fakes/fake_service_server.h"
 #include "fakes/recording_view.h"
-#include "session/receiver.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
+#include "session/receiver.h"
+#include "session/sessioncontrol.h"
+#include "session/sessiondocument.h"
+#include "session/statustracker.h"
 
 namespace ostravel {
 namespace {
@@ -147,8 +147,10 @@ TEST_F(StatusChangeTest, SinceWhenInTheTrayTipAndTheStatusBox) {
     answer_ = kNoSource;
     LogIn();
     const std::string loginTime = TimeOfDay(clock.Now());
-    ASSERT_TRUE(view.WaitForStatus([](const std::string& s) { return s.find(" since ") != std::string::npos; }));
-    EXPECT_TRUE(view.Status().ends_with("Connect a DJ\r\n\r\nServer Up, Stream Down since " + loginTime + "\r\n"))
+    ASSERT_TRUE(
+        view.WaitForStatus([](const std::string& s) { return s.find(" since ") != std::string::npos; }));
+    EXPECT_TRUE(
+        view.Status().ends_with("Connect a DJ\r\n\r\nServer Up, Stream Down since " + loginTime + "\r\n"))
         << view.Status();
     EXPECT_EQ(view.Tray().back().tip, "Quenlor Ostravel - Server Up, Stream Down since " + loginTime);
     // The same state later keeps its since-time; a change moves it.
@@ -174,7 +176,8 @@ TEST_F(StatusChangeTest, LiveStatusAsksEveryTwentySeconds) {
     doc.SetAutoRefresh(true);
     LogIn();
     ASSERT_EQ(StatusRequests(), 1);  // the one after the login, as ever
-    const std::string catalogueRequest = ComposeCommandRequest(*FindCommand(cmd::kServerStatus), "user", "pw");
+    const std::string catalogueRequest =
+        ComposeCommandRequest(*FindCommand(cmd::kServerStatus), "user", "pw");
     EXPECT_EQ(catalogueRequest, kStatusRequest);
     // Ten-second steps for 100 seconds: a request at 20, 40, 60, 80 and 100.
     for (int step = 1; step <= 10; ++step) {

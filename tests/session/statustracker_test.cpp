@@ -1,10 +1,10 @@
 // The tracker that decides when the desktop announces a change of state, and the since-time.
 #include "session/statustracker.h"
 
-#include <gtest/gtest.h>
-
 #include <clocale>
 #include <string>
+
+#include <gtest/gtest.h>
 
 namespace ostravel {
 namespace {
@@ -85,12 +85,12 @@ TEST(StatusTracker, LoggingOffIsTheUsersOwnAndSaysNothing) {
 }
 
 TEST(TimeOfDay, TheLocalesFormatWithoutSeconds) {
-    EXPECT_EQ(TimeOfDayFormat("%H:%M:%S"), "%H:%M");          // C, en_GB, most of Europe
-    EXPECT_EQ(TimeOfDayFormat("%T"), "%H:%M");                // de_DE
-    EXPECT_EQ(TimeOfDayFormat("%r"), "%I:%M %p");             // en_US
+    EXPECT_EQ(TimeOfDayFormat("%H:%M:%S"), "%H:%M");  // C, en_GB, most of Europe
+    EXPECT_EQ(TimeOfDayFormat("%T"), "%H:%M");        // de_DE
+    EXPECT_EQ(TimeOfDayFormat("%r"), "%I:%M %p");     // en_US
     EXPECT_EQ(TimeOfDayFormat("%I:%M:%S %p"), "%I:%M %p");
-    EXPECT_EQ(TimeOfDayFormat("%p %I:%M:%S"), "%p %I:%M");    // ko_KR
-    EXPECT_EQ(TimeOfDayFormat("%H.%M.%S"), "%H.%M");          // fi_FI
+    EXPECT_EQ(TimeOfDayFormat("%p %I:%M:%S"), "%p %I:%M");   // ko_KR
+    EXPECT_EQ(TimeOfDayFormat("%H.%M.%S"), "%H.%M");         // fi_FI
     EXPECT_EQ(TimeOfDayFormat("%H时%M分%S秒"), "%H时%M分");  // zh_CN
     EXPECT_EQ(TimeOfDayFormat("%l:%M:%S %p %Z"), "%l:%M %p %Z");
     EXPECT_EQ(TimeOfDayFormat("%H:%M"), "%H:%M");

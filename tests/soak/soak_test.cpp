@@ -2,12 +2,11 @@
 // command from a second thread, a status report, a settings round trip, then the host closing the
 // connection or the user logging off. Run under ThreadSanitizer in CI; nothing may race, leak a
 // descriptor or grow.
-#include <gtest/gtest.h>
-
-#include <malloc.h>
-
 #include <cstdio>
 #include <cstdlib>
+
+#include <gtest/gtest.h>
+#include <malloc.h>
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define OSTRAVEL_SANITIZED_HEAP 1
 // Part of every sanitizer runtime, though GCC ships no header for it.
@@ -15,16 +14,16 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 #include <thread>
 
-#include "session/sessioncontrol.h"
-#include "session/sessiondocument.h"
 #include "config/autodjconfig.h"
 #include "fakes/fake_service_server.h"
 #include "fakes/recording_view.h"
 #include "fakes/session_support.h"
-#include "session/receiver.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
+#include "session/receiver.h"
 #include "session/sending.h"
+#include "session/sessioncontrol.h"
+#include "session/sessiondocument.h"
 
 namespace ostravel {
 namespace {
@@ -38,7 +37,6 @@ using testing::OpenDescriptors;
 constexpr char kDjSettings[] =
     "Shoutcast dj getconfig|playListFile=b.lst|password=pw|streamTitle=My Radio|genre=Rock|sampleRate=44100"
     "|playListList=a.lst;b.lst|maxBitrate=128";
-
 
 // Live heap bytes: the sanitizers' own count where there is one (their quarantine and shadow would
 // swamp a resident-size figure), else the C library's.

@@ -5,9 +5,9 @@
 #ifdef _WIN32
 #include <windows.h>
 // tlhelp32.h builds on windows.h.
-#include <tlhelp32.h>
-
 #include <cwctype>
+
+#include <tlhelp32.h>
 #endif
 
 #include "fakes/fake_wave_device.h"
@@ -26,7 +26,8 @@ bool AudioLibraryMapped() {
     MODULEENTRY32W module{};
     module.dwSize = sizeof module;
     bool found = false;
-    for (BOOL more = Module32FirstW(snapshot, &module); more && !found; more = Module32NextW(snapshot, &module)) {
+    for (BOOL more = Module32FirstW(snapshot, &module); more && !found;
+         more = Module32NextW(snapshot, &module)) {
         std::wstring name = module.szModule;
         for (wchar_t& c : name) c = static_cast<wchar_t>(towlower(c));
         found = name.find(L"portaudio") != std::wstring::npos;
@@ -35,9 +36,7 @@ bool AudioLibraryMapped() {
     return found;
 }
 #else
-bool AudioLibraryMapped() {
-    return ReadAll("/proc/self/maps").find("libportaudio") != std::string::npos;
-}
+bool AudioLibraryMapped() { return ReadAll("/proc/self/maps").find("libportaudio") != std::string::npos; }
 #endif
 
 TEST(AudioThreads, StartingAndStoppingNeverLoadsTheAudioLibrary) {
@@ -63,7 +62,9 @@ TEST(AudioLibrary, AMissingDllFailsTheOpenWithOneClearLine) {
     EXPECT_EQ(result, kWaveErrNoDriver);
     EXPECT_EQ(output, nullptr);
     const std::string text = DefaultWaveSystem().ErrorText(result);
-    EXPECT_EQ(text.rfind("The audio library could not be loaded: portaudio.dll cannot be loaded (Windows error ", 0), 0u)
+    EXPECT_EQ(text.rfind(
+                  "The audio library could not be loaded: portaudio.dll cannot be loaded (Windows error ", 0),
+              0u)
         << text;
     std::unique_ptr<WaveInDevice> input;
     EXPECT_EQ(DefaultWaveSystem().OpenInput(MakeCommonFormat(8000), {}, input), kWaveErrNoDriver);

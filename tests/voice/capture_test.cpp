@@ -155,9 +155,9 @@ TEST(CaptureFailures, DeviceFailuresShowTheWaveInMessageAndLeaveTheThreadIdle) {
         int code;
         const char* text;
     };
-    for (const Case& c : {Case{true, 6, "WAVEIN:6:fake error 6"},
-                          Case{false, 0x20, "WAVEIN:20:fake error 32"},
-                          Case{true, -9996, "WAVEIN:ffffd8f4:fake error -9996"}}) {
+    for (const Case& c :
+         {Case{true, 6, "WAVEIN:6:fake error 6"}, Case{false, 0x20, "WAVEIN:20:fake error 32"},
+          Case{true, -9996, "WAVEIN:ffffd8f4:fake error -9996"}}) {
         TempDir dir;
         FakeWaveSystem waves;
         MessageBoxes boxes;
@@ -166,7 +166,10 @@ TEST(CaptureFailures, DeviceFailuresShowTheWaveInMessageAndLeaveTheThreadIdle) {
         services.messageBox = boxes.Seam();
         services.captureResetSettle = 0ms;
         services.captureFileName = dir.File("soundout.wav");
-        if (c.failOpen) waves.FailInputOpen(c.code); else waves.FailInputStart(c.code);
+        if (c.failOpen)
+            waves.FailInputOpen(c.code);
+        else
+            waves.FailInputStart(c.code);
         WaveFileWriter writer;
         writer.CreateThread();
         SoundRecorder capture(8000, services);
@@ -205,7 +208,8 @@ protected:
     void PostBlock(const std::string& data) {
         WaveHeader* block = NewBlock(data.size());
         std::copy(data.begin(), data.end(), block->lpData);
-        writer.PostThreadMessage(WM_WAVEFILE_BLOCK, CurrentThreadId(), reinterpret_cast<std::intptr_t>(block));
+        writer.PostThreadMessage(WM_WAVEFILE_BLOCK, CurrentThreadId(),
+                                 reinterpret_cast<std::intptr_t>(block));
     }
     TempDir dir;
     WaveFileWriter writer;
@@ -237,11 +241,13 @@ TEST_F(Writer, AFileThatCannotBeCreatedIgnoresTheBlocksThatFollow) {
 
 TEST_F(Writer, QuitFinishesAnOpenFileAndASecondOpenFinishesTheFirst) {
     const std::string first = dir.File("first.wav"), second = dir.File("second.wav");
-    writer.PostThreadMessage(WM_WAVEFILE_OPEN, 0,
-                             reinterpret_cast<std::intptr_t>(NewWaveFileRequest(first, MakeCommonFormat(8000))));
+    writer.PostThreadMessage(
+        WM_WAVEFILE_OPEN, 0,
+        reinterpret_cast<std::intptr_t>(NewWaveFileRequest(first, MakeCommonFormat(8000))));
     PostBlock("abc");  // odd length: the data chunk gets a pad byte
-    writer.PostThreadMessage(WM_WAVEFILE_OPEN, 0,
-                             reinterpret_cast<std::intptr_t>(NewWaveFileRequest(second, MakeCommonFormat(11025))));
+    writer.PostThreadMessage(
+        WM_WAVEFILE_OPEN, 0,
+        reinterpret_cast<std::intptr_t>(NewWaveFileRequest(second, MakeCommonFormat(11025))));
     PostBlock("wxyz");
     Quit();
     const std::string a = ReadAll(first), b = ReadAll(second);

@@ -1,8 +1,8 @@
 #include "voice/serverthread.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
+
+#include <gtest/gtest.h>
 
 #include "net/blockingsocket.h"
 
@@ -17,9 +17,7 @@ public:
     }
     ~EchoClient() { socket_.CloseQuietly(); }
 
-    void Send(const std::string& text) {
-        socket_.SendAll(text.data(), static_cast<int>(text.size()), 5);
-    }
+    void Send(const std::string& text) { socket_.SendAll(text.data(), static_cast<int>(text.size()), 5); }
     // Exactly `size` bytes, or what came before the server closed or went quiet.
     std::string Receive(std::size_t size) {
         std::string out;
@@ -74,9 +72,9 @@ TEST(EchoClosingPiece, IsExactlyByeOrByeAndAZeroOrAHash) {
         std::string piece;
         bool closes;
     };
-    for (const Case& c : {Case{"bye", true}, Case{std::string("bye\0tail", 8), true}, Case{"#", true},
-                          Case{"bye\n", false}, Case{"by", false}, Case{"#\n", false}, Case{"Bye", false},
-                          Case{"byebye", false}}) {
+    for (const Case& c :
+         {Case{"bye", true}, Case{std::string("bye\0tail", 8), true}, Case{"#", true}, Case{"bye\n", false},
+          Case{"by", false}, Case{"#\n", false}, Case{"Bye", false}, Case{"byebye", false}}) {
         EXPECT_EQ(ServerThread::IsClosingPiece(c.piece.data(), static_cast<int>(c.piece.size())), c.closes)
             << c.piece;
     }

@@ -1,8 +1,6 @@
 // Shared by the voice tests: a temporary directory, whole-file reads and a WAVE file builder.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -12,6 +10,8 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "fakes/test_platform.h"
 #include "voice/wavedevice.h"

@@ -1,12 +1,13 @@
 // The file player: WaveFilePlayer streaming WAVE files to SoundPlayer on the fake output device.
-#include <gtest/gtest.h>
+#include "voice/wavefileplayer.h"
 
 #include <mutex>
 #include <string_view>
 
+#include <gtest/gtest.h>
+
 #include "fakes/fake_wave_device.h"
 #include "platform/trace.h"
-#include "voice/wavefileplayer.h"
 #include "voice/soundplayer.h"
 #include "voice/voice_test_support.h"
 
@@ -35,7 +36,8 @@ protected:
         filePlayer = std::make_unique<WaveFilePlayer>(services);
         player->CreateThread();
         filePlayer->CreateThread();
-        filePlayer->PostThreadMessage(WM_FILEPLAY_ROUTE_PLAYER, 0, reinterpret_cast<std::intptr_t>(player.get()));
+        filePlayer->PostThreadMessage(WM_FILEPLAY_ROUTE_PLAYER, 0,
+                                      reinterpret_cast<std::intptr_t>(player.get()));
     }
     ~FilePlayer() override { QuitAll(); }
 
@@ -60,8 +62,9 @@ protected:
     // Lets the device finish one block at a time until the stream is over, checking the bound.
     void DrainOneByOne() {
         while (!(waves.OutputOpens() > 0 && !waves.OutputOpen())) {
-            ASSERT_TRUE(waves.WaitUntil(
-                [&] { return waves.OutputQueued() > 0 || (waves.OutputOpens() > 0 && !waves.OutputOpen()); }));
+            ASSERT_TRUE(waves.WaitUntil([&] {
+                return waves.OutputQueued() > 0 || (waves.OutputOpens() > 0 && !waves.OutputOpen());
+            }));
             waves.CompleteOutput(waves.OutputQueued() > 0 ? 1 : 0);
         }
     }
@@ -202,12 +205,14 @@ TEST(FilePlayerRefuses, HostileWaveFiles) {
         {"riff larger than file", riffTooLarge, kErrorDescendingIntoFile},
         {"riff size 0xffffffff", "RIFF" + Le32(0xFFFFFFFFu) + "WAVE" + Chunk("fmt ", fmt) + data,
          kErrorDescendingIntoFile},
-        {"not wave", "RIFF" + Le32(4 + 26 + 108) + "AVI " + Chunk("fmt ", fmt) + data, kErrorDescendingIntoFile},
+        {"not wave", "RIFF" + Le32(4 + 26 + 108) + "AVI " + Chunk("fmt ", fmt) + data,
+         kErrorDescendingIntoFile},
         {"no fmt", Wave(data), kErrorDescendingInFile},
         {"fmt larger than file", fmtTooLarge, kErrorDescendingInFile},
         {"fmt size wraps", fmtWraps, kErrorDescendingInFile},
         {"fmt shorter than 16", Wave(Chunk("fmt ", fmt.substr(0, 14)) + data), kErrorReadingFormat},
-        {"fmt longer than 280", Wave(Chunk("fmt ", fmt + std::string(263, '\0')) + data), kErrorReadingFormat},
+        {"fmt longer than 280", Wave(Chunk("fmt ", fmt + std::string(263, '\0')) + data),
+         kErrorReadingFormat},
         {"zero channels", withFormat([](WaveFormat& f) { f.nChannels = 0; }), kErrorReadingFormat},
         {"zero block align", withFormat([](WaveFormat& f) { f.nBlockAlign = 0; }), kErrorReadingFormat},
         {"zero bits", withFormat([](WaveFormat& f) { f.wBitsPerSample = 0; }), kErrorReadingFormat},

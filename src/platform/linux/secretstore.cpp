@@ -19,7 +19,14 @@ const SecretSchema* Schema() {
         "org.quenlor.Ostravel.Password",
         SECRET_SCHEMA_NONE,
         {{"user", SECRET_SCHEMA_ATTRIBUTE_STRING}, {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-        0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+        0,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr};
     return &schema;
 }
 
@@ -49,10 +56,10 @@ bool ServiceReachable() {
         return false;
     }
     bool found = false;
-    GVariant* owned = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                                  "org.freedesktop.DBus", "NameHasOwner",
-                                                  g_variant_new("(s)", kSecretServiceName), G_VARIANT_TYPE("(b)"),
-                                                  G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, &error);
+    GVariant* owned = g_dbus_connection_call_sync(
+        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+        g_variant_new("(s)", kSecretServiceName), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, 2000,
+        nullptr, &error);
     if (owned != nullptr) {
         gboolean has = FALSE;
         g_variant_get(owned, "(b)", &has);
@@ -64,8 +71,9 @@ bool ServiceReachable() {
     }
     if (!found) {
         GVariant* activatable = g_dbus_connection_call_sync(
-            bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "ListActivatableNames",
-            nullptr, G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, &error);
+            bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+            "ListActivatableNames", nullptr, G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, 2000, nullptr,
+            &error);
         if (activatable != nullptr) {
             GVariantIter* names = nullptr;
             const gchar* name = nullptr;
@@ -110,8 +118,9 @@ bool SecretServiceStore::Store(std::string_view user, std::string_view password)
     const std::string secret(password);
     const std::string label = "Ostravel password for " + name;
     GError* error = nullptr;
-    const gboolean stored = secret_password_store_sync(Schema(), SECRET_COLLECTION_DEFAULT, label.c_str(),
-                                                       secret.c_str(), nullptr, &error, "user", name.c_str(), nullptr);
+    const gboolean stored =
+        secret_password_store_sync(Schema(), SECRET_COLLECTION_DEFAULT, label.c_str(), secret.c_str(),
+                                   nullptr, &error, "user", name.c_str(), nullptr);
     Report("store", error);
     return stored != FALSE;
 }

@@ -8,9 +8,11 @@
 namespace ostravel {
 
 inline constexpr char kNoSessionBusReason[] =
-    "Passwords are kept in the desktop's keyring, and this desktop session has no D-Bus session bus to reach one.";
+    "Passwords are kept in the desktop's keyring, and this desktop session has no D-Bus session bus to reach "
+    "one.";
 inline constexpr char kNoKeyringReason[] =
-    "Passwords are kept in the desktop's keyring (Secret Service), and no keyring service runs on this desktop.";
+    "Passwords are kept in the desktop's keyring (Secret Service), and no keyring service runs on this "
+    "desktop.";
 
 class SecretServiceStore : public PasswordStore {
 public:

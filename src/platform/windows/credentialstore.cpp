@@ -15,7 +15,8 @@ namespace {
 
 std::wstring Wide(std::string_view utf8) {
     if (utf8.empty()) return {};
-    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    const int length =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
     return wide;
@@ -36,7 +37,8 @@ std::optional<std::string> CredentialManagerStore::Lookup(std::string_view user)
         if (GetLastError() != ERROR_NOT_FOUND) Report("read");
         return std::nullopt;
     }
-    std::string password(reinterpret_cast<const char*>(credential->CredentialBlob), credential->CredentialBlobSize);
+    std::string password(reinterpret_cast<const char*>(credential->CredentialBlob),
+                         credential->CredentialBlobSize);
     CredFree(credential);
     return password;
 }

@@ -1,11 +1,11 @@
 #include "connection.h"
 
-#include <poll.h>
-#include <sys/socket.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include <poll.h>
+#include <sys/socket.h>
 
 namespace hostsim {
 

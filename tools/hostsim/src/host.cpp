@@ -126,9 +126,7 @@ Host::Host(std::vector<Account> accounts, fs::path dataDir, std::string streamHo
       streamHost_(std::move(streamHost)),
       states_(accounts_.size()) {}
 
-fs::path Host::accountDir(int account) const {
-    return dataDir_ / accountFolderName(accounts_[account].user);
-}
+fs::path Host::accountDir(int account) const { return dataDir_ / accountFolderName(accounts_[account].user); }
 
 fs::path Host::logPath(int account, Kind kind) const {
     static const char* const names[] = {"sc_serv.log", "sc_trans.log", "sc_nsv.log"};
@@ -160,9 +158,7 @@ bool Host::prepare(std::string& error) {
     return true;
 }
 
-void Host::log(int account, Kind kind, std::string_view line) {
-    appendLogLine(logPath(account, kind), line);
-}
+void Host::log(int account, Kind kind, std::string_view line) { appendLogLine(logPath(account, kind), line); }
 
 std::string Host::maskForLog(std::string_view text) const {
     std::string out(text);
@@ -229,7 +225,8 @@ Host::Services Host::services(int account) {
 
 std::optional<std::string> Host::operate(std::string_view user, std::string_view what) {
     const Command* cmd = findCommand("shoutcast_" + std::string(what) + ",");
-    if (cmd == nullptr || !(cmd->action == "startnow" || cmd->action == "stopnow" || cmd->action == "restartnow") ||
+    if (cmd == nullptr ||
+        !(cmd->action == "startnow" || cmd->action == "stopnow" || cmd->action == "restartnow") ||
         cmd->op == Op::Summary) {
         return std::nullopt;
     }
@@ -317,9 +314,7 @@ std::string Host::statusLocked(int account) {
     return reply + "\"Status End";
 }
 
-std::string Host::currentSong(int account) {
-    return kSongs[states_[account].song % std::size(kSongs)];
-}
+std::string Host::currentSong(int account) { return kSongs[states_[account].song % std::size(kSongs)]; }
 
 Outcome Host::command(Session& session, const Block& block) {
     Outcome outcome;

@@ -422,9 +422,7 @@ ConfFile& Host::conf(int account, Kind kind) {
     return state.conf[kind];
 }
 
-bool Host::saveConf(int account, Kind kind) {
-    return conf(account, kind).save(confPath(account, kind));
-}
+bool Host::saveConf(int account, Kind kind) { return conf(account, kind).save(confPath(account, kind)); }
 
 std::string Host::serverSettingsReply(int account) {
     const ConfFile& c = conf(account, kServ);

@@ -1,13 +1,13 @@
 #include "hostsim.h"
 
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
-#include <chrono>
 
 #include "connection.h"
 #include "portal.h"
@@ -102,9 +102,7 @@ HostSim::HostSim(Options options) : options_(std::move(options)), faults_(option
     host_ = std::make_unique<Host>(options_.accounts, options_.dataDir, options_.streamHost);
 }
 
-HostSim::~HostSim() {
-    stop();
-}
+HostSim::~HostSim() { stop(); }
 
 void HostSim::log(const std::string& line) {
     if (options_.log) {

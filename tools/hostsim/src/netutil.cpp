@@ -1,15 +1,15 @@
 #include "netutil.h"
 
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <charconv>
-#include <cstring>
 
 namespace hostsim {
 
@@ -181,8 +181,6 @@ Fd deafenListener(int listener) {
     return filler;
 }
 
-void restoreListener(int listener) {
-    ::listen(listener, kListenBacklog);
-}
+void restoreListener(int listener) { ::listen(listener, kListenBacklog); }
 
 }  // namespace hostsim

@@ -333,8 +333,9 @@ HttpResponse handlePortalRequest(Host& host, std::string_view method, std::strin
         const std::string what = find(items, "do");
         if (user.empty() || what.empty()) {
             response.status = 400;
-            response.body = "usage: /hostsim/service?user=NAME&do=server_start|server_stop|server_restart|"
-                            "dj_start|dj_stop|dj_restart|tv_start|tv_stop|tv_restart\n";
+            response.body =
+                "usage: /hostsim/service?user=NAME&do=server_start|server_stop|server_restart|"
+                "dj_start|dj_stop|dj_restart|tv_start|tv_stop|tv_restart\n";
         } else if (const auto reply = host.operate(user, what)) {
             response.body = *reply + "\n";
         } else {

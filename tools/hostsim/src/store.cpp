@@ -286,8 +286,6 @@ std::string readLogTail(const fs::path& file, std::size_t maxBytes) {
     return all.substr(start);
 }
 
-void clearLog(const fs::path& file) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-}
+void clearLog(const fs::path& file) { std::ofstream out(file, std::ios::binary | std::ios::trunc); }
 
 }  // namespace hostsim

@@ -1,8 +1,8 @@
 // Each fault switch makes the host misbehave the way it says.
-#include <gtest/gtest.h>
-
 #include <cerrno>
 #include <memory>
+
+#include <gtest/gtest.h>
 
 #include "hostsim.h"
 #include "test_client.h"

@@ -1,7 +1,7 @@
 // The web portal over real HTTP requests.
-#include <gtest/gtest.h>
-
 #include <memory>
+
+#include <gtest/gtest.h>
 
 #include "hostsim.h"
 #include "test_client.h"

@@ -1,15 +1,13 @@
 // The real program, started as a child process the way a test harness or `make run` starts it.
-#include <gtest/gtest.h>
-
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-
-#include <string>
-#include <vector>
 
 #include "test_client.h"
 
@@ -145,10 +143,11 @@ TEST(Program, HelpDocumentsEveryOption) {
     const std::string help = program.rest();
     EXPECT_EQ(program.wait(), 0);
     for (const char* option :
-         {"--listen", "--portal", "--no-portal", "--data", "--accounts", "--stream-host", "--keepalive",
-          "--reply-gap", "--fault", "--quiet", "--help", "--version", "stall", "stall-after=N",
-          "close-after=N", "reset-after=N", "bye-after=N", "split=N", "trickle", "oversize", "flood",
-          "nuls", "merge", "deaf", "&live"}) {
+         {"--listen",      "--portal",    "--no-portal", "--data",        "--accounts",
+          "--stream-host", "--keepalive", "--reply-gap", "--fault",       "--quiet",
+          "--help",        "--version",   "stall",       "stall-after=N", "close-after=N",
+          "reset-after=N", "bye-after=N", "split=N",     "trickle",       "oversize",
+          "flood",         "nuls",        "merge",       "deaf",          "&live"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }

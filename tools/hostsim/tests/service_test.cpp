@@ -1,10 +1,10 @@
 // The service server driven over a real socket by a test client, the way the desktop program uses it.
-#include <gtest/gtest.h>
-
 #include <fstream>
 #include <memory>
 #include <random>
 #include <sstream>
+
+#include <gtest/gtest.h>
 
 #include "hostsim.h"
 #include "test_client.h"

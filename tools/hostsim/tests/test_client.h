@@ -2,12 +2,6 @@
 // the client's reply routing table, and a scratch data directory.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -16,6 +10,12 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace hostsim::test {
 

@@ -1,7 +1,7 @@
 // The pure pieces: block framing, fault switches, accounts file, settings files, query decoding.
-#include <gtest/gtest.h>
-
 #include <fstream>
+
+#include <gtest/gtest.h>
 
 #include "faults.h"
 #include "portal.h"
