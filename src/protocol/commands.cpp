@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "config/preferences.h"
+
 namespace ostravel {
 
 namespace {
@@ -261,6 +263,13 @@ constexpr CommandInfo kCatalogue[] = {
 
 // The framework's commands, each at the end of its popup.
 constexpr CommandInfo kFrameworkCommands[] = {
+    {.id = cmd::kAppPreferences,
+     .prompt = "Change how Ostravel starts, notifies and connects",
+     .menuPlace = "&File/&Preferences...",
+     .rule = R::Always,
+     .kind = K::Nothing,
+     .lineAbove = true,
+     .accelerator = "Ctrl+,"},
     {.id = cmd::kAppExit,
      .prompt = "Quit the application",
      .menuPlace = "&File/E&xit",
@@ -288,6 +297,7 @@ constexpr CommandInfo kFrameworkCommands[] = {
 };
 
 // The extensions' switches: none changes a request or a reply's handling; each only adds to them.
+// Their keys and defaults are their preferences' (config/preferences.h).
 constexpr ToggleInfo kSettingToggles[] = {
     {.command = {.id = cmd::kViewNotifyOnChange,
                  .prompt =
@@ -297,16 +307,16 @@ constexpr ToggleInfo kSettingToggles[] = {
                  .kind = K::Nothing,
                  .lineAbove = true,
                  .check = true},
-     .settingKey = "View/NotifyOnStatusChanges",
-     .defaultOn = true},
+     .settingKey = pref::kNotifyOnStatusChanges,
+     .defaultOn = FindPreference(pref::kNotifyOnStatusChanges)->defaultOn},
     {.command = {.id = cmd::kViewAutoRefresh,
-                 .prompt = "Ask for the server status every 20 seconds while logged in",
+                 .prompt = "Ask for the server status at the interval set in Preferences while logged in",
                  .menuPlace = "&View/&Refresh Status Automatically",
                  .rule = R::Always,
                  .kind = K::Nothing,
                  .check = true},
-     .settingKey = "View/RefreshStatusAutomatically",
-     .defaultOn = false},
+     .settingKey = pref::kRefreshStatusAutomatically,
+     .defaultOn = FindPreference(pref::kRefreshStatusAutomatically)->defaultOn},
 };
 
 // The menu bar's popups, left to right.

@@ -44,7 +44,7 @@ struct CommandInfo {
 };
 
 // A switch of one of our own extensions (notifications, live status): a check item of the View
-// menu whose state is kept in the settings under `settingKey`.
+// menu whose state is kept in the settings under `settingKey`, its preference's key (and default).
 struct ToggleInfo {
     CommandInfo command;
     const char* settingKey;
@@ -95,6 +95,8 @@ inline constexpr int kAppExit = 57665;
 inline constexpr int kAppAbout = 57664;
 inline constexpr int kViewToolbar = 59392;
 inline constexpr int kViewStatusBar = 59393;
+// The Preferences window (File menu), handled by the frame as the framework's commands are.
+inline constexpr int kAppPreferences = 32902;
 
 // The extensions' switches (View menu).
 inline constexpr int kViewNotifyOnChange = 32900;
@@ -118,7 +120,8 @@ inline constexpr int kTrayExit = 32848;
 
 std::span<const CommandInfo> CommandCatalogue();
 const CommandInfo* FindCommand(int id);
-// The framework's own menu commands (Exit, the bars' switches, About), placed like catalogue rows.
+// The framework's own menu commands (Preferences, Exit, the bars' switches, About), placed like
+// catalogue rows.
 std::span<const CommandInfo> FrameworkCommands();
 // The extensions' switches, each at the end of the View menu.
 std::span<const ToggleInfo> SettingToggles();

@@ -1,11 +1,15 @@
 #include "protocol/commands.h"
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "config/preferences.h"
+#include "session/receiver.h"
+#include "session/sessiondocument.h"
 #include "session/shellrules.h"
 
 namespace ostravel {
@@ -102,6 +106,8 @@ TEST(CommandCatalogue, MainMenuAndToolbarAreBuiltFromTheRows) {
         {1, "&Login", cmd::kLogin, "Ctrl+L"},
         {1, "L&ogout", cmd::kLogout, "Ctrl+Shift+L"},
         {1, "-", 0, ""},
+        {1, "&Preferences...", cmd::kAppPreferences, "Ctrl+,"},
+        {1, "-", 0, ""},
         {1, "E&xit", cmd::kAppExit, "Ctrl+Q"},
         {0, "&View", 0, ""},
         {1, "&Toolbar", cmd::kViewToolbar, ""},
@@ -188,6 +194,82 @@ struct Session {
     int loginId;
     bool highBitrate;
 };
+
+// The preferences: the View menu's switches are the very rows of their page (key and default), the
+// numbers' defaults are the session's own and lie in their ranges, and the values read back as the
+// rows have them, whatever the file holds.
+TEST(Preferences, RowsAgreeWithTheTogglesTheSessionAndTheStore) {
+    std::set<std::string> keys;
+    for (const Preference& row : PreferenceRows()) {
+        EXPECT_TRUE(keys.insert(row.key).second) << row.key;
+        EXPECT_EQ(FindPreference(row.key), &row);
+        if (row.kind == PreferenceKind::Int) {
+            EXPECT_LE(row.min, row.defaultNumber) << row.key;
+            EXPECT_LE(row.defaultNumber, row.max) << row.key;
+        }
+        if (row.onlyWith != nullptr) EXPECT_EQ(FindPreference(row.onlyWith)->kind, PreferenceKind::Bool);
+    }
+    EXPECT_EQ(keys.size(), 11u);
+    for (const ToggleInfo& toggle : SettingToggles()) {
+        const Preference* row = FindPreference(toggle.settingKey);
+        ASSERT_NE(row, nullptr) << toggle.settingKey;
+        EXPECT_EQ(row->kind, PreferenceKind::Bool);
+        EXPECT_EQ(row->page, PreferencePage::Notifications);
+        EXPECT_EQ(row->defaultOn, toggle.defaultOn) << toggle.settingKey;
+    }
+    EXPECT_STREQ(pref::kShowSinceWhen, "View/ShowSinceWhen");
+    EXPECT_TRUE(FindPreference(pref::kShowSinceWhen)->defaultOn);
+    EXPECT_TRUE(FindPreference(pref::kReconnect)->defaultOn);
+    const Preference* interval = FindPreference(pref::kRefreshIntervalSeconds);
+    EXPECT_EQ(interval->defaultNumber, kAutoRefreshSeconds);
+    EXPECT_EQ(std::pair(interval->min, interval->max), std::pair(10, 300));
+    const Preference* connect = FindPreference(pref::kConnectSeconds);
+    EXPECT_EQ(connect->defaultNumber, SessionDocument::kConnectSeconds);
+    EXPECT_EQ(std::pair(connect->min, connect->max), std::pair(1, 120));
+    EXPECT_STREQ(FindPreference(pref::kPortalAddress)->defaultText, OSTRAVEL_PORTAL_HOST);
+
+    struct MapStore : PreferenceStore {
+        std::map<std::string, std::string> values;
+        int flushes = 0;
+        bool Read(const char* key, std::string* value) const {
+            const auto it = values.find(key);
+            if (it == values.end()) return false;
+            *value = it->second;
+            return true;
+        }
+        bool ReadBool(const char* key, bool* value) const override {
+            std::string text;
+            return Read(key, &text) && ((*value = text == "1"), true);
+        }
+        bool ReadInt(const char* key, long* value) const override {
+            std::string text;
+            return Read(key, &text) && ((*value = std::stol(text)), true);
+        }
+        bool ReadText(const char* key, std::string* value) const override { return Read(key, value); }
+        void WriteBool(const char* key, bool value) override { values[key] = value ? "1" : "0"; }
+        void WriteInt(const char* key, long value) override { values[key] = std::to_string(value); }
+        void WriteText(const char* key, const std::string& value) override { values[key] = value; }
+        void Remove(const char* key) override { values.erase(key); }
+        void Flush() override { ++flushes; }
+    } store;
+    Preferences kept(store);
+    EXPECT_TRUE(kept.Bool(pref::kReconnect));
+    EXPECT_EQ(kept.Text(pref::kPortalAddress), OSTRAVEL_PORTAL_HOST);
+    store.values[pref::kRefreshIntervalSeconds] = "5";  // written by hand, out of range
+    store.values[pref::kConnectSeconds] = "100000";
+    EXPECT_EQ(kept.Int(pref::kRefreshIntervalSeconds), 10);
+    EXPECT_EQ(kept.Int(pref::kConnectSeconds), 120);
+    EXPECT_EQ(kept.SetInt(pref::kRefreshIntervalSeconds, 301), 300);
+    EXPECT_EQ(store.values[pref::kRefreshIntervalSeconds], "300");
+    kept.SetText(pref::kServiceHost, "  radio.example.net:28001 ");
+    EXPECT_EQ(store.values[pref::kServiceHost], "radio.example.net:28001");
+    kept.SetText(pref::kServiceHost, "  ");
+    kept.SetText(pref::kPortalAddress, OSTRAVEL_PORTAL_HOST);
+    EXPECT_EQ(store.values.count(pref::kServiceHost) + store.values.count(pref::kPortalAddress), 0u)
+        << "no value kept for the built-in ones, so that a new build's default reaches them";
+    EXPECT_EQ(store.flushes, 4);
+    EXPECT_THROW(kept.Bool(pref::kConnectSeconds), std::invalid_argument);
+}
 
 TEST(EnablingRules, LoggedOutLoggedInAndVideo) {
     const Session loggedOut{0, false}, loggedIn{1234, false}, video{1234, true}, negativeId{-5, false};
