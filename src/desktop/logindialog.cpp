@@ -1,14 +1,15 @@
 #include "desktop/logindialog.h"
 
+#include <algorithm>
+#include <optional>
+
 #include <wx/button.h>
 #include <wx/config.h>
 #include <wx/sizer.h>
 
-#ifdef __WXGTK3__
-#include <dlfcn.h>
-#endif
-
+#include "config/preferences.h"
 #include "desktop/mainframe.h"
+#include "desktop/preferenceswindow.h"
 #include "desktop/uithreadview.h"
 #include "desktop/wxtext.h"
 #include "platform/passwordstore.h"
@@ -20,26 +21,6 @@
 #endif
 
 namespace ostravel {
-
-namespace {
-
-// Alt + the label's underlined letter moves the keyboard into its edit. Windows does that by the
-// tab order; a GTK label needs to be told which widget it stands for (looked up in the loaded toolkit).
-wxStaticText* LabelFor(wxWindow* parent, const wxString& text, wxWindow* edit) {
-    auto* label = new wxStaticText(parent, wxID_STATIC, text);
-#ifdef __WXGTK3__
-    using SetMnemonicWidget = void (*)(void*, void*);
-    const auto bind =
-        reinterpret_cast<SetMnemonicWidget>(dlsym(RTLD_DEFAULT, "gtk_label_set_mnemonic_widget"));
-    if (bind != nullptr && label->GetHandle() != nullptr && edit->GetHandle() != nullptr)
-        bind(label->GetHandle(), edit->GetHandle());
-#else
-    (void)edit;
-#endif
-    return label;
-}
-
-}  // namespace
 
 LoginDialog::LoginDialog(MainFrame* parent, SessionControl& session, PasswordStore* passwords)
     : wxDialog(parent, kLoginDialogId, "Account Login"),
@@ -53,14 +34,13 @@ LoginDialog::LoginDialog(MainFrame* parent, SessionControl& session, PasswordSto
     // Each label comes just before its edit in the tab order, which is what pairs them on Windows.
     userNameEdit_ =
         new wxTextCtrl(this, kUserNameEdit, wxEmptyString, wxDefaultPosition, wxSize(editSize.x, -1));
-    wxStaticText* userNameLabel = LabelFor(this, "&Username", userNameEdit_);
-    userNameLabel->MoveBeforeInTabOrder(userNameEdit_);
+    // Alt + a label's underlined letter moves the keyboard into its edit.
+    wxStaticText* userNameLabel = MnemonicLabel(this, "&Username", userNameEdit_);
     column->Add(userNameLabel, 0, wxLEFT | wxRIGHT | wxTOP, 10);
     column->Add(userNameEdit_, 0, wxLEFT | wxRIGHT | wxBOTTOM, 10);
     passwordEdit_ = new wxTextCtrl(this, kPasswordEdit, wxEmptyString, wxDefaultPosition,
                                    wxSize(editSize.x, -1), wxTE_PASSWORD);
-    wxStaticText* passwordLabel = LabelFor(this, "&Password", passwordEdit_);
-    passwordLabel->MoveBeforeInTabOrder(passwordEdit_);
+    wxStaticText* passwordLabel = MnemonicLabel(this, "&Password", passwordEdit_);
     column->Add(passwordLabel, 0, wxLEFT | wxRIGHT, 10);
     column->Add(passwordEdit_, 0, wxLEFT | wxRIGHT, 10);
     // The session keeps at most 99 characters of each.
@@ -79,6 +59,13 @@ LoginDialog::LoginDialog(MainFrame* parent, SessionControl& session, PasswordSto
     } else {
         remember_->SetToolTip("Keep the password in the desktop's keyring, never in a file");
     }
+
+    // Empty for the built-in server, whose address shows greyed in the empty edit.
+    hostEdit_ = new wxTextCtrl(this, kHostEdit, wxEmptyString, wxDefaultPosition, wxSize(editSize.x, -1));
+    if (parent != nullptr) hostEdit_->SetHint(WxText(FormatHostAddress(parent->BuiltInServiceHost())));
+    hostEdit_->SetToolTip(FindPreference(pref::kServiceHost)->tooltip);
+    column->Add(MnemonicLabel(this, "&Host", hostEdit_), 0, wxLEFT | wxRIGHT | wxTOP, 10);
+    column->Add(hostEdit_, 0, wxLEFT | wxRIGHT, 10);
 
     // Says that OK is connecting; its room is kept while it is empty, so nothing moves.
     progress_ = new wxStaticText(this, wxID_STATIC, kConnectingText, wxDefaultPosition, wxDefaultSize,
@@ -115,10 +102,12 @@ void LoginDialog::Recall() {
     }
 }
 
-void LoginDialog::Remember() {
+void LoginDialog::Remember(const std::string& host) {
     wxConfigBase* config = wxConfigBase::Get();
     config->Write(kUserNameKey, m_userName);
-    config->Flush();
+    SettingsFileStore store;
+    Preferences(store).SetText(pref::kServiceHost, host);  // flushes both
+    if (frame_ != nullptr) frame_->ShowKeptPreferences();
     if (!canRemember_) return;
     const std::string user = NarrowText(m_userName);
     if (remember_->GetValue()) {
@@ -134,15 +123,30 @@ int LoginDialog::ShowModal() {
     Recall();
     userNameEdit_->ChangeValue(m_userName);
     passwordEdit_->ChangeValue(m_password);
+    // Preferences may have changed it since.
+    SettingsFileStore store;
+    hostEdit_->ChangeValue(WxText(Preferences(store).Text(pref::kServiceHost)));
+    progress_->SetLabel(wxEmptyString);
     userNameEdit_->SetFocus();
     return wxDialog::ShowModal();
 }
 
 void LoginDialog::OnOK(wxCommandEvent&) {
     if (connecting_) return;  // one login at a time
+    // A host that is none sends nothing: the dialog stays as it is and says why.
+    const std::string hostText = NarrowText(hostEdit_->GetValue());
+    std::string problem;
+    const std::optional<HostAddress> host = HostOfSetting(TextForm::ServiceHost, hostText, &problem);
+    if (!problem.empty()) {
+        ShowProblem(WxText(problem));
+        hostEdit_->SetFocus();
+        hostEdit_->SelectAll();
+        return;
+    }
     m_userName = userNameEdit_->GetValue();
     m_password = passwordEdit_->GetValue();
-    Remember();
+    Remember(hostText);
+    session_.SetHost(host ? *host : frame_->BuiltInServiceHost());
     const unsigned attempt = ++attempt_;
     ShowConnecting(true);
     // Connects and sends both login blocks on the session's login thread; the result comes back
@@ -189,11 +193,24 @@ void LoginDialog::ShowConnecting(bool connecting) {
     connecting_ = connecting;
     userNameEdit_->Enable(!connecting);
     passwordEdit_->Enable(!connecting);
+    hostEdit_->Enable(!connecting);
     remember_->Enable(!connecting && canRemember_);
     FindWindow(wxID_OK)->Enable(!connecting);
     progress_->SetLabel(connecting ? wxString(kConnectingText) : wxString());
     // Cancel is all that is left to press.
     if (connecting) FindWindow(wxID_CANCEL)->SetFocus();
+}
+
+void LoginDialog::ShowProblem(const wxString& problem) {
+    progress_->SetLabelText(problem);  // the typed host may hold a '&'
+    progress_->Wrap(hostEdit_->GetSize().x);
+    progress_->InvalidateBestSize();
+    const wxSize room = progress_->GetMinSize();
+    const wxSize needed = progress_->GetBestSize();
+    if (needed.x > room.x || needed.y > room.y) {
+        progress_->SetMinSize(wxSize(std::max(room.x, needed.x), std::max(room.y, needed.y)));
+        Fit();
+    }
 }
 
 void LoginDialog::End(int result) {

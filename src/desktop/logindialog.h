@@ -1,11 +1,12 @@
-// "Account Login": user name and password. One object for the whole run, so it shows
-// the texts of the last OK when it opens again. OK connects and sends the login on a thread of its
+// "Account Login": user name, password and the service host. One object for the whole run, so it
+// shows the texts of the last OK when it opens again. OK connects and sends the login on a thread of its
 // own: the dialog stays open, says it is connecting, and closes with OK when that has finished;
 // Cancel gives the connect up.
 #pragma once
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include <wx/checkbox.h>
 #include <wx/dialog.h>
@@ -26,6 +27,9 @@ inline constexpr int kRememberPasswordCheck = 1004;
 inline constexpr char kRememberPasswordText[] = "&Remember password";
 // The last user name, kept in the settings (never the password).
 inline constexpr char kUserNameKey[] = "Login/UserName";
+// An extension of our own: the service host, as Preferences keep it ("Connection/ServiceHost"); empty
+// for the built-in one.
+inline constexpr int kHostEdit = 1005;
 inline constexpr int kCredentialMaxLength = 99;
 inline constexpr char kConnectingText[] = "Connecting to the server...";
 
@@ -50,6 +54,7 @@ public:
 
     wxTextCtrl* UserNameEdit() const { return userNameEdit_; }
     wxTextCtrl* PasswordEdit() const { return passwordEdit_; }
+    wxTextCtrl* HostEdit() const { return hostEdit_; }
     wxStaticText* ProgressText() const { return progress_; }
     wxCheckBox* RememberPasswordCheck() const { return remember_; }
 
@@ -61,16 +66,19 @@ private:
     void OnCancel(wxCommandEvent& event);
     void LoginFinished(unsigned attempt);
     void ShowConnecting(bool connecting);
+    // A sentence in the progress line, which grows to hold it.
+    void ShowProblem(const wxString& problem);
     void End(int result);
     // At the first opening: the remembered user name, and the password the keyring keeps for it.
     void Recall();
-    // At OK: the user name into the settings; the password into the keyring, or out of it.
-    void Remember();
+    // At OK: the user name and the host into the settings; the password into the keyring, or out of it.
+    void Remember(const std::string& host);
 
     MainFrame* frame_;
     SessionControl& session_;
     wxTextCtrl* userNameEdit_ = nullptr;
     wxTextCtrl* passwordEdit_ = nullptr;
+    wxTextCtrl* hostEdit_ = nullptr;
     wxStaticText* progress_ = nullptr;
     wxCheckBox* remember_ = nullptr;
     PasswordStore* passwords_ = nullptr;

@@ -4,6 +4,7 @@
 #include <wx/config.h>
 #include <wx/dialog.h>
 #include <wx/modalhook.h>
+#include <wx/msgdlg.h>
 #include <wx/settings.h>
 #include <wx/statusbr.h>
 #include <wx/toolbar.h>
@@ -13,9 +14,11 @@
 #include <dlfcn.h>
 #endif
 
+#include "config/preferences.h"
 #include "desktop/aboutdialog.h"
 #include "desktop/artwork.h"
 #include "desktop/mainview.h"
+#include "desktop/preferenceswindow.h"
 #include "desktop/uithreadview.h"
 #include "desktop/wxtext.h"
 #include "platform/linux/sessionbus.h"
@@ -181,7 +184,8 @@ MainFrame::MainFrame(SessionDocument& doc, const SocketAddress& endpoint, Receiv
     // No sizing border and no maximize box: the window cannot be resized or maximized.
     : wxFrame(nullptr, wxID_ANY, kAppTitle, wxDefaultPosition, wxDefaultSize,
               wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX | wxCLIP_CHILDREN),
-      doc_(doc) {
+      doc_(doc),
+      endpoint_(endpoint) {
     // The frame's control brush is black.
     SetBackgroundColour(*wxBLACK);
     SetIcons(IconBundle(kIconApplication));
@@ -214,6 +218,9 @@ MainFrame::MainFrame(SessionDocument& doc, const SocketAddress& endpoint, Receiv
 }
 
 MainFrame::~MainFrame() {
+    // Its pages apply their changes to this frame's session.
+    if (preferences_) preferences_->Dismiss();
+    preferences_.reset();
 #ifdef __WXMSW__
     wxNotificationMessage::UseTaskBarIcon(nullptr);
 #endif
@@ -229,10 +236,6 @@ MainFrame::~MainFrame() {
 // The View menu's switches and the notifications
 
 namespace {
-
-// Since when the state holds, in the tray tip and the status box: on unless the settings say no
-// (no menu item; "View/ShowSinceWhen=0" switches it off).
-constexpr char kShowSinceKey[] = "View/ShowSinceWhen";
 
 bool Shown(const wxWindow* bar) { return bar != nullptr && bar->IsShown(); }
 
@@ -263,9 +266,8 @@ const MainFrame::ViewSwitch* MainFrame::FindViewSwitch(int id) {
 bool MainFrame::ToggleOn(int toggleId) const {
     const ToggleInfo* toggle = FindToggle(toggleId);
     if (toggle == nullptr) return false;
-    bool on = toggle->defaultOn;
-    wxConfigBase::Get()->Read(toggle->settingKey, &on, toggle->defaultOn);
-    return on;
+    SettingsFileStore store;
+    return Preferences(store).Bool(toggle->settingKey);
 }
 
 void MainFrame::SetToggle(int toggleId, bool on) {
@@ -274,12 +276,13 @@ void MainFrame::SetToggle(int toggleId, bool on) {
 }
 
 void MainFrame::Turn(const ViewSwitch& viewSwitch, bool on) {
-    if (const ToggleInfo* toggle = FindToggle(viewSwitch.id)) {
-        wxConfigBase* config = wxConfigBase::Get();
-        config->Write(toggle->settingKey, on);
-        config->Flush();
+    const ToggleInfo* toggle = FindToggle(viewSwitch.id);
+    if (toggle != nullptr) {
+        SettingsFileStore store;
+        Preferences(store).SetBool(toggle->settingKey, on);
     }
     viewSwitch.turn(*this, on);
+    if (toggle != nullptr) ShowKeptPreferences();  // the same setting on its page
 }
 
 void MainFrame::ShowBar(wxWindow* bar, bool on) {
@@ -288,13 +291,63 @@ void MainFrame::ShowBar(wxWindow* bar, bool on) {
     SendSizeEvent();
 }
 
-void MainFrame::ApplySettings() {
-    for (const ViewSwitch& viewSwitch : ViewSwitches()) {
-        if (FindToggle(viewSwitch.id) != nullptr) viewSwitch.turn(*this, ToggleOn(viewSwitch.id));
+// ---------------------------------------------------------------------------------------------------
+// Preferences
+
+void MainFrame::ShowPreferences() {
+    if (!preferences_) {
+        preferences_ = std::make_unique<PreferencesWindow>([this](const char* key) { ApplySettings(key); },
+                                                           WxText(FormatHostAddress(BuiltInServiceHost())));
     }
-    bool since = true;
-    wxConfigBase::Get()->Read(kShowSinceKey, &since, true);
-    doc_.SetShowSince(since);
+    preferences_->Show(this);
+}
+
+void MainFrame::ShowKeptPreferences() {
+    if (preferences_) preferences_->ShowKeptValues();
+}
+
+HostAddress MainFrame::BuiltInServiceHost() const {
+    return {.host = endpoint_.DottedQuad(), .port = endpoint_.Port(), .kind = HostAddress::Kind::IPv4};
+}
+
+void MainFrame::ApplySettings(const char* changed) {
+    SettingsFileStore store;
+    const Preferences kept(store);
+    for (const ViewSwitch& viewSwitch : ViewSwitches()) {
+        if (const ToggleInfo* toggle = FindToggle(viewSwitch.id))
+            viewSwitch.turn(*this, kept.Bool(toggle->settingKey));
+    }
+    doc_.SetShowSince(kept.Bool(pref::kShowSinceWhen));
+    doc_.SetRefreshSeconds(kept.Int(pref::kRefreshIntervalSeconds));
+    doc_.SetReconnect(kept.Bool(pref::kReconnect));
+    // A text the pages refused never gets into the file; one written by hand that is no host gives
+    // way to the built-in one.
+    const auto portal = HostOfSetting(TextForm::PortalHost, kept.Text(pref::kPortalAddress), nullptr);
+    doc_.SetPortalHost(portal ? PortalAuthority(*portal) : std::string(kBuiltInPortalHost));
+    if (view_ != nullptr) {
+        const auto host = HostOfSetting(TextForm::ServiceHost, kept.Text(pref::kServiceHost), nullptr);
+        view_->Session().SetHost(host ? *host : BuiltInServiceHost());
+        view_->Session().SetConnectSeconds(kept.Int(pref::kConnectSeconds));
+    }
+    if (changed != nullptr && std::string_view(changed) == pref::kStartWithDesktop)
+        ApplyAutostart(kept.Bool(pref::kStartWithDesktop));
+}
+
+void MainFrame::ApplyAutostart(bool on) {
+    std::string error;
+    // TODO(lead): WriteAutostart / RemoveAutostart (platform/autostart.h) once they are on main.
+    const bool done = false;
+    error = "starting with the desktop is not available in this build";
+    if (done) return;
+    // The entry is as it was: so is the setting, and the box on the page shows it.
+    SettingsFileStore store;
+    Preferences(store).SetBool(pref::kStartWithDesktop, !on);
+    ShowKeptPreferences();
+    wxWindow* dialog = preferences_ ? preferences_->Dialog() : nullptr;
+    wxMessageBox(WxText((on ? "Ostravel could not be set to start when you log in: "
+                            : "Ostravel could not be kept from starting when you log in: ") +
+                        error + "."),
+                 kAppTitle, wxOK | wxICON_WARNING, dialog != nullptr ? dialog : this);
 }
 
 bool MainFrame::ShowStateNotification(const StateNotice& notice) {
@@ -496,6 +549,9 @@ void MainFrame::OnMenu(wxCommandEvent& event) {
     switch (commandId) {
         case cmd::kAppExit:
             ExitProgram();
+            return;
+        case cmd::kAppPreferences:
+            ShowPreferences();
             return;
         case cmd::kAppAbout: {
             AboutDialog about(this);

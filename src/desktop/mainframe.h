@@ -13,6 +13,7 @@
 #include <wx/taskbar.h>
 #include <wx/timer.h>
 
+#include "net/hostaddress.h"
 #include "session/sessioncontrol.h"
 #include "session/sessionview.h"
 
@@ -22,6 +23,7 @@ class SessionDocument;
 class MainView;
 class MainFrame;
 class UiThreadView;
+class PreferencesWindow;
 
 // The notification-area icon; its clicks come back to the frame.
 class TrayIcon : public wxTaskBarIcon {
@@ -74,6 +76,16 @@ public:
     bool ToggleOn(int toggleId) const;
     // Keeps the switch in the settings and applies it.
     void SetToggle(int toggleId, bool on);
+
+    // File > Preferences: opens the window, or brings it to the front.
+    void ShowPreferences();
+    // The Preferences window, once opened (for tests).
+    PreferencesWindow* PreferencesEditor() const { return preferences_.get(); }
+    // An open Preferences window shows the kept values again, after they were changed elsewhere.
+    void ShowKeptPreferences();
+    // The service host that an empty "Connection/ServiceHost" stands for: the address the frame was
+    // made with.
+    HostAddress BuiltInServiceHost() const;
     // Announces a change of state through the desktop's notification service (from the UI thread).
     // False when there is none to show it.
     bool ShowStateNotification(const StateNotice& notice);
@@ -89,8 +101,12 @@ private:
     void OnIdle(wxIdleEvent& event);
     void FitToForm();
     void DestroyWhenDialogsClosed();
-    // The settings' switches into the session document.
-    void ApplySettings();
+    // The preferences into the session document and the session, at start (`changed` nullptr) and
+    // after the preference `changed` was stored. The desktop's autostart entry is only touched when
+    // its own setting changed.
+    void ApplySettings(const char* changed = nullptr);
+    // Adds or removes the autostart entry; on failure says so once and puts the setting back.
+    void ApplyAutostart(bool on);
 
     // A check item of the View menu with its action.
     struct ViewSwitch {
@@ -107,6 +123,7 @@ private:
     class ModalWatch;
 
     SessionDocument& doc_;
+    SocketAddress endpoint_;
     MainView* view_ = nullptr;
     std::unique_ptr<UiThreadView> ui_;
     std::unique_ptr<TrayIcon> tray_;
@@ -119,6 +136,7 @@ private:
     std::unique_ptr<ModalWatch> modal_;
     std::unique_ptr<wxNotificationMessage> notification_;  // the last one shown
     int notificationsShown_ = 0;
+    std::unique_ptr<PreferencesWindow> preferences_;
 };
 
 }  // namespace ostravel

@@ -155,17 +155,24 @@ inline bool PumpUntil(Predicate done, std::chrono::milliseconds timeout = 10s) {
     return true;
 }
 
-// The login dialog as the user fills it in: texts typed, then OK or Cancel.
+// The login dialog as the user fills it in: texts typed (the host only when one is given), then OK or
+// Cancel.
 class TypeInLogin : public wxExpectModalBase<LoginDialog> {
 public:
-    TypeInLogin(wxString user, wxString password, int button = wxID_OK, wxString* shownUser = nullptr)
-        : user_(std::move(user)), password_(std::move(password)), button_(button), shownUser_(shownUser) {}
+    TypeInLogin(wxString user, wxString password, int button = wxID_OK, wxString* shownUser = nullptr,
+                wxString host = {})
+        : user_(std::move(user)),
+          password_(std::move(password)),
+          button_(button),
+          shownUser_(shownUser),
+          host_(std::move(host)) {}
 
 protected:
     int OnInvoked(LoginDialog* dialog) const override {
         if (shownUser_ != nullptr) *shownUser_ = dialog->UserNameEdit()->GetValue();
         dialog->UserNameEdit()->ChangeValue(user_);
         dialog->PasswordEdit()->ChangeValue(password_);
+        if (!host_.empty()) dialog->HostEdit()->ChangeValue(host_);
         if (button_ == wxID_OK) {
             wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
             ok.SetEventObject(dialog->FindWindow(wxID_OK));
@@ -178,6 +185,7 @@ private:
     wxString user_, password_;
     int button_;
     wxString* shownUser_;
+    wxString host_;
 };
 
 class DesktopTest : public ::testing::Test {

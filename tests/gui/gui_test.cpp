@@ -6,10 +6,12 @@
 #include <sstream>
 
 #include <dlfcn.h>
+#include <wx/config.h>
 #include <wx/init.h>
 #include <wx/toolbar.h>
 
 #include "config/autodjconfig.h"
+#include "config/preferences.h"
 #include "desktop/artwork.h"
 #include "desktop/autodjconfigdialog.h"
 #include "desktop_fixture.h"
@@ -162,6 +164,24 @@ TEST_F(DesktopTest, LoginDialogKeepsTheTextsOfTheLastOK) {
     wxTEST_DIALOG(view_->RunCommand(cmd::kLogin), TypeInLogin("second", "x", wxID_CANCEL, &shown));
     EXPECT_EQ(shown, "first");
     EXPECT_EQ(view_->LoginWindow().m_password, "secret");
+
+    // A host that is none: its reason in the progress line, nothing sent, nothing kept.
+    LoginDialog& dialog = view_->LoginWindow();
+    wxTEST_DIALOG(view_->RunCommand(cmd::kLogin), TypeInLogin("third", "x", wxID_OK, nullptr, "exa mple"));
+    std::string why;
+    ParseHostAddress("exa mple", kServicePort, &why);
+    EXPECT_EQ(dialog.ProgressText()->GetLabelText().Clone().Replace("\n", " "), why);
+    EXPECT_FALSE(dialog.Connecting());
+    EXPECT_EQ(Lines(), std::vector<std::string>{kConnectFailedMessage});
+    EXPECT_EQ(dialog.m_userName, "first");
+    EXPECT_FALSE(wxConfigBase::Get()->HasEntry(pref::kServiceHost));
+    // A good one is kept and is where the login goes (the window was opened on a dead port).
+    RequireHost();
+    const std::string live = "127.0.0.1:" + std::to_string(g_host.port);
+    wxTEST_DIALOG(view_->RunCommand(cmd::kLogin), TypeInLogin("dj", "djpass", wxID_OK, nullptr, live));
+    EXPECT_TRUE(PumpUntil([&] { return doc_.LoginId() != 0; }));
+    EXPECT_EQ(wxConfigBase::Get()->Read(pref::kServiceHost), live);
+    wxConfigBase::Get()->DeleteEntry(pref::kServiceHost);
 }
 
 TEST_F(DesktopTest, WebAddressesReachTheOpenerAsOneEncodedArgument) {

@@ -6,10 +6,14 @@
 #include <cstdlib>
 #include <sstream>
 
+#include <wx/checkbox.h>
 #include <wx/config.h>
 #include <wx/menu.h>
+#include <wx/spinctrl.h>
 #include <wx/tooltip.h>
 
+#include "config/preferences.h"
+#include "desktop/preferenceswindow.h"
 #include "desktop_fixture.h"
 #include "platform/linux/secretstore.h"
 #include "platform/linux/sessionbus.h"
@@ -109,6 +113,20 @@ protected:
         frame_->GetMenuBar()->UpdateMenus();
         return frame_->GetMenuBar()->IsChecked(WindowIdFromCommand(id));
     }
+    // The control of a setting on the open Preferences window.
+    template <class Control>
+    Control* Preference(const char* key) {
+        return dynamic_cast<Control*>(wxWindow::FindWindowByName(key, frame_->PreferencesEditor()->Dialog()));
+    }
+    // A change on the window as the user makes it: the control's value, then its event.
+    void Check(const char* key, bool on) {
+        wxCheckBox* box = Preference<wxCheckBox>(key);
+        box->SetValue(on);
+        wxCommandEvent clicked(wxEVT_CHECKBOX, box->GetId());
+        clicked.SetEventObject(box);
+        clicked.SetInt(on);
+        box->ProcessWindowEvent(clicked);
+    }
 };
 
 // A scripted sequence of reports from the stand-in: exactly one Notify call per change, with the
@@ -198,11 +216,33 @@ TEST_F(ServicesTest, TogglesAreRememberedAcrossStarts) {
     EXPECT_FALSE(doc_.NotifyOnChange());
     EXPECT_TRUE(MenuChecked(cmd::kViewAutoRefresh));
     EXPECT_FALSE(MenuChecked(cmd::kViewNotifyOnChange));
-    // Back to the defaults for whoever comes next.
-    ChooseMenu(cmd::kViewAutoRefresh);
+
+    // The same settings on the Preferences window, in step with the menu both ways, and kept.
+    ChooseMenu(cmd::kAppPreferences);
+    ASSERT_NE(Preference<wxCheckBox>(pref::kRefreshStatusAutomatically), nullptr);
+    EXPECT_TRUE(Preference<wxCheckBox>(pref::kRefreshStatusAutomatically)->GetValue());
+    EXPECT_FALSE(Preference<wxCheckBox>(pref::kNotifyOnStatusChanges)->GetValue());
     ChooseMenu(cmd::kViewNotifyOnChange);
-    EXPECT_FALSE(doc_.AutoRefresh());
-    EXPECT_TRUE(doc_.NotifyOnChange());
+    EXPECT_TRUE(Preference<wxCheckBox>(pref::kNotifyOnStatusChanges)->GetValue());
+    Check(pref::kRefreshStatusAutomatically, false);
+    EXPECT_FALSE(MenuChecked(cmd::kViewAutoRefresh));
+    EXPECT_FALSE(Preference<wxSpinCtrl>(pref::kRefreshIntervalSeconds)->IsEnabled());
+    Check(pref::kShowSinceWhen, false);
+    EXPECT_FALSE(doc_.ShowSince());
+    auto* host = Preference<wxTextCtrl>(pref::kServiceHost);
+    host->SetValue("exa mple");  // refused: not kept
+    frame_->ExitProgram();
+    ASSERT_TRUE(PumpUntil([&] { return !alive_; }));
+
+    NewSettings();  // the next start
+    Open(g_host.port);
+    EXPECT_FALSE(MenuChecked(cmd::kViewAutoRefresh));
+    EXPECT_TRUE(MenuChecked(cmd::kViewNotifyOnChange));
+    EXPECT_FALSE(doc_.ShowSince());
+    EXPECT_FALSE(wxConfigBase::Get()->HasEntry(pref::kServiceHost));
+    // Back to the defaults for whoever comes next.
+    wxConfigBase::Get()->DeleteEntry(pref::kShowSinceWhen);
+    wxConfigBase::Get()->Flush();
 }
 
 // The login dialog as the user fills it in, with the "Remember password" box; what it showed.
