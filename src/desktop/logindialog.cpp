@@ -143,6 +143,7 @@ void LoginDialog::OnOK(wxCommandEvent&) {
     m_userName = userNameEdit_->GetValue();
     m_password = passwordEdit_->GetValue();
     Remember();
+    if (starting_) starting_();
     const unsigned attempt = ++attempt_;
     ShowConnecting(true);
     // Connects and sends both login blocks on the session's login thread; the result comes back

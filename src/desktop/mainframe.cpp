@@ -177,7 +177,7 @@ private:
     int open_ = 0;
 };
 
-MainFrame::MainFrame(SessionDocument& doc, const SocketAddress& endpoint, ReceiverFactory makeReceiver)
+MainFrame::MainFrame(SessionDocument& doc, const HostAddress& endpoint, ReceiverFactory makeReceiver)
     // No sizing border and no maximize box: the window cannot be resized or maximized.
     : wxFrame(nullptr, wxID_ANY, kAppTitle, wxDefaultPosition, wxDefaultSize,
               wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX | wxCLIP_CHILDREN),
@@ -408,7 +408,10 @@ std::unique_ptr<wxMenu> MainFrame::BuildTrayMenu() const {
             menu->AppendSubMenu(popup, entry.text);
         } else {
             wxMenuItem* item = popup->Append(WindowIdFromCommand(entry.id), entry.text);
-            item->Enable(IsTrayEntryEnabled(entry.id, session.loginId, session.highBitrate));
+            // Logout also ends a reconnection's wait, as the view decides.
+            const bool logout = entry.viewCommand == cmd::kLogout && view_ != nullptr;
+            item->Enable(logout ? view_->IsCommandEnabledNow(cmd::kLogout)
+                                : IsTrayEntryEnabled(entry.id, session.loginId, session.highBitrate));
         }
     }
     return menu;

@@ -39,7 +39,7 @@ private:
 
 class MainFrame : public wxFrame {
 public:
-    MainFrame(SessionDocument& doc, const SocketAddress& endpoint, ReceiverFactory makeReceiver);
+    MainFrame(SessionDocument& doc, const HostAddress& endpoint, ReceiverFactory makeReceiver);
     ~MainFrame() override;
 
     MainView* GetActiveView() const { return view_; }

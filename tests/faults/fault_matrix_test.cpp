@@ -129,7 +129,7 @@ public:
         doc_ = doc.get();
         clock_ = clock.get();
         frame_ = new MainFrame(
-            *doc_, SocketAddress("127.0.0.1", host_.ServicePort()),
+            *doc_, HostOf(SocketAddress("127.0.0.1", host_.ServicePort())),
             [clock = clock_](SessionDocument& d) { return std::make_unique<Receiver>(d, *clock); });
         frame_->Show();
         alive_ = frame_;
@@ -370,7 +370,7 @@ class FirstWindow : public ::testing::Environment {
 public:
     void SetUp() override {
         SessionDocument doc;
-        auto* frame = new MainFrame(doc, SocketAddress("127.0.0.1", 9),
+        auto* frame = new MainFrame(doc, HostOf(SocketAddress("127.0.0.1", 9)),
                                     [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
         frame->Show();
         wxWeakRef<MainFrame> alive = frame;
