@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,55 +21,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Sets an environment variable for the test's length.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        testing::SetEnvironment(name, value);
-    }
-    ~ScopedEnvironment() {
-        if (old_) {
-            testing::SetEnvironment(name_, *old_);
-        } else {
-#ifdef _WIN32
-            ::_putenv_s(name_, "");  // an empty value removes it
-#else
-            ::unsetenv(name_);
-#endif
-        }
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
+// Puts an environment variable back (empty when it was not set) at the end of the test.
+struct RestoreEnvironment {
+    explicit RestoreEnvironment(const char* name)
+        : name(name), old(std::getenv(name) ? std::getenv(name) : "") {}
+    ~RestoreEnvironment() { testing::SetEnvironment(name, old); }
+    const char* name;
+    std::string old;
 };
 
-#ifndef _WIN32
-// What GLib, as the session's autostart reader, makes of the entry: Name and the program's words.
-void ExpectGLibReads(const fs::path& file, const std::string& name, const std::vector<std::string>& words) {
-#ifdef OSTRAVEL_TEST_PLATFORM_LINUX
-    GKeyFile* keys = g_key_file_new();
-    ASSERT_TRUE(g_key_file_load_from_file(keys, file.c_str(), G_KEY_FILE_NONE, nullptr));
-    gchar* readName = g_key_file_get_string(keys, "Desktop Entry", "Name", nullptr);
-    gchar* exec = g_key_file_get_string(keys, "Desktop Entry", "Exec", nullptr);
-    gchar** argv = nullptr;
-    ASSERT_TRUE(exec != nullptr && g_shell_parse_argv(exec, nullptr, &argv, nullptr)) << exec;
-    EXPECT_EQ(readName, name);
-    EXPECT_EQ(std::vector<std::string>(argv, argv + g_strv_length(argv)), words) << exec;
-    g_strfreev(argv);
-    g_free(exec);
-    g_free(readName);
-    g_key_file_free(keys);
-#else
-    (void)file, (void)name, (void)words;
-#endif
-}
-#endif
-
 TEST(Autostart, WrittenSwitchedOffByTheDesktopRewrittenAndRemoved) {
+    RestoreEnvironment restore("XDG_CONFIG_HOME");
     const fs::path config = testing::MakeTempDir("ostravel-autostart");
-    ScopedEnvironment xdg("XDG_CONFIG_HOME", config.string());
+    testing::SetEnvironment("XDG_CONFIG_HOME", config.string());
     // A name per run: on Windows this is the user's own Run key.
     const std::string appId = "net.quenlor.OstravelTest" + std::to_string(testing::ProcessId());
     AutostartEntry entry{appId, "Ostravel\nnext",       "Manage the radio server",
@@ -96,7 +59,22 @@ TEST(Autostart, WrittenSwitchedOffByTheDesktopRewrittenAndRemoved) {
 #else
     const fs::path file = AutostartFile(appId);
     EXPECT_EQ(file, config / "autostart" / (appId + ".desktop"));
-    ExpectGLibReads(file, entry.name, {entry.exec, "--hidden"});
+#ifdef OSTRAVEL_TEST_PLATFORM_LINUX
+    // What GLib, as the session's reader of autostart entries, makes of it.
+    GKeyFile* keys = g_key_file_new();
+    ASSERT_TRUE(g_key_file_load_from_file(keys, file.c_str(), G_KEY_FILE_NONE, nullptr));
+    gchar* name = g_key_file_get_string(keys, "Desktop Entry", "Name", nullptr);
+    gchar* exec = g_key_file_get_string(keys, "Desktop Entry", "Exec", nullptr);
+    gchar** argv = nullptr;
+    ASSERT_TRUE(exec != nullptr && g_shell_parse_argv(exec, nullptr, &argv, nullptr)) << exec;
+    EXPECT_EQ(name, entry.name);
+    EXPECT_EQ(std::vector<std::string>(argv, argv + g_strv_length(argv)),
+              (std::vector<std::string>{entry.exec, "--hidden"}));
+    g_strfreev(argv);
+    g_free(exec);
+    g_free(name);
+    g_key_file_free(keys);
+#endif
     if (fs::exists("/usr/bin/desktop-file-validate")) {
         const std::string command = "/usr/bin/desktop-file-validate '" + file.string() + "' 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0) << "desktop-file-validate rejects " << file;
@@ -118,13 +96,13 @@ TEST(Autostart, WrittenSwitchedOffByTheDesktopRewrittenAndRemoved) {
 
 #ifndef _WIN32
 TEST(Autostart, TheConfigurationFolderAndWhatCannotBeWritten) {
+    RestoreEnvironment restoreHome("HOME"), restoreConfig("XDG_CONFIG_HOME");
     const fs::path home = testing::MakeTempDir("ostravel-autostart-home");
-    ScopedEnvironment homeVariable("HOME", home.string());
-    {
-        ScopedEnvironment relative("XDG_CONFIG_HOME", "relative/config");
-        EXPECT_EQ(AutostartFile("app"), home / ".config/autostart/app.desktop");
-    }
-    ScopedEnvironment xdg("XDG_CONFIG_HOME", (home / "config").string());
+    testing::SetEnvironment("HOME", home.string());
+    testing::SetEnvironment("XDG_CONFIG_HOME", "relative/config");
+    EXPECT_EQ(AutostartFile("app"), home / ".config/autostart/app.desktop");
+
+    testing::SetEnvironment("XDG_CONFIG_HOME", (home / "config").string());
     std::ofstream(home / "config") << "a file where the folder should be";
     std::string error;
     EXPECT_FALSE(WriteAutostart({"app", "App", "", "app", "", {}}, &error));
