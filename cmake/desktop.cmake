@@ -30,6 +30,9 @@ target_include_directories(ostravel_desktop SYSTEM PUBLIC ${wxWidgets_INCLUDE_DI
 target_compile_definitions(ostravel_desktop PUBLIC ${wxWidgets_DEFINITIONS}
   $<$<CONFIG:Debug>:${wxWidgets_DEFINITIONS_DEBUG}>)
 target_compile_options(ostravel_desktop PUBLIC ${wxWidgets_CXX_FLAGS})
+# The autostart entry is named, and shows its icon, by the desktop's name for the program.
+set_property(SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/src/desktop/mainframe.cpp APPEND PROPERTY
+  COMPILE_DEFINITIONS OSTRAVEL_APP_ID="${OSTRAVEL_APP_ID}")
 
 add_executable(ostravel WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/src/main/ostravel.cpp)
 target_link_libraries(ostravel PRIVATE ostravel_desktop)

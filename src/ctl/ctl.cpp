@@ -4,8 +4,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include <arpa/inet.h>
-
 #include "ctl/credentials.h"
 #include "ctl/ctlcommands.h"
 #include "ctl/ctloutput.h"
@@ -152,25 +150,11 @@ std::optional<Failure> ParseOptions(const std::vector<std::string>& args, Option
     return first;
 }
 
-std::optional<Failure> ParseServer(const std::string& text, SocketAddress& endpoint) {
-    std::string host = text;
-    unsigned short port = kServicePort;
-    if (const std::size_t colon = text.rfind(':'); colon != std::string::npos) {
-        host = text.substr(0, colon);
-        const std::string digits = text.substr(colon + 1);
-        unsigned value = 0;
-        const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-        if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || value == 0 ||
-            value > 65535) {
-            return Failure{kExitUsage, "--server: '" + digits + "' is not a port (1 to 65535)"};
-        }
-        port = static_cast<unsigned short>(value);
-    }
-    in_addr address{};
-    if (::inet_pton(AF_INET, host.c_str(), &address) != 1) {
-        return Failure{kExitUsage, "--server: '" + host + "' is not an IPv4 address (ADDR[:PORT])"};
-    }
-    endpoint = SocketAddress(host.c_str(), port);
+std::optional<Failure> ParseServer(const std::string& text, HostAddress& endpoint) {
+    std::string error;
+    const auto host = ParseHostAddress(text, kServicePort, &error);
+    if (!host) return Failure{kExitUsage, "--server: " + error};
+    endpoint = *host;
     return std::nullopt;
 }
 
@@ -324,8 +308,9 @@ Options:
                         read or write (chmod 600); without it the password comes from the
                         environment variable )" +
                        std::string(kPasswordVariable) + R"(. Never on the command line.
-  --server ADDR[:PORT]  the service server's IPv4 address (default )" +
-                       ServiceEndpoint().DottedQuad() + ":" + std::to_string(kServicePort) + R"()
+  --server HOST[:PORT]  the service server: a name, an IPv4 address or an IPv6 one in brackets
+                        when a port follows (default )" +
+                       FormatHostAddress(ServiceEndpoint()) + R"()
   --timeout S           give up after S seconds (default 10); covers connecting, the login and the
                         answer; the log-off notice afterwards may take up to 2 s more
   --json                print the status, settings or reply as JSON

@@ -181,16 +181,14 @@ Stop CtlSession::Ended(const ViewEvent& end, const std::string& context) const {
 }
 
 std::optional<Stop> CtlSession::Connect() {
-    const SocketAddress& endpoint = request_.endpoint;
+    const std::string endpoint = FormatHostAddress(request_.endpoint);
     session_.BeginLogin(request_.userName, request_.password, [this] { connected_.Set(); });
     if (!connected_.WaitUntil(deadline_)) {
         session_.CancelLogin();
-        return Stop{kExitTimeout, "no connection to the service server at " + endpoint.DottedQuad() + ":" +
-                                      std::to_string(endpoint.Port()) + within_};
+        return Stop{kExitTimeout, "no connection to the service server at " + endpoint + within_};
     }
     if (doc_.Disconnected()) {
-        return Stop{kExitConnect, "cannot connect to the service server at " + endpoint.DottedQuad() + ":" +
-                                      std::to_string(endpoint.Port())};
+        return Stop{kExitConnect, "cannot connect to the service server at " + endpoint};
     }
     session_.LoginAccepted();
     return std::nullopt;

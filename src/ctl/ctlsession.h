@@ -7,12 +7,13 @@
 #include "ctl/captureview.h"
 #include "ctl/ctlcommands.h"
 #include "net/blockingsocket.h"
+#include "net/hostaddress.h"
 #include "session/sessiondocument.h"
 
 namespace ostravel::ctl {
 
 struct SessionRequest {
-    SocketAddress endpoint;
+    HostAddress endpoint;
     std::string userName;
     std::string password;
     std::chrono::milliseconds timeout{10000};  // the whole session, log-off excepted

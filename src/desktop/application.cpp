@@ -37,6 +37,9 @@ namespace ostravel {
 
 namespace {
 
+constexpr char kStartHiddenKey[] = "General/StartHidden";
+constexpr char kLoginAtStartKey[] = "General/LoginAtStart";
+
 // The registry on Windows; elsewhere a file in the desktop's configuration folder, which takes over
 // the dotfile earlier versions wrote in the home folder.
 std::unique_ptr<wxConfigBase> OpenSettings() {
@@ -83,8 +86,11 @@ bool Application::OnInit() {
     recentFiles_->Load(*wxConfigBase::Get());
 
     doc_ = std::make_unique<SessionDocument>();
+    doc_->SetReconnect(true);  // the desktop keeps its session unless the settings say otherwise
     frame_ = new MainFrame(*doc_, ServiceEndpoint(),
                            [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
+    MainView& view = *frame_->GetActiveView();
+    if (commandLine_.host) view.Session().SetHost(*commandLine_.host);  // this run only
     // A browser that fails after a while is reported on the UI thread, where the view lives.
     SystemUrlOpener::Instance().SetLatePoster(frame_->UiThread().Poster());
     SetTopWindow(frame_);
@@ -93,8 +99,21 @@ bool Application::OnInit() {
         ExitMainLoop();
     });
     frame_->Centre();
-    frame_->Show(true);
     frame_->SetTitle(kAppTitle);
+    bool hidden = commandLine_.hidden;
+    if (!hidden) wxConfigBase::Get()->Read(kStartHiddenKey, &hidden, false);
+    if (!hidden) {
+        frame_->Show(true);
+    } else if (!frame_->TrayAvailable()) {
+        // No notification area to come back from: minimised, never unreachable.
+        frame_->Iconize(true);
+        frame_->Show(true);
+    }
+    bool loginAtStart = false;
+    wxConfigBase::Get()->Read(kLoginAtStartKey, &loginAtStart, false);
+    if (loginAtStart && commandLine_.screenshotDir.empty()) {
+        frame_->UiThread().Post([frame = frame_] { frame->GetActiveView()->LoginAtStart(); });
+    }
 
     audio_ = std::make_unique<AudioThreads>();
     audio_->Start();

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string_view>
 
+#include "session/sessioncontrol.h"
+
 namespace ostravel {
 
 namespace {
@@ -49,6 +51,20 @@ constexpr OptionSpec kOptions[] = {
     {"demo-password", "PASSWORD", "password for --demo-screenshots (default demo)",
      [](CommandLine& line, const OptionSpec&, std::string value) {
          line.demoPassword = std::move(value);
+         return true;
+     }},
+    {"host", "HOST[:PORT]", "connect to this service host for this run (a name, IPv4, or [IPv6]:PORT)",
+     [](CommandLine& line, const OptionSpec&, std::string value) {
+         std::string error;
+         line.host = ParseHostAddress(value, kServicePort, &error);
+         if (line.host) return true;
+         line.outcome = CommandLine::Error;
+         line.error = "--host: " + error;
+         return false;
+     }},
+    {"hidden", nullptr, "start with only the tray icon (minimised where there is no tray)",
+     [](CommandLine& line, const OptionSpec&, std::string) {
+         line.hidden = true;
          return true;
      }},
     {"exit-when-shown", nullptr, "exit as soon as the main window is shown (start-up timing)",
@@ -116,7 +132,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             if (i + 1 >= argc) return fail("option '--" + std::string(name) + "' needs a value");
             value = argv[++i];
         }
-        if (!option->take(line, *option, std::move(value))) return end(line.outcome);
+        if (!option->take(line, *option, std::move(value))) return end(line.outcome, std::string(line.error));
     }
     return line;
 }

@@ -62,7 +62,6 @@ LoginDialog::LoginDialog(MainFrame* parent, SessionControl& session, PasswordSto
 
     // Empty for the built-in server, whose address shows greyed in the empty edit.
     hostEdit_ = new wxTextCtrl(this, kHostEdit, wxEmptyString, wxDefaultPosition, wxSize(editSize.x, -1));
-    if (parent != nullptr) hostEdit_->SetHint(WxText(FormatHostAddress(parent->BuiltInServiceHost())));
     hostEdit_->SetToolTip(FindPreference(pref::kServiceHost)->tooltip);
     column->Add(MnemonicLabel(this, "&Host", hostEdit_), 0, wxLEFT | wxRIGHT | wxTOP, 10);
     column->Add(hostEdit_, 0, wxLEFT | wxRIGHT, 10);
@@ -106,8 +105,12 @@ void LoginDialog::Remember(const std::string& host) {
     wxConfigBase* config = wxConfigBase::Get();
     config->Write(kUserNameKey, m_userName);
     SettingsFileStore store;
-    Preferences(store).SetText(pref::kServiceHost, host);  // flushes both
-    if (frame_ != nullptr) frame_->ShowKeptPreferences();
+    // Left empty while the run has a host of its own (--host), the field means that one for this run
+    // and leaves the setting alone.
+    if (!(frame_->RunHost() && HostOfSetting(TextForm::ServiceHost, host, nullptr) == std::nullopt))
+        Preferences(store).SetText(pref::kServiceHost, host);
+    config->Flush();
+    frame_->ShowKeptPreferences();
     if (!canRemember_) return;
     const std::string user = NarrowText(m_userName);
     if (remember_->GetValue()) {
@@ -123,9 +126,11 @@ int LoginDialog::ShowModal() {
     Recall();
     userNameEdit_->ChangeValue(m_userName);
     passwordEdit_->ChangeValue(m_password);
-    // Preferences may have changed it since.
+    // Preferences may have changed it since; a run's own host shows greyed in the empty field.
     SettingsFileStore store;
-    hostEdit_->ChangeValue(WxText(Preferences(store).Text(pref::kServiceHost)));
+    hostEdit_->SetHint(WxText(FormatHostAddress(frame_->DefaultServiceHost())));
+    hostEdit_->ChangeValue(frame_->RunHost() ? wxString()
+                                             : WxText(Preferences(store).Text(pref::kServiceHost)));
     progress_->SetLabel(wxEmptyString);
     userNameEdit_->SetFocus();
     return wxDialog::ShowModal();
@@ -146,7 +151,8 @@ void LoginDialog::OnOK(wxCommandEvent&) {
     m_userName = userNameEdit_->GetValue();
     m_password = passwordEdit_->GetValue();
     Remember(hostText);
-    session_.SetHost(host ? *host : frame_->BuiltInServiceHost());
+    session_.SetHost(host ? *host : frame_->DefaultServiceHost());
+    if (starting_) starting_();
     const unsigned attempt = ++attempt_;
     ShowConnecting(true);
     // Connects and sends both login blocks on the session's login thread; the result comes back

@@ -46,6 +46,8 @@ public:
     // Run on the UI thread, once, when a login started by OK has finished (connected or not);
     // never for one that was cancelled or replaced.
     void SetLoginFinished(std::function<void()> finished) { finished_ = std::move(finished); }
+    // Run on the UI thread when OK starts a login: the user's own login replaces any automatic one.
+    void SetLoginStarting(std::function<void()> starting) { starting_ = std::move(starting); }
     // A connect started by OK is still going on.
     bool Connecting() const { return connecting_; }
     // Gives up the connect in progress, if any: the session is left logged off, nothing is
@@ -85,6 +87,7 @@ private:
     bool canRemember_ = false;  // a keyring is there to keep the password
     bool recalled_ = false;
     std::function<void()> finished_;
+    std::function<void()> starting_;
     // Whether the dialog is still there when the login thread's result comes due. Read and written
     // on the UI thread only; the login thread merely carries it.
     std::shared_ptr<bool> alive_;

@@ -7,6 +7,7 @@
 #include <wx/msgdlg.h>
 #include <wx/settings.h>
 #include <wx/statusbr.h>
+#include <wx/stdpaths.h>
 #include <wx/toolbar.h>
 #include <wx/utils.h>
 
@@ -21,6 +22,7 @@
 #include "desktop/preferenceswindow.h"
 #include "desktop/uithreadview.h"
 #include "desktop/wxtext.h"
+#include "platform/autostart.h"
 #include "platform/linux/sessionbus.h"
 #include "protocol/commands.h"
 #include "session/sessiondocument.h"
@@ -180,7 +182,7 @@ private:
     int open_ = 0;
 };
 
-MainFrame::MainFrame(SessionDocument& doc, const SocketAddress& endpoint, ReceiverFactory makeReceiver)
+MainFrame::MainFrame(SessionDocument& doc, const HostAddress& endpoint, ReceiverFactory makeReceiver)
     // No sizing border and no maximize box: the window cannot be resized or maximized.
     : wxFrame(nullptr, wxID_ANY, kAppTitle, wxDefaultPosition, wxDefaultSize,
               wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX | wxCLIP_CHILDREN),
@@ -236,6 +238,12 @@ MainFrame::~MainFrame() {
 // The View menu's switches and the notifications
 
 namespace {
+
+#ifndef OSTRAVEL_APP_ID
+#define OSTRAVEL_APP_ID "net.quenlor.Ostravel"
+#endif
+// The desktop's name for the program, which names its autostart entry and icon.
+constexpr char kDesktopAppId[] = OSTRAVEL_APP_ID;
 
 bool Shown(const wxWindow* bar) { return bar != nullptr && bar->IsShown(); }
 
@@ -306,13 +314,17 @@ void MainFrame::ShowKeptPreferences() {
     if (preferences_) preferences_->ShowKeptValues();
 }
 
-HostAddress MainFrame::BuiltInServiceHost() const {
-    return {.host = endpoint_.DottedQuad(), .port = endpoint_.Port(), .kind = HostAddress::Kind::IPv4};
+void MainFrame::SetRunHost(std::optional<HostAddress> host) {
+    runHost_ = std::move(host);
+    ApplySettings();
 }
 
 void MainFrame::ApplySettings(const char* changed) {
     SettingsFileStore store;
-    const Preferences kept(store);
+    Preferences kept(store);
+    // The desktop's settings may have switched the entry off since: the box shows what is true.
+    if (changed == nullptr && kept.Bool(pref::kStartWithDesktop) != AutostartEnabled(kDesktopAppId))
+        kept.SetBool(pref::kStartWithDesktop, !kept.Bool(pref::kStartWithDesktop));
     for (const ViewSwitch& viewSwitch : ViewSwitches()) {
         if (const ToggleInfo* toggle = FindToggle(viewSwitch.id))
             viewSwitch.turn(*this, kept.Bool(toggle->settingKey));
@@ -326,7 +338,7 @@ void MainFrame::ApplySettings(const char* changed) {
     doc_.SetPortalHost(portal ? PortalAuthority(*portal) : std::string(kBuiltInPortalHost));
     if (view_ != nullptr) {
         const auto host = HostOfSetting(TextForm::ServiceHost, kept.Text(pref::kServiceHost), nullptr);
-        view_->Session().SetHost(host ? *host : BuiltInServiceHost());
+        view_->Session().SetHost(runHost_ ? *runHost_ : host ? *host : endpoint_);
         view_->Session().SetConnectSeconds(kept.Int(pref::kConnectSeconds));
     }
     if (changed != nullptr && std::string_view(changed) == pref::kStartWithDesktop)
@@ -334,19 +346,25 @@ void MainFrame::ApplySettings(const char* changed) {
 }
 
 void MainFrame::ApplyAutostart(bool on) {
+    AutostartEntry entry{.appId = kDesktopAppId,
+                         .name = kAppTitle,
+                         .comment = "Starts Ostravel hidden in the notification area",
+                         .exec = "ostravel",
+                         .icon = kDesktopAppId,
+                         .arguments = {"--hidden"}};
+#ifdef __WXMSW__
+    entry.exec = NarrowText(wxStandardPaths::Get().GetExecutablePath());  // the Run key wants a path
+#endif
     std::string error;
-    // TODO(lead): WriteAutostart / RemoveAutostart (platform/autostart.h) once they are on main.
-    const bool done = false;
-    error = "starting with the desktop is not available in this build";
-    if (done) return;
-    // The entry is as it was: so is the setting, and the box on the page shows it.
+    if (on ? WriteAutostart(entry, &error) : RemoveAutostart(entry.appId, &error)) return;
+    // The entry is as it was: the setting says so, and so does the box on the page.
     SettingsFileStore store;
-    Preferences(store).SetBool(pref::kStartWithDesktop, !on);
+    Preferences(store).SetBool(pref::kStartWithDesktop, AutostartEnabled(entry.appId));
     ShowKeptPreferences();
     wxWindow* dialog = preferences_ ? preferences_->Dialog() : nullptr;
-    wxMessageBox(WxText((on ? "Ostravel could not be set to start when you log in: "
-                            : "Ostravel could not be kept from starting when you log in: ") +
-                        error + "."),
+    wxMessageBox(WxText((on ? "Ostravel could not be set to start when you log in.\n\n"
+                            : "Ostravel could not be kept from starting when you log in.\n\n") +
+                        error),
                  kAppTitle, wxOK | wxICON_WARNING, dialog != nullptr ? dialog : this);
 }
 
@@ -461,7 +479,10 @@ std::unique_ptr<wxMenu> MainFrame::BuildTrayMenu() const {
             menu->AppendSubMenu(popup, entry.text);
         } else {
             wxMenuItem* item = popup->Append(WindowIdFromCommand(entry.id), entry.text);
-            item->Enable(IsTrayEntryEnabled(entry.id, session.loginId, session.highBitrate));
+            // Logout also ends a reconnection's wait, as the view decides.
+            const bool logout = entry.viewCommand == cmd::kLogout && view_ != nullptr;
+            item->Enable(logout ? view_->IsCommandEnabledNow(cmd::kLogout)
+                                : IsTrayEntryEnabled(entry.id, session.loginId, session.highBitrate));
         }
     }
     return menu;

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -41,7 +42,7 @@ private:
 
 class MainFrame : public wxFrame {
 public:
-    MainFrame(SessionDocument& doc, const SocketAddress& endpoint, ReceiverFactory makeReceiver);
+    MainFrame(SessionDocument& doc, const HostAddress& endpoint, ReceiverFactory makeReceiver);
     ~MainFrame() override;
 
     MainView* GetActiveView() const { return view_; }
@@ -85,7 +86,13 @@ public:
     void ShowKeptPreferences();
     // The service host that an empty "Connection/ServiceHost" stands for: the address the frame was
     // made with.
-    HostAddress BuiltInServiceHost() const;
+    HostAddress BuiltInServiceHost() const { return endpoint_; }
+    // This run's service host instead of the setting's (--host), or none: kept through every later
+    // change of the preferences; the login dialog's Host field, left empty, means it.
+    void SetRunHost(std::optional<HostAddress> host);
+    const std::optional<HostAddress>& RunHost() const { return runHost_; }
+    // What an empty Host field in the login dialog stands for: the run's host, else the built-in one.
+    HostAddress DefaultServiceHost() const { return runHost_ ? *runHost_ : endpoint_; }
     // Announces a change of state through the desktop's notification service (from the UI thread).
     // False when there is none to show it.
     bool ShowStateNotification(const StateNotice& notice);
@@ -123,7 +130,8 @@ private:
     class ModalWatch;
 
     SessionDocument& doc_;
-    SocketAddress endpoint_;
+    HostAddress endpoint_;
+    std::optional<HostAddress> runHost_;
     MainView* view_ = nullptr;
     std::unique_ptr<UiThreadView> ui_;
     std::unique_ptr<TrayIcon> tray_;

@@ -1,5 +1,6 @@
 #include "desktop/mainview.h"
 
+#include <wx/config.h>
 #include <wx/generic/statbmpg.h>
 #include <wx/msgdlg.h>
 
@@ -14,6 +15,7 @@
 #include "desktop/mainframe.h"
 #include "desktop/serverconfigdialog.h"
 #include "desktop/textviewdialog.h"
+#include "desktop/uithreadview.h"
 #include "desktop/wxtext.h"
 #include "platform/openurl.h"
 #include "platform/passwordstore.h"
@@ -71,19 +73,25 @@ public:
 
 }  // namespace
 
-MainView::MainView(MainFrame* frame, SessionDocument& doc, const SocketAddress& endpoint,
+MainView::MainView(MainFrame* frame, SessionDocument& doc, const HostAddress& endpoint,
                    ReceiverFactory makeReceiver)
     : wxPanel(frame, kMainViewId, wxDefaultPosition, FormSize(), wxTAB_TRAVERSAL | wxBORDER_NONE),
       frame_(frame),
       doc_(doc),
-      session_(std::make_unique<SessionControl>(doc, endpoint, std::move(makeReceiver))) {
+      session_(std::make_unique<SessionControl>(doc, endpoint, std::move(makeReceiver))),
+      // The login thread's result crosses over through the frame's queue (which is made after this
+      // view, and joined-for before it goes).
+      keeper_(std::make_unique<SessionKeeper>(
+          doc, *session_, countdown_,
+          [frame](std::function<void()> task) { frame->UiThread().Post(std::move(task)); })) {
+    keeper_->SetRefusedHandler([this] { frame_->UiThread().Post([this] { OnLogin(); }); });
     SetBackgroundColour(kFormGround);
     SetForegroundColour(kFormText);
 
     auto* logo = new wxGenericStaticBitmap(this, kLogoControl, LogoBitmap(Sized(215, 37).x, Sized(215, 37).y),
                                            At(38, 1), Sized(215, 37));
     logo->SetCursor(wxCursor(wxCURSOR_HAND));
-    logo->SetToolTip(WxText(PortalBasePage()));
+    logo->SetToolTip(WxText(PortalBasePage(doc.PortalHost())));
     logo->Bind(wxEVT_LEFT_UP, [this](wxMouseEvent&) { OnLogoClick(); });
 
     statusBox_ = new wxTextCtrl(this, kStatusBox, wxEmptyString, At(14, 39), Sized(263, 106),
@@ -107,11 +115,14 @@ MainView::~MainView() { ShutdownSession(); }
 wxSize MainView::FormSize() { return Sized(292, 190); }
 
 void MainView::ShutdownSession() {
+    keeper_->UserActed();
     if (connect_) connect_->CancelConnect();
     if (session_) session_->Shutdown();
 }
 
 bool MainView::IsCommandEnabledNow(int commandId) const {
+    // Logout also ends a reconnection's wait.
+    if (commandId == cmd::kLogout && keeper_->Reconnecting()) return true;
     const SessionState session = doc_.Snapshot();
     return IsCommandEnabled(commandId, session.loginId, session.highBitrate);
 }
@@ -149,6 +160,7 @@ LoginDialog& MainView::LoginWindow() {
         // The Login command's last step runs when OK's connect has finished, not when ShowModal
         // returns: a test hook answers ShowModal before the connect is done.
         connect_->SetLoginFinished([this] { session_->LoginAccepted(); });
+        connect_->SetLoginStarting([this] { keeper_->UserActed(); });
     }
     return *connect_;
 }
@@ -163,6 +175,7 @@ void MainView::OnLogin() {
 }
 
 void MainView::OnLogout() {
+    keeper_->UserActed();
     // A login still connecting is given up, so that it reports nothing afterwards.
     if (connect_) connect_->CancelConnect();
     try {
@@ -179,7 +192,8 @@ void MainView::OnServerLogs() {
         return;
     }
     const BrowserResult shown =
-        ShowBrowser(frame_, kServerLogsTitle, WxText(ServerLogsAddress(session.userName, session.password)));
+        ShowBrowser(frame_, kServerLogsTitle,
+                    WxText(ServerLogsAddress(session.userName, session.password, session.portalHost)));
 #ifdef _WIN32
     // The Windows program is built without the embedded browser: the user's own shows the page.
     if (shown == BrowserResult::NoModule) {
@@ -194,6 +208,54 @@ void MainView::OnServerLogs() {
 }
 
 void MainView::OnLogoClick() { OpenLogoPage(doc_, CurrentUrlOpener()); }
+
+bool MainView::LoginAtStart() {
+    wxString user;
+    if (!wxConfigBase::Get()->Read(kUserNameKey, &user) || user.empty()) return false;
+    const auto password = DesktopPasswordStore().Lookup(NarrowText(user));
+    if (!password) {
+        OnLogin();  // nothing kept to log in with: the user is asked
+        return true;
+    }
+    keeper_->LoginAutomatically(NarrowText(user), *password);
+    return true;
+}
+
+void MainView::OnSessionEvent(SessionEvent event) { keeper_->OnEvent(event); }
+
+// ---------------------------------------------------------------------------------------------------
+// The reconnection's countdown
+
+MainView::CountdownTimer::CountdownTimer(MainView& view) : view_(view) {
+    due_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+        tick_.Stop();
+        view_.frame_->SetStatusText(kReadyPrompt, 0);
+        view_.keeper_->Due();
+    });
+    tick_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Tick(); });
+}
+
+void MainView::CountdownTimer::Start(std::chrono::milliseconds delay) {
+    deadline_ = std::chrono::steady_clock::now() + delay;
+    due_.StartOnce(static_cast<int>(std::max<std::int64_t>(delay.count(), 1)));
+    tick_.Start(1000);
+    Tick();
+}
+
+void MainView::CountdownTimer::Stop() {
+    if (!due_.IsRunning() && !tick_.IsRunning()) return;
+    due_.Stop();
+    tick_.Stop();
+    view_.frame_->SetStatusText(kReadyPrompt, 0);
+}
+
+void MainView::CountdownTimer::Tick() {
+    const auto left = std::chrono::ceil<std::chrono::seconds>(deadline_ - std::chrono::steady_clock::now());
+    view_.frame_->SetStatusText(
+        wxString::Format("Reconnecting in %lld s...",
+                         static_cast<long long>(std::max<std::int64_t>(left.count(), 0))),
+        0);
+}
 
 // ---------------------------------------------------------------------------------------------------
 // SessionView

@@ -9,10 +9,12 @@
 #include <wx/listbox.h>
 #include <wx/panel.h>
 #include <wx/textctrl.h>
+#include <wx/timer.h>
 #include <wx/weakref.h>
 
 #include "desktop/logindialog.h"
 #include "session/sessioncontrol.h"
+#include "session/sessionkeeper.h"
 #include "session/sessionview.h"
 
 namespace ostravel {
@@ -27,12 +29,13 @@ inline constexpr int kMessageList = 1010;
 
 class MainView : public wxPanel, public SessionView {
 public:
-    MainView(MainFrame* frame, SessionDocument& doc, const SocketAddress& endpoint,
+    MainView(MainFrame* frame, SessionDocument& doc, const HostAddress& endpoint,
              ReceiverFactory makeReceiver);
     ~MainView() override;
 
     SessionDocument& GetDocument() const { return doc_; }
     SessionControl& Session() { return *session_; }
+    SessionKeeper& Keeper() { return *keeper_; }
     LoginDialog& LoginWindow();
     wxListBox* MessageList() const { return messageList_; }
     wxTextCtrl* StatusBox() const { return statusBox_; }
@@ -46,6 +49,9 @@ public:
     void OnLogout();
     void OnServerLogs();
     void OnLogoClick();
+    // Logs in with the remembered user name and password, without the dialog; the dialog opens when
+    // there is no password kept or the host refuses it. False when nothing was remembered.
+    bool LoginAtStart();
     // Logs out and ends every receiver; the frame's last step before it goes.
     void ShutdownSession();
 
@@ -62,8 +68,23 @@ public:
     bool EditAutoDJConfig(DialogModel& model, std::stop_token stop) override;
     bool EditAutoTVConfig(DialogModel& model, std::stop_token stop) override;
     void NotifyStateChange(const StateNotice& notice) override;
+    void OnSessionEvent(SessionEvent event) override;
 
 private:
+    // Waits out the keeper's delays, counting them down in the status bar.
+    class CountdownTimer : public ReconnectTimer {
+    public:
+        explicit CountdownTimer(MainView& view);
+        void Start(std::chrono::milliseconds delay) override;
+        void Stop() override;
+
+    private:
+        void Tick();
+        MainView& view_;
+        wxTimer due_, tick_;
+        std::chrono::steady_clock::time_point deadline_;
+    };
+
     using DialogRunner = bool (*)(wxWindow*, DialogModel&);
     void ShowText(const std::string& text);
     bool EditConfig(DialogRunner run, DialogModel& model, const std::stop_token& stop);
@@ -71,6 +92,8 @@ private:
     MainFrame* frame_;
     SessionDocument& doc_;
     std::unique_ptr<SessionControl> session_;
+    CountdownTimer countdown_{*this};
+    std::unique_ptr<SessionKeeper> keeper_;
     wxWeakRef<LoginDialog> connect_;  // owned by the frame, like every top-level child
     wxListBox* messageList_ = nullptr;
     wxTextCtrl* statusBox_ = nullptr;

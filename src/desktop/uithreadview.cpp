@@ -110,6 +110,10 @@ void UiThreadView::NotifyStateChange(const StateNotice& notice) {
     Post([view = &view_, notice] { view->NotifyStateChange(notice); });
 }
 
+void UiThreadView::OnSessionEvent(SessionEvent event) {
+    Post([view = &view_, event] { view->OnSessionEvent(event); });
+}
+
 // The viewers open beside the main window and return at once: the receiver goes on reading.
 void UiThreadView::ShowDjLogs(const std::string& text) {
     Post([view = &view_, text] { view->ShowDjLogs(text); });

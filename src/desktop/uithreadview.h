@@ -50,6 +50,7 @@ public:
     bool EditAutoDJConfig(DialogModel& model, std::stop_token stop) override;
     bool EditAutoTVConfig(DialogModel& model, std::stop_token stop) override;
     void NotifyStateChange(const StateNotice& notice) override;
+    void OnSessionEvent(SessionEvent event) override;
 
 private:
     struct Queue;

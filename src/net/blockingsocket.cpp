@@ -337,22 +337,22 @@ void BlockingSocket::RequireSocket(const char* operation) const {
     if (!HasSocket()) throw BlockingSocketException(operation, kNoSocketError);
 }
 
-void BlockingSocket::Create(int type) {
+void BlockingSocket::Create(int type, int family) {
     assert(!HasSocket());
     // The datagram operations need a UDP socket; a fixed TCP protocol would refuse SOCK_DGRAM.
     const int protocol = type == SOCK_STREAM ? IPPROTO_TCP : type == SOCK_DGRAM ? IPPROTO_UDP : 0;
 #ifdef _WIN32
     InitSockets();  // Winsock refuses every call until it is started
-    m_socket = socket(AF_INET, type, protocol);
+    m_socket = socket(family, type, protocol);
     if (m_socket == INVALID_SOCKET) {
         throw BlockingSocketException("Create", WSAGetLastError());
     }
     KeepFromChildren(m_socket);
 #else
 #ifdef SOCK_CLOEXEC
-    m_socket = socket(AF_INET, type | SOCK_CLOEXEC, protocol);
+    m_socket = socket(family, type | SOCK_CLOEXEC, protocol);
 #else
-    m_socket = socket(AF_INET, type, protocol);
+    m_socket = socket(family, type, protocol);
 #endif
     if (m_socket == INVALID_SOCKET) {
         throw BlockingSocketException("Create", errno);
@@ -382,6 +382,10 @@ void BlockingSocket::Connect(const SocketAddress& address) {
 }
 
 void BlockingSocket::Connect(const SocketAddress& address, int seconds, std::stop_token cancel) {
+    Connect(address, kAddressLength, seconds, std::move(cancel));
+}
+
+void BlockingSocket::Connect(const sockaddr* address, int length, int seconds, std::stop_token cancel) {
     RequireSocket("Connect");
     using Clock = std::chrono::steady_clock;
     const bool forever = seconds < 0;
@@ -392,7 +396,7 @@ void BlockingSocket::Connect(const SocketAddress& address, int seconds, std::sto
     u_long nonBlocking = 1;
     ioctlsocket(m_socket, FIONBIO, &nonBlocking);
     int code = 0;
-    if (connect(m_socket, address, kAddressLength) == SOCKET_ERROR) {
+    if (connect(m_socket, address, static_cast<AddressLength>(length)) == SOCKET_ERROR) {
         code = WSAGetLastError();
         if (code == WSAEWOULDBLOCK) code = WSAEINPROGRESS;
     }
@@ -403,7 +407,7 @@ void BlockingSocket::Connect(const SocketAddress& address, int seconds, std::sto
     const int flags = fcntl(m_socket, F_GETFL);
     fcntl(m_socket, F_SETFL, flags | O_NONBLOCK);
     int code = 0;
-    if (connect(m_socket, address, kAddressLength) == -1) {
+    if (connect(m_socket, address, static_cast<AddressLength>(length)) == -1) {
         code = errno == EINTR ? EINPROGRESS : errno;  // an interrupted connect goes on in the kernel
     }
     const int inProgress = EINPROGRESS;

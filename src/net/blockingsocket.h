@@ -1,5 +1,6 @@
-// Blocking IPv4 sockets with whole-second time-outs. Every failing call throws a
-// BlockingSocketException (by value; catch by reference). POSIX on Linux, Winsock on Windows.
+// Blocking IPv4 sockets (IPv6 too where a connect is given such an address) with whole-second
+// time-outs. Every failing call throws a BlockingSocketException (by value; catch by reference). POSIX
+// on Linux, Winsock on Windows.
 #pragma once
 
 #include <chrono>
@@ -63,12 +64,15 @@ public:
     // Like the handle it wraps, an object is a small value; the destructor never closes it.
     ~BlockingSocket() = default;
 
-    void Create(int type = SOCK_STREAM);
+    // An IPv4 socket unless `family` says otherwise (AF_INET6).
+    void Create(int type = SOCK_STREAM, int family = AF_INET);
     void Connect(const SocketAddress& address);
     // Connects within `seconds` (negative: no limit) without blocking the thread beyond it, and
     // gives up as soon as `cancel` is requested. Fails with "Connect": ETIMEDOUT (WSAETIMEDOUT) when
     // the time ran out, ECANCELED (WSAECONNABORTED) when cancelled. The socket stays blocking.
     void Connect(const SocketAddress& address, int seconds, std::stop_token cancel = {});
+    // The same for an address of any family, `length` bytes long (as getaddrinfo gives it).
+    void Connect(const sockaddr* address, int length, int seconds, std::stop_token cancel = {});
     void Bind(const SocketAddress& address);
     void Listen();  // backlog 5
     // true: target holds the connection, address the peer. false: the wait was cancelled

@@ -123,6 +123,9 @@ inline constexpr auto kReplyRoutes = std::to_array<ReplyRoute>({
 const ReplyRoute* FindReplyRoute(std::string_view reply);
 // True when one of the row's error keywords occurs in `reply`.
 bool HasErrorKeyword(const ReplyRoute& route, std::string_view reply);
+// The host refused the login ("Failed login.", "Invalid login", a suspended account): the same
+// credentials will be refused again.
+bool IsLoginRefusal(std::string_view reply);
 // The call that takes `reply` of `route`: the row's own, or the message list's for an error.
 ReplyHandlerCall HandlerFor(const ReplyRoute& route, std::string_view reply);
 

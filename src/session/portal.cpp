@@ -4,10 +4,6 @@
 #include "protocol/commands.h"
 #include "session/sessiondocument.h"
 
-#ifndef OSTRAVEL_PORTAL_HOST
-#define OSTRAVEL_PORTAL_HOST "127.0.0.1:28080"
-#endif
-
 namespace ostravel {
 
 namespace {
@@ -36,18 +32,18 @@ std::string PercentEncode(std::string_view text) {
     return out;
 }
 
-std::string PortalAddress(std::string_view path) {
+std::string PortalAddress(std::string_view path, std::string_view host) {
     std::string address = "http://";
-    address += OSTRAVEL_PORTAL_HOST;
+    address += host;
     address += path;
     return address;
 }
 
-std::string PortalBasePage() { return PortalAddress("/shoutcast"); }
+std::string PortalBasePage(std::string_view host) { return PortalAddress("/shoutcast", host); }
 
 std::string PortalLoginAddress(std::string_view userName, std::string_view password,
-                               std::string_view redirect) {
-    std::string address = PortalAddress("/shoutcast/login.php?action=login&loginform=");
+                               std::string_view redirect, std::string_view host) {
+    std::string address = PortalAddress("/shoutcast/login.php?action=login&loginform=", host);
     address += PercentEncode(userName);
     address += "&passwordform=";
     address += PercentEncode(password);
@@ -58,8 +54,9 @@ std::string PortalLoginAddress(std::string_view userName, std::string_view passw
     return address;
 }
 
-std::string TuneInAddress(std::string_view fileType, std::string_view streamIp, std::string_view streamPort) {
-    std::string address = PortalAddress("/shoutcast/Ostravel/tuneinlinks.php?file=");
+std::string TuneInAddress(std::string_view fileType, std::string_view streamIp, std::string_view streamPort,
+                          std::string_view host) {
+    std::string address = PortalAddress("/shoutcast/Ostravel/tuneinlinks.php?file=", host);
     address += fileType;
     address += "&host=";
     address += PercentEncode(streamIp);
@@ -68,8 +65,8 @@ std::string TuneInAddress(std::string_view fileType, std::string_view streamIp, 
     return address;
 }
 
-std::string ServerLogsAddress(std::string_view userName, std::string_view password) {
-    std::string address = PortalAddress("/shoutcast/Ostravel/sclogs.php?loginsc=");
+std::string ServerLogsAddress(std::string_view userName, std::string_view password, std::string_view host) {
+    std::string address = PortalAddress("/shoutcast/Ostravel/sclogs.php?loginsc=", host);
     address += PercentEncode(userName);
     address += "&passwordsc=";
     address += PercentEncode(password);
@@ -77,7 +74,8 @@ std::string ServerLogsAddress(std::string_view userName, std::string_view passwo
 }
 
 std::string LogoAddress(const SessionState& session) {
-    return session.LoggedIn() ? PortalLoginAddress(session.userName, session.password) : PortalBasePage();
+    return session.LoggedIn() ? PortalLoginAddress(session.userName, session.password, {}, session.portalHost)
+                              : PortalBasePage(session.portalHost);
 }
 
 std::string WebCommandAddress(int commandId, const SessionState& session) {
@@ -87,13 +85,13 @@ std::string WebCommandAddress(int commandId, const SessionState& session) {
         case CommandKind::PortalPage: {
             const bool video = commandId == cmd::kUpgrade && session.highBitrate;
             return PortalLoginAddress(session.userName, session.password,
-                                      video ? kUpgradeVideoPage : command->detail);
+                                      video ? kUpgradeVideoPage : command->detail, session.portalHost);
         }
         case CommandKind::WebPage:
-            return PortalAddress(command->detail);
+            return PortalAddress(command->detail, session.portalHost);
         case CommandKind::TuneIn:
             if (!session.LoggedIn()) return {};
-            return TuneInAddress(command->detail, session.streamIp, session.streamPort);
+            return TuneInAddress(command->detail, session.streamIp, session.streamPort, session.portalHost);
         default:
             return {};
     }
@@ -138,7 +136,8 @@ void OpenServerLogsPage(SessionDocument& doc, UrlOpener& opener) {
         doc.InsertMessage(kInvalidLoginMessage);
         return;
     }
-    opener.Open(ServerLogsAddress(session.userName, session.password), ReportTo(doc, kWebPageErrorMessage));
+    opener.Open(ServerLogsAddress(session.userName, session.password, session.portalHost),
+                ReportTo(doc, kWebPageErrorMessage));
 }
 
 }  // namespace ostravel

@@ -80,7 +80,16 @@ void Receiver::Join() {
     if (thread_.joinable()) thread_.join();
 }
 
-void Receiver::TouchActivity() { lastActivity_ = clock_.Now(); }
+void Receiver::TouchActivity() {
+    lastActivity_ = clock_.Now();
+    checkDue_ = 0;  // the connection is alive
+}
+
+void Receiver::CheckAlive(std::chrono::seconds within) {
+    if (!IsRunning() || document_.LoginId() == 0) return;
+    checkDue_ = clock_.Now() + within.count();
+    RequestServerStatus();
+}
 
 int Receiver::Run() {
     receiveBuffer_.assign(kReceiveBufferSize + 1, '\0');
@@ -96,11 +105,14 @@ int Receiver::Run() {
             currentTime_ = clock_.Now();
             if (currentTime_ - lastActivity_ >= kIdleSeconds) {
                 document_.InsertMessage(kTimedOutMessage);
-                {
-                    std::lock_guard lock(sessionMutex_);
-                    if (!loggedOff_) AnnounceSessionLost();
-                }
-                LogOff();
+                EndSilentSession();
+                continue;
+            }
+            const std::int64_t check = checkDue_.load();
+            if (check != 0 && currentTime_ >= check) {
+                checkDue_ = 0;
+                document_.InsertMessage(kTimedOutMessage);
+                EndSilentSession();
                 continue;
             }
             RefreshIfDue();
@@ -235,6 +247,7 @@ bool Receiver::Deliver(const std::string& reply, End& end) {
         end = End::Bye;
         return false;
     }
+    if (IsLoginRefusal(reply)) document_.ReportSessionEvent(SessionEvent::LoginRefused);
     HandleLoggedIn(reply);
     return true;
 }
@@ -257,21 +270,48 @@ void Receiver::HandleLoggedIn(std::string reply) {
         document_.SetLoginId(ParseLeadingInt(id));
         document_.InsertMessage(reply.substr(0, first));
         tracker_.SessionStarted();
+        document_.ReportSessionEvent(SessionEvent::LoggedIn);
     }
     RequestServerStatus();
-    refreshDue_ = clock_.Now() + kAutoRefreshSeconds;
+    const std::int64_t period = RefreshPeriod();
+    refreshDue_ = clock_.Now() + (period == 0 ? kAutoRefreshSeconds : period);
+}
+
+// How long after the last status request the next one is due: the live status's period, and while
+// reconnection is on never longer than kAutoRefreshSeconds, so that the 30-second rule fires only on a
+// dead connection. Nothing while neither asks.
+std::int64_t Receiver::RefreshPeriod() const {
+    std::int64_t period = 0;
+    if (document_.AutoRefresh()) period = document_.RefreshSeconds();
+    if (document_.Reconnect())
+        period = period == 0 ? kAutoRefreshSeconds : std::min(period, kAutoRefreshSeconds);
+    return period;
 }
 
 void Receiver::RefreshIfDue() {
     const std::int64_t now = clock_.Now();
-    if (!document_.AutoRefresh() || document_.LoginId() == 0) {
+    const std::int64_t period = RefreshPeriod();
+    if (period == 0 || document_.LoginId() == 0) {
         // Switched off (or nobody logged in): a switch turned on waits a whole period.
-        refreshDue_ = now + kAutoRefreshSeconds;
+        refreshDue_ = now + (period == 0 ? kAutoRefreshSeconds : period);
         return;
     }
+    refreshDue_ = std::min(refreshDue_, now + period);  // a shorter period takes effect at once
     if (now < refreshDue_) return;
-    refreshDue_ = now + kAutoRefreshSeconds;
+    refreshDue_ = now + period;
     RequestServerStatus();
+}
+
+void Receiver::EndSilentSession() {
+    bool lost = false;
+    {
+        std::lock_guard lock(sessionMutex_);
+        lost = !loggedOff_;
+        if (lost) AnnounceSessionLost();
+    }
+    // A notice that cannot go out ends the loop as a failed receive, which reports the loss itself.
+    LogOff();
+    if (lost) document_.ReportSessionEvent(SessionEvent::Lost);
 }
 
 void Receiver::AnnounceSessionLost() {
@@ -289,7 +329,9 @@ void Receiver::EndOfLoop(End end) {
             loggedOff_ = true;
             AnnounceSessionLost();
             document_.ResetSession();
-            document_.InsertMessage(kSessionEndedMessage);
+            // With reconnection on, the session's keeper says what happens next instead.
+            if (!document_.Reconnect()) document_.InsertMessage(kSessionEndedMessage);
+            document_.ReportSessionEvent(SessionEvent::Lost);
             document_.SetStatusBox("");
             if (document_.HasMainWindow()) {
                 document_.SetTrayIcon(TrayOperation::Modify, kLoggedOffTip, kIconApplication);

@@ -27,7 +27,8 @@ class SessionDocument;
 inline constexpr int kReceiveBufferSize = 25600;
 inline constexpr int kReceiveSeconds = 1;
 inline constexpr std::int64_t kIdleSeconds = 30;
-// With the live status switched on (an extension), the status is asked for this often while logged in.
+// With the live status or reconnection switched on (extensions), the status is asked at least this
+// often while logged in (the live status's own period may be shorter or, without reconnection, longer).
 inline constexpr std::int64_t kAutoRefreshSeconds = 20;
 
 inline constexpr char kTimedOutMessage[] = "Connection timed out.";
@@ -63,6 +64,7 @@ public:
     void LogOff() override;
     void Stop() override;
     void Join() override;
+    void CheckAlive(std::chrono::seconds within) override;
 
     // The receive loop (run by Start on the new thread); returns the thread's exit code, 0.
     int Run();
@@ -106,9 +108,12 @@ private:
     void EndOfLoop(End end);
     // The live status: the catalogue's status request once its time has come.
     void RefreshIfDue();
+    std::int64_t RefreshPeriod() const;
     // The session ended without the user logging off: the tracker's notice, if any, goes out.
     // Called with sessionMutex_ held.
     void AnnounceSessionLost();
+    // The 30-second rule or an unanswered check: the session is logged off and reported lost.
+    void EndSilentSession();
 
     SessionDocument& document_;
     const Clock& clock_;
@@ -116,6 +121,7 @@ private:
     std::atomic<int> running_{1};
     std::atomic<bool> loggedOff_{false};  // the session's reset has been done, by whoever ended it
     std::atomic<std::int64_t> lastActivity_{0};
+    std::atomic<std::int64_t> checkDue_{0};  // an answer is due by then (0: none asked for)
     // The live status's next request (receiver thread only).
     std::int64_t refreshDue_ = 0;
     // Changes of state and since when (under sessionMutex_).

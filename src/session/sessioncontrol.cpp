@@ -5,11 +5,20 @@
 
 namespace ostravel {
 
-SocketAddress ServiceEndpoint() { return SocketAddress(OSTRAVEL_SERVICE_ADDRESS, kServicePort); }
+HostAddress ServiceEndpoint() {
+    // The build's setting is checked when the project is configured; a broken one still gives a host
+    // whose connect fails with a clear line rather than a crash.
+    return ParseHostAddress(OSTRAVEL_SERVICE_ADDRESS, kServicePort)
+        .value_or(HostAddress{.host = OSTRAVEL_SERVICE_ADDRESS, .port = kServicePort});
+}
 
-SessionControl::SessionControl(SessionDocument& doc, SocketAddress endpoint, ReceiverFactory makeReceiver)
+HostAddress HostOf(const SocketAddress& address) {
+    return HostAddress{.host = address.DottedQuad(), .port = address.Port(), .kind = HostAddress::Kind::IPv4};
+}
+
+SessionControl::SessionControl(SessionDocument& doc, HostAddress endpoint, ReceiverFactory makeReceiver)
     : doc_(doc),
-      endpoint_(endpoint),
+      endpoint_(std::move(endpoint)),
       makeReceiver_(std::move(makeReceiver)),
       connectSeconds_(SessionDocument::kConnectSeconds) {}
 
@@ -32,9 +41,11 @@ void SessionControl::LoginProcedure(std::string_view userName, std::string_view 
     JoinConnect();
 }
 
-void SessionControl::BeginLogin(std::string_view userName, std::string_view password,
+void SessionControl::BeginLogin(std::string_view userName, std::string_view typedPassword,
                                 std::function<void()> done) {
     CancelLogin();
+    // Copied before anything else: BeginLoginAgain hands in the very strings kept here.
+    std::string user(userName), password(typedPassword);
     if (doc_.HasServiceSocket() && !doc_.Disconnected()) {
         // An earlier session is still connected: log it off first.
         if (receiver_ && receiver_->IsRunning()) {
@@ -52,28 +63,31 @@ void SessionControl::BeginLogin(std::string_view userName, std::string_view pass
     JoinRetired();
     // Nobody reads the old connection any more; close it instead of leaking it.
     doc_.CloseService();
-    doc_.SetCredentials(userName, password);
+    doc_.SetCredentials(user, password);
+    lastUser_ = std::move(user);
+    lastPassword_ = std::move(password);
+    hasCredentials_ = true;
 
     // The connect may take seconds against a slow or silent host: it runs on a thread of its own,
     // so the window stays alive and the user can cancel.
     connectStop_ = std::stop_source();
-    connect_ = std::thread(
-        [this, session = doc_.Snapshot(), cancel = connectStop_.get_token(), done = std::move(done)] {
-            try {
-                doc_.ConnectService(endpoint_, connectSeconds_, cancel);
-                const auto first = MakeBlock(FirstLoginBlockText(session.userName), kCommandBlockSize);
-                doc_.SendOnService(first.data(), static_cast<int>(first.size()), kCommandSendSeconds);
-                const auto second =
-                    MakeBlock(SecondLoginBlockText(session.userName, session.password), kCommandBlockSize);
-                doc_.SendOnService(second.data(), static_cast<int>(second.size()), kCommandSendSeconds);
-                doc_.SetDisconnected(false);
-            } catch (const BlockingSocketException&) {
-                // No message here: the Login command reports a connection that did not come about. A
-                // connection whose login could not be sent is of no use to anyone.
-                doc_.CloseService();
-            }
-            if (done) done();
-        });
+    connect_ = std::thread([this, session = doc_.Snapshot(), host = endpoint_, seconds = connectSeconds_,
+                            cancel = connectStop_.get_token(), done = std::move(done)] {
+        try {
+            doc_.ConnectService(host, seconds, cancel);
+            const auto first = MakeBlock(FirstLoginBlockText(session.userName), kCommandBlockSize);
+            doc_.SendOnService(first.data(), static_cast<int>(first.size()), kCommandSendSeconds);
+            const auto second =
+                MakeBlock(SecondLoginBlockText(session.userName, session.password), kCommandBlockSize);
+            doc_.SendOnService(second.data(), static_cast<int>(second.size()), kCommandSendSeconds);
+            doc_.SetDisconnected(false);
+        } catch (const BlockingSocketException&) {
+            // No message here: the Login command reports a connection that did not come about. A
+            // connection whose login could not be sent is of no use to anyone.
+            doc_.CloseService();
+        }
+        if (done) done();
+    });
 }
 
 void SessionControl::CancelLogin() {

@@ -3,14 +3,17 @@
 // Runs on the UI thread only; the receiver reference is never touched from another thread.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <stop_token>
+#include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
 #include "net/blockingsocket.h"
+#include "net/hostaddress.h"
 
 namespace ostravel {
 
@@ -34,16 +37,24 @@ public:
     virtual void Stop() = 0;
     // Waits until the thread has ended.
     virtual void Join() = 0;
+    // Asks the host for the status now; a session whose host sends nothing within `within` is ended
+    // as lost. For after a sleep or a network change, when a connection may be dead without a word.
+    virtual void CheckAlive(std::chrono::seconds within) { (void)within; }
 };
 
 using ReceiverFactory = std::function<std::unique_ptr<ReceiverThread>(SessionDocument&)>;
 
-// The service server's fixed address (a build-time setting) and port 28000.
-SocketAddress ServiceEndpoint();
+// The service server's built-in address (a build-time setting) and port 28000, where the settings
+// name no other.
+HostAddress ServiceEndpoint();
+// The host of an IPv4 socket address.
+HostAddress HostOf(const SocketAddress& address);
 
 class SessionControl {
 public:
-    SessionControl(SessionDocument& doc, SocketAddress endpoint, ReceiverFactory makeReceiver);
+    SessionControl(SessionDocument& doc, HostAddress endpoint, ReceiverFactory makeReceiver);
+    SessionControl(SessionDocument& doc, const SocketAddress& endpoint, ReceiverFactory makeReceiver)
+        : SessionControl(doc, HostOf(endpoint), std::move(makeReceiver)) {}
     ~SessionControl();  // stops and joins every receiver
     SessionControl(const SessionControl&) = delete;
     SessionControl& operator=(const SessionControl&) = delete;
@@ -58,8 +69,18 @@ public:
     void BeginLogin(std::string_view userName, std::string_view password, std::function<void()> done);
     // Gives up a connect in progress (it fails as if refused) and waits for its thread.
     void CancelLogin();
-    // For tests: how long a connect may take.
+    // How long a connect (the name's look-up included) may take.
     void SetConnectSeconds(int seconds) { connectSeconds_ = seconds; }
+    // Where the next login connects to; a login in progress keeps its own.
+    void SetHost(HostAddress host) { endpoint_ = std::move(host); }
+    const HostAddress& Host() const { return endpoint_; }
+    // The credentials of the last login, kept in memory for the run so that a lost session can log
+    // in again (see session/sessionkeeper.h). False before any login.
+    bool HasCredentials() const { return hasCredentials_; }
+    // BeginLogin with the last login's credentials.
+    void BeginLoginAgain(std::function<void()> done) {
+        BeginLogin(lastUser_, lastPassword_, std::move(done));
+    }
     // The Login command once its dialog ended with OK: starts the receiver, or reports the failure.
     void LoginAccepted();
     // The Logout command. Throws BlockingSocketException when the log-off notice cannot be sent
@@ -77,7 +98,9 @@ private:
     void JoinConnect();
 
     SessionDocument& doc_;
-    SocketAddress endpoint_;
+    HostAddress endpoint_;
+    std::string lastUser_, lastPassword_;
+    bool hasCredentials_ = false;
     ReceiverFactory makeReceiver_;
     std::unique_ptr<ReceiverThread> receiver_;  // this session's receiver, the one that reads
     std::vector<std::unique_ptr<ReceiverThread>> retired_;

@@ -1,5 +1,7 @@
 #include "session/sessiondocument.h"
 
+#include "net/hostconnect.h"
+
 namespace ostravel {
 
 namespace {
@@ -153,6 +155,10 @@ void SessionDocument::SetTrayIcon(TrayOperation operation, const std::string& ti
     if (SessionView* view = View()) view->SetTrayIcon(operation, tip, iconId);
 }
 
+void SessionDocument::ReportSessionEvent(SessionEvent event) const {
+    if (SessionView* view = View()) view->OnSessionEvent(event);
+}
+
 void SessionDocument::NotifyStateChange(const StateNotice& notice) const {
     if (!NotifyOnChange()) return;
     if (SessionView* view = View()) view->NotifyStateChange(notice);
@@ -194,20 +200,28 @@ bool SessionDocument::HasServiceSocket() const {
 }
 
 void SessionDocument::ConnectService(const SocketAddress& address, int seconds, std::stop_token cancel) {
+    ConnectService(
+        HostAddress{.host = address.DottedQuad(), .port = address.Port(), .kind = HostAddress::Kind::IPv4},
+        seconds, std::move(cancel));
+}
+
+void SessionDocument::ConnectService(const HostAddress& host, int seconds, std::stop_token cancel) {
     // The connect runs on a socket of its own, outside the lock, so a slow host never blocks a
-    // thread that only wants to look at the connection.
-    BlockingSocket connecting;
-    try {
-        connecting.Create(SOCK_STREAM);
-        connecting.Connect(address, seconds, cancel);
-    } catch (const BlockingSocketException&) {
-        // A socket that never connected is nobody's: close it rather than leak it.
-        connecting.CloseQuietly();
-        throw;
-    }
+    // thread that only wants to look at the connection; a socket that never connected is closed.
+    BlockingSocket connecting = ConnectToHost(host, seconds, std::move(cancel));
     std::unique_lock lock(socketMutex_);
     if (serviceSocket_.HasSocket()) serviceSocket_.CloseQuietly();
     serviceSocket_.m_socket = connecting.m_socket;
+}
+
+std::string SessionDocument::PortalHost() const {
+    std::lock_guard lock(mutex_);
+    return state_.portalHost;
+}
+
+void SessionDocument::SetPortalHost(std::string host) {
+    std::lock_guard lock(mutex_);
+    state_.portalHost = std::move(host);
 }
 
 void SessionDocument::CloseService() {

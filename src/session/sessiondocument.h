@@ -3,6 +3,7 @@
 // which is never held while calling the socket or the view.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <shared_mutex>
@@ -12,9 +13,17 @@
 
 #include "config/settings.h"
 #include "net/blockingsocket.h"
+#include "net/hostaddress.h"
 #include "session/sessionview.h"
 
 namespace ostravel {
+
+// The portal's host[:port] unless the settings name another (a build-time setting).
+#ifdef OSTRAVEL_PORTAL_HOST
+inline constexpr char kDefaultPortalHost[] = OSTRAVEL_PORTAL_HOST;
+#else
+inline constexpr char kDefaultPortalHost[] = "127.0.0.1:28080";
+#endif
 
 // The fields that make up the login session, copied out under the lock.
 struct SessionState {
@@ -26,6 +35,8 @@ struct SessionState {
     std::string streamPort;
     int serverState = 3;  // 0 down, 1 up without stream, 2 up and public, 3 unknown
     bool disconnected = true;
+    // host[:port] of the web portal; a setting, kept across log-offs.
+    std::string portalHost = kDefaultPortalHost;
 
     bool LoggedIn() const { return loginId != 0; }
 };
@@ -91,15 +102,24 @@ public:
     void SetTrayIcon(TrayOperation operation, const std::string& tip, int iconId) const;
     // Hands a change of state to the view, while notifications are switched on.
     void NotifyStateChange(const StateNotice& notice) const;
+    void ReportSessionEvent(SessionEvent event) const;
 
     // The switches of our own extensions; all off unless the desktop turns them on, so that
     // the core alone behaves exactly as the protocol has it. Any thread may read or set them.
     // Announce each change of state (see session/statustracker.h).
     void SetNotifyOnChange(bool on) { notifyOnChange_ = on; }
     bool NotifyOnChange() const { return notifyOnChange_; }
-    // Ask for the status every kAutoRefreshSeconds while logged in.
+    // Ask for the status every RefreshSeconds() while logged in.
     void SetAutoRefresh(bool on) { autoRefresh_ = on; }
     bool AutoRefresh() const { return autoRefresh_; }
+    // How often the live status asks (kept within 10 to 300 seconds; 20 unless set).
+    void SetRefreshSeconds(int seconds) { refreshSeconds_ = std::clamp(seconds, 10, 300); }
+    int RefreshSeconds() const { return refreshSeconds_; }
+    // Log in again by itself after a session lost (see session/reconnection.h). While it is on, the
+    // session also asks for the status every RefreshSeconds() so that a quiet host is never taken
+    // for a lost one.
+    void SetReconnect(bool on) { reconnect_ = on; }
+    bool Reconnect() const { return reconnect_; }
     // Add since when the state holds to the tray tip and the status box.
     void SetShowSince(bool on) { showSince_ = on; }
     bool ShowSince() const { return showSince_; }
@@ -124,6 +144,12 @@ public:
     // requested; on failure nothing new is left open and the document is as it was.
     void ConnectService(const SocketAddress& address, int seconds = kConnectSeconds,
                         std::stop_token cancel = {});
+    // The same for a host as the user wrote it: a name is looked up, each address tried in turn.
+    void ConnectService(const HostAddress& host, int seconds = kConnectSeconds, std::stop_token cancel = {});
+
+    // The web portal's host[:port] (kDefaultPortalHost unless set).
+    std::string PortalHost() const;
+    void SetPortalHost(std::string host);
     // Closes the held socket (if any) and empties the handle; quiet.
     void CloseService();
     // Closes the socket only if it is still `handle`, so an ending receiver never closes the
@@ -146,6 +172,8 @@ private:
     std::atomic<bool> notifyOnChange_{false};
     std::atomic<bool> autoRefresh_{false};
     std::atomic<bool> showSince_{false};
+    std::atomic<int> refreshSeconds_{20};
+    std::atomic<bool> reconnect_{false};
 
     mutable std::mutex settingsMutex_;
     SettingsRecords settings_;

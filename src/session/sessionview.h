@@ -22,12 +22,20 @@ inline constexpr int kIconServerUpStreamDown = 184;  // yellow
 // A change of the server's state, or the session lost, as the desktop is to announce it (an
 // extension of our own; see session/statustracker.h).
 inline constexpr int kStateSessionLost = -2;
+inline constexpr int kStateBackOnline = -3;  // the session came back after a loss
 struct StateNotice {
     int state = 0;           // 0 down, 1 up without a source, 2 up and public, kStateSessionLost
     std::string title;       // "Server Down"
     std::string text;        // a sentence and since when
     int icon = 0;            // the state's tray icon
     std::int64_t since = 0;  // seconds since 1970
+};
+
+// What becomes of the session, for whoever keeps it going (see session/sessionkeeper.h).
+enum class SessionEvent {
+    LoggedIn,      // the host confirmed a login
+    Lost,          // the session ended without the user's Logout or Exit
+    LoginRefused,  // the host refused the credentials
 };
 
 class SessionView {
@@ -59,6 +67,8 @@ public:
     // Announces a change of state (once per change, never per report); only while the document's
     // notifications are switched on. A view without a way to announce ignores it.
     virtual void NotifyStateChange(const StateNotice& notice) { (void)notice; }
+    // The session was confirmed, lost or refused. A view that does not keep the session ignores it.
+    virtual void OnSessionEvent(SessionEvent event) { (void)event; }
 };
 
 }  // namespace ostravel

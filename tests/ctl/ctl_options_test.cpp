@@ -73,12 +73,14 @@ TEST(CtlCommandLine, MistakesAreUsageErrorsWithOneLine) {
         {{"--user", "dj", "--timeout=5s", "status"},
          kExitUsage,
          "ostravel-ctl: --timeout needs a number of seconds above 0 and at most 86400, not '5s'\n"},
-        {{"--user", "dj", "--server", "example.org", "status"},
+        {{"--user", "dj", "--server", "radio example.org", "status"},
          kExitUsage,
-         "ostravel-ctl: --server: 'example.org' is not an IPv4 address (ADDR[:PORT])\n"},
+         "ostravel-ctl: --server: \"radio example.org\" is not a host: not a host name (letters, digits, "
+         "\"-\" and \".\").\n"},
         {{"--user", "dj", "--server", "127.0.0.1:70000", "status"},
          kExitUsage,
-         "ostravel-ctl: --server: '70000' is not a port (1 to 65535)\n"},
+         "ostravel-ctl: --server: \"127.0.0.1:70000\" is not a host: the port must be a number from 1 to "
+         "65535.\n"},
         // A password is never taken where every user's process list shows it.
         {{"--user", "dj", "--password", "hunter2", "status"},
          kExitCredentials,

@@ -10,8 +10,10 @@
 #include <sstream>
 
 #include <gtest/gtest.h>
+#include <wx/config.h>
 #include <wx/init.h>
 
+#include "config/preferences.h"
 #include "desktop/mainframe.h"
 #include "desktop/mainview.h"
 #include "desktop/textviewdialog.h"
@@ -129,7 +131,7 @@ public:
         doc_ = doc.get();
         clock_ = clock.get();
         frame_ = new MainFrame(
-            *doc_, SocketAddress("127.0.0.1", host_.ServicePort()),
+            *doc_, HostOf(SocketAddress("127.0.0.1", host_.ServicePort())),
             [clock = clock_](SessionDocument& d) { return std::make_unique<Receiver>(d, *clock); });
         frame_->Show();
         alive_ = frame_;
@@ -370,7 +372,7 @@ class FirstWindow : public ::testing::Environment {
 public:
     void SetUp() override {
         SessionDocument doc;
-        auto* frame = new MainFrame(doc, SocketAddress("127.0.0.1", 9),
+        auto* frame = new MainFrame(doc, HostOf(SocketAddress("127.0.0.1", 9)),
                                     [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
         frame->Show();
         wxWeakRef<MainFrame> alive = frame;
@@ -460,6 +462,9 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     ostravel::testing::ToolkitScope toolkit(argc, argv);
     if (!toolkit.Started()) return 1;
+    // Each cell is what one fault does to one session: the desktop's reconnecting (a preference, on
+    // unless switched off) would start a second one.
+    wxConfigBase::Get()->Write(ostravel::pref::kReconnect, false);
     ::testing::AddGlobalTestEnvironment(new ostravel::faults::FirstWindow);
     const int result = RUN_ALL_TESTS();
     ostravel::faults::PrintMatrix();

@@ -191,7 +191,7 @@ private:
 class DesktopTest : public ::testing::Test {
 protected:
     void Open(unsigned short port) {
-        frame_ = new MainFrame(doc_, SocketAddress("127.0.0.1", port),
+        frame_ = new MainFrame(doc_, HostOf(SocketAddress("127.0.0.1", port)),
                                [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
         frame_->Show();
         view_ = frame_->GetActiveView();

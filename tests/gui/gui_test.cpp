@@ -170,7 +170,9 @@ TEST_F(DesktopTest, LoginDialogKeepsTheTextsOfTheLastOK) {
     wxTEST_DIALOG(view_->RunCommand(cmd::kLogin), TypeInLogin("third", "x", wxID_OK, nullptr, "exa mple"));
     std::string why;
     ParseHostAddress("exa mple", kServicePort, &why);
-    EXPECT_EQ(dialog.ProgressText()->GetLabelText().Clone().Replace("\n", " "), why);
+    wxString line = dialog.ProgressText()->GetLabelText();
+    line.Replace("\n", " ");  // wrapped to the dialog's width
+    EXPECT_EQ(line, why);
     EXPECT_FALSE(dialog.Connecting());
     EXPECT_EQ(Lines(), std::vector<std::string>{kConnectFailedMessage});
     EXPECT_EQ(dialog.m_userName, "first");

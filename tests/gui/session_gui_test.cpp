@@ -13,8 +13,10 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <wx/button.h>
+#include <wx/config.h>
 #include <wx/timer.h>
 
+#include "config/preferences.h"
 #include "desktop/textviewdialog.h"
 #include "desktop_fixture.h"
 #include "fakes/deaf_listener.h"
@@ -276,15 +278,20 @@ TEST_F(SessionWindowsTest, StatusArrivesWhileATextViewerIsOpen) {
     EXPECT_TRUE(PumpUntil([&] { return !viewer; }));
 }
 
-// The host says "/bye" and goes: the program ends up logged off, told why, with the commands of a
-// logged-off session; when the host is back on the same port, a login works in the same run.
+// The host says "/bye" and goes: with "Reconnect automatically" off, the program ends up logged
+// off, told why, with the commands of a logged-off session; when the host is back on the same port,
+// a login works in the same run.
 TEST_F(SessionWindowsTest, HostGoingAwayLogsOffAndItsReturnAllowsALogin) {
     RequireHost();
     HostSim host;
     struct StopOnExit {
         HostSim& host;
-        ~StopOnExit() { host.Stop(); }
+        ~StopOnExit() {
+            host.Stop();
+            wxConfigBase::Get()->DeleteEntry(pref::kReconnect);
+        }
     } stop{host};
+    wxConfigBase::Get()->Write(pref::kReconnect, false);
     ASSERT_TRUE(host.Start("comeback"));
     const unsigned short port = host.port;
     Open(port);

@@ -52,8 +52,11 @@ bool Connection::serve(Session& session) {
             continue;
         }
         if (n <= 0) {
-            log(n == 0 ? "client closed the connection"
-                       : std::string("receive failed: ") + std::strerror(errno));
+            const int error = errno;
+            if (!droppedByHost()) {
+                log(n == 0 ? "client closed the connection"
+                           : std::string("receive failed: ") + std::strerror(error));
+            }
             if (blocks.pending() > 0) {
                 log("dropped " + std::to_string(blocks.pending()) + " bytes of an unfinished block");
             }
@@ -116,6 +119,24 @@ void Connection::applyFaultSwitches(const std::string& switches) {
     }
 }
 
+bool Connection::drop() {
+    std::lock_guard lock(mutex_);
+    // finish() closes the descriptor under this lock, so it cannot be closed, or reused, under us.
+    if (!fd_.valid() || ended_ || stopping_) {
+        return false;
+    }
+    ended_ = true;
+    dropped_ = true;
+    ::shutdown(fd_.get(), SHUT_RDWR);
+    log("fault: dropped, the connection is closed");
+    return true;
+}
+
+bool Connection::droppedByHost() {
+    std::lock_guard lock(mutex_);
+    return dropped_;
+}
+
 void Connection::finish(const Session& session, bool serverStopping) {
     {
         std::lock_guard lock(mutex_);
@@ -129,7 +150,10 @@ void Connection::finish(const Session& session, bool serverStopping) {
     }
     wake_.notify_all();
     writer_.join();
-    fd_.reset();
+    {
+        std::lock_guard lock(mutex_);
+        fd_.reset();
+    }
     log("closed");
     finished_ = true;
 }

@@ -56,6 +56,10 @@ public:
         wake_.notify_all();
     }
 
+    // Closes the connection at once, orderly, as a host that restarts would; false when it was ending
+    // anyway.
+    bool drop();
+
 private:
     // What the reader's wait for input ended with.
     enum class Wake { Input, Keepalive, Stopping, Interrupted, Failed };
@@ -67,6 +71,7 @@ private:
     // Answers every whole block received so far; false once the client's log-off notice came.
     bool answerBlocks(Session& session, BlockReader& blocks, Clock::time_point& nextKeepalive);
     void applyFaultSwitches(const std::string& switches);
+    bool droppedByHost();
     // Stops the writer (after a goodbye when the host goes down) and closes the connection.
     void finish(const Session& session, bool serverStopping);
     void writeLoop();
@@ -91,7 +96,7 @@ private:
     Host& host_;
     const Clock::duration gap_;
     const Clock::duration keepalive_;
-    std::mutex mutex_;  // everything below up to the threads
+    std::mutex mutex_;  // everything below up to the threads, and fd_ being closed
     std::condition_variable wake_;
     std::deque<std::string> queue_;
     Faults faults_;
@@ -99,7 +104,8 @@ private:
     bool flooded_ = false;  // the flood of the current fault switches has gone out
     bool stopping_ = false;
     bool flushing_ = false;
-    bool ended_ = false;  // a fault has closed or reset the connection
+    bool ended_ = false;    // a fault has closed or reset the connection
+    bool dropped_ = false;  // drop() closed it: the end of input the reader sees is ours
     const int stopFd_;
     LogFn log_;
     std::string tag_;

@@ -20,12 +20,12 @@ using Clock = std::chrono::steady_clock;
 // One HTTP request of the portal, answered on its own thread.
 class PortalRequest {
 public:
-    PortalRequest(Fd fd, Host& host, int stopFd, LogFn log, FaultSetter setFaults)
+    PortalRequest(Fd fd, Host& host, int stopFd, LogFn log, PortalControls controls)
         : fd_(std::move(fd)),
           host_(host),
           stopFd_(stopFd),
           log_(std::move(log)),
-          setFaults_(std::move(setFaults)) {
+          controls_(std::move(controls)) {
         thread_ = std::thread(&PortalRequest::run, this);
     }
     ~PortalRequest() {
@@ -47,7 +47,7 @@ private:
     Host& host_;
     int stopFd_;
     LogFn log_;
-    FaultSetter setFaults_;
+    PortalControls controls_;
     std::atomic<bool> finished_{false};
     std::thread thread_;
 };
@@ -88,7 +88,7 @@ void PortalRequest::serve() {
         // last.
         const std::string method = line.substr(0, firstSpace);
         const std::string target = line.substr(firstSpace + 1, lastSpace - firstSpace - 1);
-        response = handlePortalRequest(host_, method, target, setFaults_);
+        response = handlePortalRequest(host_, method, target, controls_);
     }
     if (log_) {
         log_("[web] " + escapeForLog(maskQueryForLog(line), 400) + " -> " + std::to_string(response.status));
@@ -123,7 +123,7 @@ bool HostSim::start(std::string& error) {
     if (!serviceListener_.valid()) {
         return false;
     }
-    servicePort_ = localPort(serviceListener_.get());
+    serviceAt_ = localEndpoint(serviceListener_.get());
     // Accepted only under the lock that deafness is switched under, and never waited on there.
     ::fcntl(serviceListener_.get(), F_SETFL, ::fcntl(serviceListener_.get(), F_GETFL) | O_NONBLOCK);
     {
@@ -136,7 +136,7 @@ bool HostSim::start(std::string& error) {
             serviceListener_.reset();
             return false;
         }
-        portalPort_ = localPort(portalListener_.get());
+        portalAt_ = localEndpoint(portalListener_.get());
     }
     started_ = true;
     serviceThread_ = std::thread(&HostSim::acceptService, this);
@@ -204,6 +204,16 @@ void HostSim::setDeafLocked(bool deaf) {
 Faults HostSim::faults() const {
     std::lock_guard lock(mutex_);
     return faults_;
+}
+
+std::size_t HostSim::dropConnections() {
+    std::lock_guard lock(mutex_);
+    std::size_t dropped = 0;
+    for (auto& connection : connections_) {
+        dropped += connection->drop() ? 1 : 0;
+    }
+    log("[svc] fault: dropped " + std::to_string(dropped) + " open connection(s), still listening");
+    return dropped;
 }
 
 void HostSim::reap(bool all) {
@@ -291,7 +301,8 @@ void HostSim::acceptService() {
 
 void HostSim::acceptPortal() {
     const LogFn logger = [this](const std::string& line) { log(line); };
-    const FaultSetter setter = [this](std::string_view switches, bool live, std::string& result) {
+    PortalControls controls;
+    controls.setFaults = [this](std::string_view switches, bool live, std::string& result) {
         std::lock_guard lock(mutex_);
         Faults next = faults_;
         if (!applyFaultList(switches, next, result)) {
@@ -301,6 +312,7 @@ void HostSim::acceptPortal() {
         result = describeFaults(next);
         return true;
     };
+    controls.dropConnections = [this] { return dropConnections(); };
     Fd fd;
     while (acceptClient(portalListener_, fd)) {
         reap(false);
@@ -311,7 +323,7 @@ void HostSim::acceptPortal() {
         }
         setSendTimeout(fd.get(), 5);
         portalRequests_.push_back(
-            std::make_unique<PortalRequest>(std::move(fd), *host_, stop_.readFd(), logger, setter));
+            std::make_unique<PortalRequest>(std::move(fd), *host_, stop_.readFd(), logger, controls));
     }
 }
 

@@ -47,13 +47,19 @@ public:
     // Says "/bye" to every session, closes everything and joins every thread. Idempotent.
     void stop();
 
-    std::uint16_t servicePort() const { return servicePort_; }
-    std::uint16_t portalPort() const { return portalPort_; }
+    // Where the listeners are bound, once started.
+    const Endpoint& serviceEndpoint() const { return serviceAt_; }
+    const Endpoint& portalEndpoint() const { return portalAt_; }
+    std::uint16_t servicePort() const { return serviceAt_.port; }
+    std::uint16_t portalPort() const { return portalAt_.port; }
     Host& host() { return *host_; }
 
     // For new connections, and with `live` for the open ones too.
     void setFaults(const Faults& faults, bool live = false);
     Faults faults() const;
+    // Closes every open service connection at once, orderly, as a host that restarts; the listener
+    // stays, so clients can connect again. Returns how many there were.
+    std::size_t dropConnections();
 
 private:
     // Waits for the next client of `listener`; false once the simulator is stopping.
@@ -73,8 +79,8 @@ private:
     WakeSignal faultsChanged_;  // the service listener may have to go deaf or come back
     Fd serviceListener_;
     Fd portalListener_;
-    std::uint16_t servicePort_ = 0;
-    std::uint16_t portalPort_ = 0;
+    Endpoint serviceAt_;
+    Endpoint portalAt_;
     std::thread serviceThread_;
     std::thread portalThread_;
     mutable std::mutex mutex_;  // faults_ and the two lists below

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "hostsim.h"
 
@@ -17,8 +18,12 @@ AutoDJ and AutoTV that start and stop; status reports; settings kept in files; l
 web portal. Every received block and every reply is printed on standard output, passwords masked.
 
 Options:
-  --listen ADDR:PORT    service server address (default 127.0.0.1:28000; port 0 picks a free one)
-  --portal ADDR:PORT    web portal address (default 127.0.0.1:28080; port 0 picks a free one)
+  --listen ADDR[:PORT]  service server address (default 127.0.0.1:28000; port 0 picks a free one).
+                        ADDR is a numeric IPv4 or IPv6 address: 127.0.0.1, 0.0.0.0, ::1, [::1], ::;
+                        an IPv6 one in brackets when a port follows: [::1]:28000. The web portal
+                        listens on the same address unless --portal names one
+  --portal ADDR[:PORT]  web portal address, written the same way (default: the service server's
+                        address, port 28080; port 0 picks a free one)
   --no-portal           do not start the web portal
   --data DIR            data directory: one folder per account with sc_serv.conf, sc_trans.conf,
                         sc_nsv.conf and the logs sc_serv.log, sc_trans.log, sc_nsv.log; created and
@@ -56,13 +61,19 @@ Options:
                         GET /hostsim/service?user=NAME&do=server_stop (or server_start, dj_start, ...)
                         on the portal starts or stops an account's service as the host's operator
                         would; the next status report shows it.
+                        GET /hostsim/fault?drop on the portal closes every open service connection at
+                        once (an orderly close, as when the host restarts) and goes on listening;
+                        with set=SWITCHES in the same request the switches come first, so
+                        ?set=deaf&drop leaves the dropped clients nowhere to connect to.
   --quiet               print only the start line and errors
   --help                show this text and exit
   --version             show the version and exit
+An option's value may also follow it after '=': --listen=[::1]:0.
 
 The first line on standard output is
   listening service=ADDR:PORT portal=ADDR:PORT data=DIR
-(portal=off with --no-portal). SIGINT or SIGTERM says "/bye" to every session and exits.
+with the addresses bound, an IPv6 one in brackets (portal=off with --no-portal).
+SIGINT or SIGTERM says "/bye" to every session and exits.
 Exit status: 0 after a signal, 2 for bad options, 1 when the ports or the data directory fail.
 )";
 
@@ -94,14 +105,24 @@ struct CommandLine {
     hostsim::Options options;
     bool quiet = false;
     std::filesystem::path accountsFile;
+    bool portalAddressGiven = false;  // else the portal follows the service server's address
 };
 
 // One option at argv[i] (moved past the value it takes). An exit status when the program ends here:
 // --help, --version or a bad option.
 std::optional<int> parseOption(int argc, char** argv, int& i, CommandLine& line) {
     hostsim::Options& options = line.options;
-    const std::string_view arg = argv[i];
+    std::string_view arg = argv[i];
+    std::optional<std::string> attached;  // --option=value
+    if (const auto eq = arg.find('='); arg.starts_with("--") && eq != std::string_view::npos) {
+        attached = std::string(arg.substr(eq + 1));
+        arg = arg.substr(0, eq);
+    }
     const auto value = [&](std::string& out) {
+        if (attached) {
+            out = *std::exchange(attached, std::nullopt);
+            return true;
+        }
         if (i + 1 >= argc) {
             return false;
         }
@@ -121,13 +142,12 @@ std::optional<int> parseOption(int argc, char** argv, int& i, CommandLine& line)
         options.portalEnabled = false;
     } else if (arg == "--listen" || arg == "--portal") {
         if (!value(text)) {
-            return usageError(std::string(arg) + " needs ADDR:PORT");
+            return usageError(std::string(arg) + " needs ADDR[:PORT]");
         }
-        const auto at = hostsim::parseEndpoint(text);
-        if (!at) {
-            return usageError("'" + text + "' is not an IPv4 ADDR:PORT");
+        if (!hostsim::parseListenAddress(text, arg == "--listen" ? options.service : options.portal)) {
+            return usageError("'" + text + "' is not a numeric ADDR, ADDR:PORT or [IPV6-ADDR]:PORT");
         }
-        (arg == "--listen" ? options.service : options.portal) = *at;
+        line.portalAddressGiven = line.portalAddressGiven || arg == "--portal";
     } else if (arg == "--data") {
         if (!value(text) || text.empty()) {
             return usageError("--data needs a directory");
@@ -159,6 +179,9 @@ std::optional<int> parseOption(int argc, char** argv, int& i, CommandLine& line)
     } else {
         return usageError("unknown option '" + std::string(arg) + "'");
     }
+    if (attached) {
+        return usageError(std::string(arg) + " takes no value");
+    }
     return std::nullopt;
 }
 
@@ -168,6 +191,9 @@ std::optional<int> readCommandLine(int argc, char** argv, CommandLine& line) {
         if (const auto status = parseOption(argc, argv, i, line)) {
             return status;
         }
+    }
+    if (!line.portalAddressGiven) {
+        line.options.portal.host = line.options.service.host;
     }
     if (!line.accountsFile.empty()) {
         std::string error;
@@ -201,10 +227,9 @@ sigset_t blockStopSignals() {
 
 void printStartLines(const hostsim::HostSim& sim, const CommandLine& line) {
     const hostsim::Options& options = line.options;
-    std::printf("listening service=%s:%u portal=%s data=%s\n", options.service.host.c_str(),
-                sim.servicePort(),
-                options.portalEnabled ? (options.portal.host + ":" + std::to_string(sim.portalPort())).c_str()
-                                      : "off",
+    std::printf("listening service=%s portal=%s data=%s\n",
+                hostsim::formatEndpoint(sim.serviceEndpoint()).c_str(),
+                options.portalEnabled ? hostsim::formatEndpoint(sim.portalEndpoint()).c_str() : "off",
                 options.dataDir.c_str());
     if (!line.quiet) {
         std::printf("accounts: %zu, keep-alive %d s, reply gap %d ms, faults %s\n", options.accounts.size(),

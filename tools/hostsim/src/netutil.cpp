@@ -3,9 +3,12 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <memory>
+#include <optional>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -14,28 +17,93 @@
 namespace hostsim {
 
 namespace {
+
 constexpr int kListenBacklog = 64;
+
+// AF_INET for a dotted IPv4 address, AF_INET6 for an IPv6 one (a zone after '%' allowed), else
+// AF_UNSPEC. Dotted only: "127.1" or "28000" are not taken for IPv4 addresses.
+int numericFamily(std::string_view host) {
+    const std::string text(host);
+    in_addr v4{};
+    if (inet_pton(AF_INET, text.c_str(), &v4) == 1) {
+        return AF_INET;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET6;
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo* found = nullptr;
+    if (text.find(':') == std::string::npos || ::getaddrinfo(text.c_str(), nullptr, &hints, &found) != 0) {
+        return AF_UNSPEC;
+    }
+    ::freeaddrinfo(found);
+    return AF_INET6;
+}
+
+std::optional<std::uint16_t> parsePort(std::string_view text) {
+    unsigned port = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), port);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || port > 65535) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(port);
+}
+
+Endpoint endpointOf(const sockaddr_storage& addr, socklen_t len) {
+    char host[NI_MAXHOST] = {};
+    char service[NI_MAXSERV] = {};
+    if (::getnameinfo(reinterpret_cast<const sockaddr*>(&addr), len, host, sizeof host, service,
+                      sizeof service, NI_NUMERICHOST | NI_NUMERICSERV) != 0) {
+        return {};
+    }
+    return {host, parsePort(service).value_or(0)};
+}
+
 }  // namespace
 
-std::optional<Endpoint> parseEndpoint(std::string_view text) {
-    const auto colon = text.rfind(':');
-    if (colon == std::string_view::npos || colon == 0) {
-        return std::nullopt;
+bool parseListenAddress(std::string_view text, Endpoint& at) {
+    std::string_view host = text;
+    std::optional<std::string_view> port;
+    if (text.starts_with('[')) {
+        const auto close = text.find(']');
+        if (close == std::string_view::npos) {
+            return false;
+        }
+        host = text.substr(1, close - 1);
+        const auto rest = text.substr(close + 1);
+        if (!rest.empty()) {
+            if (rest[0] != ':') {
+                return false;
+            }
+            port = rest.substr(1);
+        }
+        if (numericFamily(host) != AF_INET6) {
+            return false;
+        }
+    } else if (numericFamily(text) == AF_UNSPEC) {
+        const auto colon = text.rfind(':');
+        if (colon == std::string_view::npos) {
+            return false;
+        }
+        host = text.substr(0, colon);
+        port = text.substr(colon + 1);
+        if (numericFamily(host) != AF_INET) {
+            return false;
+        }
     }
-    Endpoint at;
-    at.host = std::string(text.substr(0, colon));
-    in_addr probe{};
-    if (inet_pton(AF_INET, at.host.c_str(), &probe) != 1) {
-        return std::nullopt;
+    std::optional<std::uint16_t> number;
+    if (port && !(number = parsePort(*port))) {
+        return false;
     }
-    const auto portText = text.substr(colon + 1);
-    unsigned port = 0;
-    const auto [end, ec] = std::from_chars(portText.data(), portText.data() + portText.size(), port);
-    if (portText.empty() || ec != std::errc() || end != portText.data() + portText.size() || port > 65535) {
-        return std::nullopt;
+    at.host = std::string(host);
+    if (number) {
+        at.port = *number;
     }
-    at.port = static_cast<std::uint16_t>(port);
-    return at;
+    return true;
+}
+
+std::string formatEndpoint(const Endpoint& at) {
+    const bool v6 = at.host.find(':') != std::string::npos;
+    return (v6 ? "[" + at.host + "]" : at.host) + ":" + std::to_string(at.port);
 }
 
 Fd& Fd::operator=(Fd&& other) noexcept {
@@ -59,19 +127,25 @@ void Fd::reset(int fd) {
 }
 
 Fd listenOn(const Endpoint& at, std::string& error) {
-    Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;
+    addrinfo* found = nullptr;
+    const std::string port = std::to_string(at.port);
+    if (const int failed = ::getaddrinfo(at.host.c_str(), port.c_str(), &hints, &found); failed != 0) {
+        error = "address " + formatEndpoint(at) + ": " + ::gai_strerror(failed);
+        return {};
+    }
+    std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owner(found, &::freeaddrinfo);
+    Fd fd(::socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!fd.valid()) {
         error = std::string("socket: ") + std::strerror(errno);
         return {};
     }
     const int one = 1;
     ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(at.port);
-    inet_pton(AF_INET, at.host.c_str(), &addr.sin_addr);
-    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        error = "bind " + at.host + ":" + std::to_string(at.port) + ": " + std::strerror(errno);
+    if (::bind(fd.get(), found->ai_addr, found->ai_addrlen) != 0) {
+        error = "bind " + formatEndpoint(at) + ": " + std::strerror(errno);
         return {};
     }
     if (::listen(fd.get(), kListenBacklog) != 0) {
@@ -81,24 +155,23 @@ Fd listenOn(const Endpoint& at, std::string& error) {
     return fd;
 }
 
-std::uint16_t localPort(int fd) {
-    sockaddr_in addr{};
+Endpoint localEndpoint(int fd) {
+    sockaddr_storage addr{};
     socklen_t len = sizeof addr;
     if (::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        return 0;
+        return {};
     }
-    return ntohs(addr.sin_port);
+    return endpointOf(addr, len);
 }
 
 std::string peerName(int fd) {
-    sockaddr_in addr{};
+    sockaddr_storage addr{};
     socklen_t len = sizeof addr;
     if (::getpeername(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
         return "?";
     }
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text);
-    return std::string(text) + ":" + std::to_string(ntohs(addr.sin_port));
+    const Endpoint peer = endpointOf(addr, len);
+    return peer.host.empty() ? "?" : formatEndpoint(peer);
 }
 
 bool sendAll(int fd, const char* data, std::size_t size) {
@@ -164,15 +237,23 @@ Fd deafenListener(int listener) {
     // Linux lets a listening socket change its backlog. With 0 the queue holds one connection, and
     // is full while that one waits there.
     ::listen(listener, 0);
-    sockaddr_in addr{};
+    sockaddr_storage addr{};
     socklen_t len = sizeof addr;
     ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len);
-    if (addr.sin_addr.s_addr == htonl(INADDR_ANY)) {
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (addr.ss_family == AF_INET) {
+        auto& v4 = reinterpret_cast<sockaddr_in&>(addr);
+        if (v4.sin_addr.s_addr == htonl(INADDR_ANY)) {
+            v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        }
+    } else if (addr.ss_family == AF_INET6) {
+        auto& v6 = reinterpret_cast<sockaddr_in6&>(addr);
+        if (IN6_IS_ADDR_UNSPECIFIED(&v6.sin6_addr)) {
+            v6.sin6_addr = in6addr_loopback;
+        }
     }
     // Waited for briefly, never for long: should a client's connection already sit in the queue, the
     // queue is full anyway and ours is simply never answered.
-    Fd filler(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    Fd filler(::socket(addr.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (filler.valid() && ::connect(filler.get(), reinterpret_cast<sockaddr*>(&addr), len) != 0 &&
         errno == EINPROGRESS) {
         pollfd done{filler.get(), POLLOUT, 0};

@@ -3,19 +3,23 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
 namespace hostsim {
 
 struct Endpoint {
-    std::string host;  // dotted IPv4 address
+    std::string host;  // numeric: dotted IPv4, or IPv6 without brackets
     std::uint16_t port = 0;
 };
 
-// "ADDR:PORT" with a dotted IPv4 address; port 0 asks for an ephemeral one.
-std::optional<Endpoint> parseEndpoint(std::string_view text);
+// An address to listen on as a command line gives it: "ADDR", "ADDR:PORT", "[ADDR]" or "[ADDR]:PORT",
+// ADDR a numeric IPv4 or IPv6 address; IPv6 takes the brackets when a port follows, as "::1:8000" is
+// an address of its own. Without a port `at` keeps its port; 0 asks for an ephemeral one. False, and
+// `at` unchanged, for anything else.
+bool parseListenAddress(std::string_view text, Endpoint& at);
+// "ADDR:PORT", an IPv6 address in brackets.
+std::string formatEndpoint(const Endpoint& at);
 
 // Owns one descriptor; closes it once.
 class Fd {
@@ -39,7 +43,8 @@ private:
 
 // Listening TCP socket bound to the endpoint; invalid Fd and a reason on failure.
 Fd listenOn(const Endpoint& at, std::string& error);
-std::uint16_t localPort(int fd);
+// The address a socket is bound to; an empty host when it cannot be read.
+Endpoint localEndpoint(int fd);
 std::string peerName(int fd);
 
 // Writes every byte (no SIGPIPE, EINTR retried); false on error or send time-out.

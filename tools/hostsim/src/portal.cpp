@@ -178,6 +178,45 @@ HttpResponse portalPage(const Account& account, std::string_view which) {
     return page(404, "Unknown page", "<p>There is no page " + htmlEscape(which) + ".</p>");
 }
 
+// /hostsim/fault?set=SWITCHES[&live][&drop]: the switches first, so that "set=deaf&drop" leaves the
+// dropped clients nowhere to connect to.
+HttpResponse faultSwitch(const std::vector<std::pair<std::string, std::string>>& items,
+                         const PortalControls& controls) {
+    HttpResponse response;
+    response.contentType = "text/plain; charset=utf-8";
+    bool set = false;
+    bool live = false;
+    bool drop = false;
+    const std::string switches = find(items, "set", &set);
+    find(items, "live", &live);
+    find(items, "drop", &drop);
+    if (!set && !drop) {
+        response.status = 400;
+        response.body = "usage: /hostsim/fault?set=SWITCHES[&live][&drop] or /hostsim/fault?drop\n";
+        return response;
+    }
+    if (set) {
+        std::string result;
+        if (!controls.setFaults || !controls.setFaults(switches, live, result)) {
+            response.status = 400;
+            response.body = "refused: " + result + "\n";
+            return response;
+        }
+        response.body =
+            std::string(live ? "faults for new and open connections: " : "faults for new connections: ") +
+            result + "\n";
+    }
+    if (drop) {
+        if (!controls.dropConnections) {
+            response.status = 400;
+            response.body += "refused: cannot drop connections here\n";
+            return response;
+        }
+        response.body += "dropped " + std::to_string(controls.dropConnections()) + " open connection(s)\n";
+    }
+    return response;
+}
+
 }  // namespace
 
 std::string HttpResponse::serialize() const {
@@ -248,7 +287,7 @@ std::string htmlEscape(std::string_view text) {
 }
 
 HttpResponse handlePortalRequest(Host& host, std::string_view method, std::string_view target,
-                                 const FaultSetter& setFaults) {
+                                 const PortalControls& controls) {
     if (method != "GET") {
         HttpResponse response = page(405, "Method not allowed", "<p>Only GET is served here.</p>");
         response.headers.emplace_back("Allow", "GET");
@@ -345,25 +384,7 @@ HttpResponse handlePortalRequest(Host& host, std::string_view method, std::strin
         return response;
     }
     if (path == "/hostsim/fault") {
-        HttpResponse response;
-        response.contentType = "text/plain; charset=utf-8";
-        std::string result;
-        bool present = false;
-        const std::string switches = find(items, "set", &present);
-        bool live = false;
-        find(items, "live", &live);
-        if (!present) {
-            response.status = 400;
-            response.body = "usage: /hostsim/fault?set=SWITCHES[&live]\n";
-        } else if (!setFaults || !setFaults(switches, live, result)) {
-            response.status = 400;
-            response.body = "refused: " + result + "\n";
-        } else {
-            response.body =
-                std::string(live ? "faults for new and open connections: " : "faults for new connections: ") +
-                result + "\n";
-        }
-        return response;
+        return faultSwitch(items, controls);
     }
     return page(404, "Not found", "<p>There is no such page.</p>");
 }

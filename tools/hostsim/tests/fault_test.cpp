@@ -220,6 +220,25 @@ TEST_F(FaultTest, LiveSwitchesReachOpenConnections) {
     EXPECT_FALSE(d->reply("Server Status:").empty());
 }
 
+// A host restart as its clients see it: every session closed at once, orderly, and the next login
+// answered.
+TEST_F(FaultTest, DropClosesEveryOpenConnectionAndKeepsListening) {
+    start("none");
+    auto a = loggedIn();
+    auto b = loggedIn();
+    EXPECT_FALSE(a->reply("Logged In: ").empty());
+    EXPECT_FALSE(b->reply("Logged In: ").empty());
+    const auto dropped = httpGet(sim_->portalPort(), "/hostsim/fault?drop");
+    EXPECT_EQ(dropped.status, 200);
+    EXPECT_NE(dropped.body.find("dropped 2 open"), std::string::npos) << dropped.body;
+    for (auto* c : {a.get(), b.get()}) {
+        EXPECT_TRUE(c->waitClosed());
+        EXPECT_EQ(c->lastError(), 0);
+    }
+    auto again = loggedIn();
+    EXPECT_FALSE(again->reply("Logged In: ").empty());
+}
+
 TEST_F(FaultTest, SwitchesCanBeSetAtRunTime) {
     start("none");
     const auto set = httpGet(sim_->portalPort(), "/hostsim/fault?set=close-after%3D1");

@@ -9,6 +9,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include "netutil.h"
 #include "test_client.h"
 
 extern char** environ;
@@ -138,16 +139,37 @@ TEST(Program, ServesOnTheAnnouncedPortsLogsMaskedAndSaysByeOnSignal) {
     EXPECT_NE(log.find("-> 25 bytes: Shoutcast server started."), std::string::npos);
 }
 
+// Over the IPv6 loopback, the option's value attached with '=', the start line naming it in brackets.
+TEST(Program, ServesOverIpv6) {
+    std::string error;
+    if (!listenOn({"::1", 0}, error).valid()) {
+        GTEST_SKIP() << "no IPv6 loopback: " << error;
+    }
+    ScratchDir dir;
+    Program program({"--listen=[::1]:0", "--portal", "[::1]:0", "--data", dir.path().string(), "--quiet"});
+    const std::string first = program.line();
+    const auto service = first.find("service=[::1]:");
+    const auto portal = first.find("portal=[::1]:");
+    ASSERT_TRUE(service != std::string::npos && portal != std::string::npos) << first;
+    ServiceClient c(static_cast<std::uint16_t>(std::stoi(first.substr(service + 14))), "::1");
+    ASSERT_TRUE(c.login("dj", "djpass"));
+    EXPECT_FALSE(c.reply("Logged In: ").empty());
+    EXPECT_EQ(httpGet(static_cast<std::uint16_t>(std::stoi(first.substr(portal + 13))), "/shoutcast/faq.php",
+                      "GET", "::1")
+                  .status,
+              200);
+}
+
 TEST(Program, HelpDocumentsEveryOption) {
     Program program({"--help"});
     const std::string help = program.rest();
     EXPECT_EQ(program.wait(), 0);
     for (const char* option :
-         {"--listen",      "--portal",    "--no-portal", "--data",        "--accounts",
-          "--stream-host", "--keepalive", "--reply-gap", "--fault",       "--quiet",
-          "--help",        "--version",   "stall",       "stall-after=N", "close-after=N",
-          "reset-after=N", "bye-after=N", "split=N",     "trickle",       "oversize",
-          "flood",         "nuls",        "merge",       "deaf",          "&live"}) {
+         {"--listen",    "--portal",      "--no-portal",   "--data",        "--accounts",  "--stream-host",
+          "--keepalive", "--reply-gap",   "--fault",       "--quiet",       "--help",      "--version",
+          "stall",       "stall-after=N", "close-after=N", "reset-after=N", "bye-after=N", "split=N",
+          "trickle",     "oversize",      "flood",         "nuls",          "merge",       "deaf",
+          "&live",       "?drop"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }
@@ -157,7 +179,8 @@ TEST(Program, BadOptionsExitWithStatus2) {
                                                  {"--fault", "explode"},
                                                  {"--keepalive", "-1"},
                                                  {"--accounts", "/nonexistent/accounts"},
-                                                 {"--frobnicate"}}) {
+                                                 {"--frobnicate"},
+                                                 {"--quiet=yes"}}) {
         SCOPED_TRACE(args[0]);
         Program program(args);
         const std::string text = program.rest();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -22,16 +23,20 @@ namespace hostsim::test {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-inline int connectTo(std::uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        ::close(fd);
+inline int connectTo(std::uint16_t port, const std::string& host = "127.0.0.1") {
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
         return -1;
     }
+    int fd = ::socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && ::connect(fd, found->ai_addr, found->ai_addrlen) != 0) {
+        ::close(fd);
+        fd = -1;
+    }
+    ::freeaddrinfo(found);
     return fd;
 }
 
@@ -39,7 +44,8 @@ inline int connectTo(std::uint16_t port) {
 // as one reply.
 class ServiceClient {
 public:
-    explicit ServiceClient(std::uint16_t port) : fd_(connectTo(port)) {}
+    explicit ServiceClient(std::uint16_t port, const std::string& host = "127.0.0.1")
+        : fd_(connectTo(port, host)) {}
     ~ServiceClient() {
         if (fd_ >= 0) {
             ::close(fd_);
@@ -217,9 +223,10 @@ struct HttpResult {
     std::string body;
 };
 
-inline HttpResult httpGet(std::uint16_t port, std::string_view target, std::string_view method = "GET") {
+inline HttpResult httpGet(std::uint16_t port, std::string_view target, std::string_view method = "GET",
+                          const std::string& host = "127.0.0.1") {
     HttpResult result;
-    const int fd = connectTo(port);
+    const int fd = connectTo(port, host);
     if (fd < 0) {
         return result;
     }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "faults.h"
+#include "netutil.h"
 #include "portal.h"
 #include "store.h"
 #include "test_client.h"
@@ -133,6 +134,32 @@ TEST(Faults, SwitchesParse) {
         EXPECT_EQ(applyFaultList(c.switches, faults, error), c.ok);
         EXPECT_EQ(describeFaults(faults), c.described);
         EXPECT_EQ(error.empty(), c.ok);
+    }
+}
+
+TEST(ListenAddress, NumericAddressWithAnOptionalPort) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"::1", "[::1]:28000"},
+        {"[::1]", "[::1]:28000"},
+        {"[::1]:0", "[::1]:0"},
+        {"::", "[::]:28000"},
+        {"0.0.0.0", "0.0.0.0:28000"},
+        {"127.0.0.1:0", "127.0.0.1:0"},
+        {"::1:8000", "[::1:8000]:28000"},  // without brackets the whole is the address
+        {"localhost", nullptr},
+        {"127.1", nullptr},
+        {"28000", nullptr},
+        {"[127.0.0.1]:0", nullptr},
+        {"[::1]x", nullptr},
+        {"[::1]:", nullptr},
+        {"127.0.0.1:65536", nullptr},
+        {"", nullptr},
+    };
+    for (const auto& [text, expected] : cases) {
+        SCOPED_TRACE(text);
+        Endpoint at{"127.0.0.1", 28000};
+        EXPECT_EQ(parseListenAddress(text, at), expected != nullptr);
+        EXPECT_EQ(formatEndpoint(at), expected ? expected : "127.0.0.1:28000");
     }
 }
 
