@@ -107,7 +107,7 @@ void LoginDialog::Remember(const std::string& host) {
     SettingsFileStore store;
     // Left empty while the run has a host of its own (--host), the field means that one for this run
     // and leaves the setting alone.
-    if (!(frame_->RunHost() && HostOfSetting(TextForm::ServiceHost, host, nullptr) == std::nullopt))
+    if (!frame_->RunHost() || host.find_first_not_of(" \t") != std::string::npos)
         Preferences(store).SetText(pref::kServiceHost, host);
     config->Flush();
     frame_->ShowKeptPreferences();

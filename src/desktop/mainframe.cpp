@@ -220,8 +220,7 @@ MainFrame::MainFrame(SessionDocument& doc, const HostAddress& endpoint, Receiver
 }
 
 MainFrame::~MainFrame() {
-    // Its pages apply their changes to this frame's session.
-    if (preferences_) preferences_->Dismiss();
+    // Its pages apply their changes to this frame's session: they go first.
     preferences_.reset();
 #ifdef __WXMSW__
     wxNotificationMessage::UseTaskBarIcon(nullptr);

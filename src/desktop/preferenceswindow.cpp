@@ -45,7 +45,7 @@ void SettingsFileStore::WriteText(const char* key, const std::string& value) {
 }
 
 void SettingsFileStore::Remove(const char* key) {
-    wxConfigBase::Get()->DeleteEntry(key, /*bDeleteGroupIfEmpty=*/false);
+    wxConfigBase::Get()->DeleteEntry(key);
 }
 
 void SettingsFileStore::Flush() { wxConfigBase::Get()->Flush(); }

@@ -222,8 +222,17 @@ TEST_F(ServicesTest, TogglesAreRememberedAcrossStarts) {
     ASSERT_NE(Preference<wxCheckBox>(pref::kRefreshStatusAutomatically), nullptr);
     EXPECT_TRUE(Preference<wxCheckBox>(pref::kRefreshStatusAutomatically)->GetValue());
     EXPECT_FALSE(Preference<wxCheckBox>(pref::kNotifyOnStatusChanges)->GetValue());
+    frame_->PreferencesEditor()->Dialog()->Close();  // hidden, and shown again by the next opening
     ChooseMenu(cmd::kViewNotifyOnChange);
+    ChooseMenu(cmd::kAppPreferences);
+    EXPECT_TRUE(frame_->PreferencesEditor()->Dialog()->IsShown());
     EXPECT_TRUE(Preference<wxCheckBox>(pref::kNotifyOnStatusChanges)->GetValue());
+    auto* every = Preference<wxSpinCtrl>(pref::kRefreshIntervalSeconds);
+    every->SetValue(45);
+    wxSpinEvent spun(wxEVT_SPINCTRL, every->GetId());
+    spun.SetEventObject(every);
+    every->ProcessWindowEvent(spun);
+    EXPECT_EQ(doc_.RefreshSeconds(), 45);
     Check(pref::kRefreshStatusAutomatically, false);
     EXPECT_FALSE(MenuChecked(cmd::kViewAutoRefresh));
     EXPECT_FALSE(Preference<wxSpinCtrl>(pref::kRefreshIntervalSeconds)->IsEnabled());
@@ -235,13 +244,16 @@ TEST_F(ServicesTest, TogglesAreRememberedAcrossStarts) {
     ASSERT_TRUE(PumpUntil([&] { return !alive_; }));
 
     NewSettings();  // the next start
+    doc_.SetRefreshSeconds(20);
     Open(g_host.port);
+    EXPECT_EQ(doc_.RefreshSeconds(), 45);
     EXPECT_FALSE(MenuChecked(cmd::kViewAutoRefresh));
     EXPECT_TRUE(MenuChecked(cmd::kViewNotifyOnChange));
     EXPECT_FALSE(doc_.ShowSince());
     EXPECT_FALSE(wxConfigBase::Get()->HasEntry(pref::kServiceHost));
     // Back to the defaults for whoever comes next.
     wxConfigBase::Get()->DeleteEntry(pref::kShowSinceWhen);
+    wxConfigBase::Get()->DeleteEntry(pref::kRefreshIntervalSeconds);
     wxConfigBase::Get()->Flush();
 }
 
