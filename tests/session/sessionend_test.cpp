@@ -288,7 +288,8 @@ protected:
     std::condition_variable posted;
     std::vector<std::function<void()>> tasks;
     std::vector<std::chrono::milliseconds> delays;
-    SessionKeeper keeper{doc, session, *this, [this](std::function<void()> task) { Post(std::move(task)); },
+    SessionKeeper keeper{doc,   session,
+                         *this, [this](std::function<void()> task) { Post(std::move(task)); },
                          clock, [] { return 0.0; }};
 };
 
@@ -323,7 +324,8 @@ TEST_F(KeptSession, ALostSessionComesBackWithOneNoticeEachWayAndARefusalStopsIt)
 
     // The password changed meanwhile: one attempt, then it stops and says why.
     server.SetResponder([](const std::string& text) {
-        return text.rfind("Username,", 0) == 0 ? std::vector<std::string>{"Failed login."} : HostAnswers(text);
+        return text.rfind("Username,", 0) == 0 ? std::vector<std::string>{"Failed login."}
+                                               : HostAnswers(text);
     });
     keeper.Due();
     ASSERT_TRUE(PumpUntil([&] { return keeper.State().CurrentState() == Reconnection::State::Stopped; }));
