@@ -27,6 +27,7 @@
 #include "desktop/wxtext.h"
 #include "platform/openurl.h"
 #include "platform/settingsfile.h"
+#include "platform/systemevents.h"
 #include "protocol/commands.h"
 #include "session/receiver.h"
 #include "session/sessiondocument.h"
@@ -95,6 +96,7 @@ bool Application::OnInit() {
     SystemUrlOpener::Instance().SetLatePoster(frame_->UiThread().Poster());
     SetTopWindow(frame_);
     frame_->SetProcessEnd([this] {
+        systemEvents_.reset();
         endProcess_ = true;
         ExitMainLoop();
     });
@@ -115,6 +117,12 @@ bool Application::OnInit() {
         frame_->UiThread().Post([frame = frame_] { frame->GetActiveView()->LoginAtStart(); });
     }
 
+    // After a sleep or a network change the connection may be dead without a word: it is looked at
+    // at once, and a reconnection waiting out its delay tries at once.
+    systemEvents_ = SystemEvents::Start([post = frame_->UiThread().Poster(), frame = frame_](SystemEvent) {
+        post([frame] { frame->GetActiveView()->Keeper().CheckNow(); });
+    });
+
     audio_ = std::make_unique<AudioThreads>();
     audio_->Start();
 
@@ -133,6 +141,7 @@ int Application::OnExit() {
     // The document goes with the application; nothing may report into it afterwards.
     SystemUrlOpener::Instance().StopLateReports();
     demo_.reset();
+    systemEvents_.reset();
     if (audio_) audio_->Stop();
     if (wxConfigBase* config = wxConfigBase::Get(false)) {
         if (recentFiles_) recentFiles_->Save(*config);

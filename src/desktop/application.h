@@ -14,6 +14,7 @@ namespace ostravel {
 class SessionDocument;
 class MainFrame;
 class AudioThreads;
+class SystemEvents;
 
 class Application : public wxApp {
 public:
@@ -32,6 +33,7 @@ public:
 private:
     std::unique_ptr<SessionDocument> doc_;
     std::unique_ptr<AudioThreads> audio_;
+    std::unique_ptr<SystemEvents> systemEvents_;  // sleep and network changes
     std::unique_ptr<wxFileHistory> recentFiles_;
     MainFrame* frame_ = nullptr;
     bool webEngine_ = false;

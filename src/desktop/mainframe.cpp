@@ -5,6 +5,7 @@
 #include <wx/dialog.h>
 #include <wx/modalhook.h>
 #include <wx/msgdlg.h>
+#include <wx/power.h>
 #include <wx/settings.h>
 #include <wx/statusbr.h>
 #include <wx/stdpaths.h>
@@ -216,6 +217,13 @@ MainFrame::MainFrame(SessionDocument& doc, const HostAddress& endpoint, Receiver
     Bind(wxEVT_UPDATE_UI, &MainFrame::OnUpdateUI, this, kFirstWindowId, kLastWindowId);
     Bind(wxEVT_CLOSE_WINDOW, &MainFrame::OnClose, this);
     Bind(wxEVT_IDLE, &MainFrame::OnIdle, this);
+#ifdef wxHAS_POWER_EVENTS
+    // Windows tells of a resume through the toolkit (elsewhere the system bus does, see Application).
+    Bind(wxEVT_POWER_RESUME, [this](wxPowerEvent& event) {
+        event.Skip();
+        if (view_ != nullptr) view_->Keeper().CheckNow();
+    });
+#endif
     modal_ = std::make_unique<ModalWatch>(*this);
 }
 

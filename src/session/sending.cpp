@@ -15,6 +15,9 @@ void OnSendFailed(SessionDocument& doc) {
     doc.ResetSession();
     // The session is over: show it as logged off, never as a running stream.
     doc.SetTrayIcon(TrayOperation::Modify, kLoggedOffTip, kIconApplication);
+    // With reconnection on, the receiver is stopped reading at once rather than at the 30-second
+    // rule: its end reports the session lost, and the next login follows on the usual delays.
+    if (doc.Reconnect()) doc.StopReceivingIf(doc.ServiceHandle());
 }
 
 }  // namespace

@@ -39,9 +39,10 @@ protected:
     // Starts the stand-in on a free port, with keep-alive reports every second so that they cross
     // the commands' answers.
     // With `verbose` it prints every block it receives (passwords masked).
-    void StartHost(const std::string& faults = "none", bool verbose = false) {
+    void StartHost(const std::string& faults = "none", bool verbose = false,
+                   const std::string& listen = "127.0.0.1:0") {
         std::vector<std::string> args = {HOSTSIM_PROGRAM, "--listen",
-                                         "127.0.0.1:0",   "--no-portal",
+                                         listen,          "--no-portal",
                                          "--keepalive",   "1",
                                          "--data",        (dir_ / "data").string(),
                                          "--accounts",    (dir_ / "accounts").string(),
@@ -50,9 +51,9 @@ protected:
         host_ = std::make_unique<ChildProcess>(args);
         const auto line = host_->WaitForLine("listening ", 10s);
         ASSERT_TRUE(line) << host_->Err();
-        const std::size_t at = line->find("service=127.0.0.1:");
-        ASSERT_NE(at, std::string::npos);
-        port_ = std::stoi(line->substr(at + 18));
+        const std::string service =
+            line->substr(line->find("service="), line->find(" portal=") - line->find("service="));
+        port_ = std::stoi(service.substr(service.rfind(':') + 1));
     }
 
     // A clean environment whose home and temporary folders are ours to search afterwards.
@@ -68,7 +69,7 @@ protected:
     }
 
     std::unique_ptr<ChildProcess> StartCtl(std::vector<std::string> args, const std::string& password) {
-        args.insert(args.begin(), {CTL_PROGRAM, "--server", "127.0.0.1:" + std::to_string(port_)});
+        args.insert(args.begin(), {CTL_PROGRAM, "--server", server_ + ":" + std::to_string(port_)});
         return std::make_unique<ChildProcess>(args, Environment(password), (dir_ / "home").string());
     }
 
@@ -94,6 +95,7 @@ protected:
     fs::path dir_;
     std::unique_ptr<ChildProcess> host_;
     int port_ = 0;
+    std::string server_ = "127.0.0.1";  // how --server names the host
 };
 
 TEST_F(CtlProgramTest, CheckFollowsTheServerThroughItsStates) {
@@ -125,6 +127,19 @@ TEST_F(CtlProgramTest, CheckFollowsTheServerThroughItsStates) {
     EXPECT_EQ(r.status, kExitOk) << r.err;
     r = Ctl({"--user", "dj", "check"});
     EXPECT_EQ(r.status, kCheckCritical) << r.out;
+}
+
+// A host reached by its IPv6 literal, and by a name that has to be looked up.
+TEST_F(CtlProgramTest, ReachesAHostByItsIpv6AddressAndByName) {
+    const std::pair<const char*, const char*> hosts[] = {{"[::1]:0", "[::1]"}, {"127.0.0.1:0", "localhost"}};
+    for (const auto& [listen, server] : hosts) {
+        if (host_) host_->Terminate(10s);
+        StartHost("none", false, listen);
+        server_ = server;
+        const Result r = Ctl({"--user", "dj", "check"});
+        EXPECT_EQ(r.status, kCheckCritical) << server << ": " << r.err;
+        EXPECT_EQ(r.out.rfind("OSTRAVEL CRITICAL - Server Down", 0), 0u) << r.out;
+    }
 }
 
 TEST_F(CtlProgramTest, ARefusedLoginHasItsOwnStatusAndIsCriticalForCheck) {

@@ -124,6 +124,20 @@ public:
         return changed_.wait_for(lock, timeout, [&] { return notices_.size() >= count; });
     }
 
+    // What becomes of the session goes to `sink`, on the thread that reports it.
+    void OnSessionEvent(SessionEvent event) override {
+        std::function<void(SessionEvent)> sink;
+        {
+            std::lock_guard lock(mutex_);
+            sink = eventSink_;
+        }
+        if (sink) sink(event);
+    }
+    void SetEventSink(std::function<void(SessionEvent)> sink) {
+        std::lock_guard lock(mutex_);
+        eventSink_ = std::move(sink);
+    }
+
     // Drops what was recorded so far (a long run keeps only what it still checks).
     void ForgetHistory() {
         Change([&] {
@@ -237,6 +251,7 @@ protected:
     Editor editor_;
     std::vector<DialogModel> opened_;
     std::vector<StateNotice> notices_;
+    std::function<void(SessionEvent)> eventSink_;
 };
 
 }  // namespace ostravel::testing

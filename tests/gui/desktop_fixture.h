@@ -2,6 +2,7 @@
 // it in, and a fixture that opens the main window.
 #pragma once
 
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -45,14 +46,16 @@ inline const std::string kOddPassword = "p&ss #word";
 struct HostSim {
     pid_t pid = 0;
     unsigned short port = 0;
+    unsigned short portalPort = 0;  // when it runs a portal
     fs::path dir;
     int output = -1;            // its standard output, kept open when it runs a portal
     std::string printed;        // what it printed after its first line: every request it served
     std::string extraAccounts;  // more lines for its accounts file (user TAB password TAB ...)
 
     // `portal` ("127.0.0.1:28080"): also run the web portal there, and keep what it prints.
-    bool Start(const std::string& name = "gui", unsigned short listenPort = 0,
-               const std::string& portal = {}) {
+    // `address`: where it listens ("[::1]" for IPv6).
+    bool Start(const std::string& name = "gui", unsigned short listenPort = 0, const std::string& portal = {},
+               const std::string& address = "127.0.0.1") {
 #ifdef HOSTSIM_PROGRAM
         dir = fs::temp_directory_path() / ("ostravel-" + name + "-" + std::to_string(::getpid()));
         fs::create_directories(dir / "data");
@@ -71,7 +74,7 @@ struct HostSim {
         posix_spawn_file_actions_addclose(&actions, out[0]);
         std::vector<std::string> args = {HOSTSIM_PROGRAM,
                                          "--listen",
-                                         "127.0.0.1:" + std::to_string(listenPort),
+                                         address + ":" + std::to_string(listenPort),
                                          "--no-portal",
                                          "--keepalive",
                                          "0",
@@ -102,16 +105,24 @@ struct HostSim {
             output = out[0];
             fcntl(output, F_SETFL, fcntl(output, F_GETFL) | O_NONBLOCK);
         }
-        const auto at = line.find("service=127.0.0.1:");
-        if (at == std::string::npos) {
-            Terminate();  // e.g. the portal's port is taken
-            return false;
-        }
-        port = static_cast<unsigned short>(std::stoi(line.substr(at + 18)));
-        return true;
+        port = PortAfter(line, "service=");
+        portalPort = PortAfter(line, "portal=");
+        if (port == 0) Terminate();  // e.g. the portal's port is taken
+        return port != 0;
 #else
         return false;
 #endif
+    }
+    // The port of "service=ADDR:PORT" in its first line; 0 when it is not there.
+    static unsigned short PortAfter(const std::string& line, const std::string& key) {
+        const auto at = line.find(key);
+        if (at == std::string::npos) return 0;
+        const auto end = line.find(' ', at);
+        const std::string endpoint = line.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        const auto colon = endpoint.rfind(':');
+        if (colon == std::string::npos || colon + 1 >= endpoint.size() || !std::isdigit(endpoint[colon + 1]))
+            return 0;
+        return static_cast<unsigned short>(std::stoi(endpoint.substr(colon + 1)));
     }
     // What it has printed so far (never waits).
     const std::string& Printed() {

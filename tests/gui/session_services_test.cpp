@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include <poll.h>
 #include <wx/checkbox.h>
 #include <wx/config.h>
 #include <wx/menu.h>
@@ -15,8 +16,10 @@
 #include "config/preferences.h"
 #include "desktop/preferenceswindow.h"
 #include "desktop_fixture.h"
+#include "net/hostconnect.h"
 #include "platform/linux/secretstore.h"
 #include "platform/linux/sessionbus.h"
+#include "platform/settingsfile.h"
 #include "session/statustracker.h"
 #include "toolkit_scope.h"
 
@@ -402,6 +405,88 @@ TEST_F(ServicesTest, RememberPasswordDisabledWithoutAKeyring) {
         dialog->Destroy();
     }
 }
+
+// ---------------------------------------------------------------------------------------------------
+// The installed way of running: the real program started hidden, logging in at start with the
+// password the keyring keeps, over IPv6; the host drops every connection and the program is back
+// by itself, with one notice for the loss and one for the return.
+
+#ifdef OSTRAVEL_PROGRAM
+// Waits until the stand-in has printed `count` logins, reading its output as it comes.
+bool WaitForLogins(HostSim& host, std::size_t count, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        const std::string& printed = host.Printed();
+        std::size_t seen = 0;
+        for (auto at = printed.find("Logged In: Welcome back"); at != std::string::npos;
+             at = printed.find("Logged In: Welcome back", at + 1))
+            ++seen;
+        if (seen >= count) return true;
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        pollfd ready{host.output, POLLIN, 0};
+        ::poll(&ready, 1, static_cast<int>(left.count()));
+    }
+}
+
+TEST(Program, StartedHiddenLogsInByItselfAndComesBackAfterTheHostDropsIt) {
+    if (Env("OSTRAVEL_TEST_HOME").empty())
+        GTEST_SKIP() << "needs the session of tests/gui/with-session-services";
+    HostSim host;
+    if (!host.Start("keep", 0, "[::1]:0", "[::1]")) GTEST_SKIP() << "no IPv6 loopback";
+    ASSERT_TRUE(DesktopPasswordStore().Store("dj", "djpass"));
+    {
+        const fs::path file = SettingsFilePath(Env("XDG_CONFIG_HOME"), kAppName);
+        fs::create_directories(file.parent_path());
+        std::ofstream(file) << "[General]\nLoginAtStart=1\n[Login]\nUserName=dj\n"
+                            << "[View]\nNotifyOnStatusChanges=1\n";
+    }
+    const std::size_t noticesBefore = Notifications().size();
+    const std::string hostArg = "[::1]:" + std::to_string(host.port);
+    std::vector<std::string> args = {OSTRAVEL_PROGRAM, "--hidden", "--host", hostArg};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t program = 0;
+    ASSERT_EQ(posix_spawn(&program, OSTRAVEL_PROGRAM, nullptr, nullptr, argv.data(), environ), 0);
+
+    EXPECT_TRUE(WaitForLogins(host, 1, 20s)) << host.Printed();
+    std::string shown;
+    // Its windows on the screen wider than a tray icon: none.
+    Shell("for w in $(xdotool search --onlyvisible --pid " + std::to_string(program) +
+              "); do xwininfo -id $w | awk '/Width:/ { if ($2 > 64) print }'; done",
+          &shown);
+    EXPECT_EQ(shown, "") << "only the tray icon at start";
+
+    // The stand-in's control page drops every connection, as a restart of the host would.
+    BlockingSocket control = ConnectToHost(HostAddress{"::1", host.portalPort, HostAddress::Kind::IPv6}, 5);
+    const std::string get = "GET /hostsim/fault?drop HTTP/1.0\r\nHost: [::1]\r\n\r\n";
+    control.SendAll(get.data(), static_cast<int>(get.size()), 5);
+    char reply[512];
+    EXPECT_GT(control.Receive(reply, sizeof reply, 5), 0);
+    control.Close();
+    const auto dropped = std::chrono::steady_clock::now();
+    // Back within the first delay (2 s and at most a fifth more) and a round trip.
+    EXPECT_TRUE(WaitForLogins(host, 2, 10s)) << host.Printed();
+    EXPECT_LT(std::chrono::steady_clock::now() - dropped, 4s);
+
+    // One notice for the loss, one for the return, none per attempt.
+    std::vector<std::string> summaries;
+    for (int wait = 0; wait < 2; ++wait) {
+        const auto all = Notifications();
+        summaries.clear();
+        for (std::size_t i = noticesBefore; i < all.size(); ++i) summaries.push_back(all[i].summary);
+        if (summaries.size() >= 2) break;
+        WaitForLogins(host, 99, 500ms);  // a moment for the listener to write it down
+    }
+    EXPECT_EQ(summaries, (std::vector<std::string>{"Logged Off", "Back Online"}));
+    ::kill(program, SIGTERM);
+    ::waitpid(program, nullptr, 0);
+    DesktopPasswordStore().Remove("dj");
+    host.Stop();
+}
+#endif
 
 }  // namespace
 }  // namespace ostravel

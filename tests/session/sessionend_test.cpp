@@ -22,6 +22,7 @@
 #include "session/sending.h"
 #include "session/sessioncontrol.h"
 #include "session/sessiondocument.h"
+#include "session/sessionkeeper.h"
 
 namespace ostravel {
 namespace {
@@ -247,6 +248,114 @@ TEST_F(SessionCycles, NoRequestEverFollowsTheLogOffNotice) {
         ASSERT_EQ(notice + 1, texts.end()) << cycle << ": " << *(notice + 1);
         server.ForgetBlocks();
     }
+}
+
+// The keeper on the test thread as on the UI thread: the receiver's events and the login thread's
+// results queue up here and run when the test pumps them; its delays are waited out by calling Due.
+class KeptSession : public SessionFixture, public ::testing::Test, public ReconnectTimer {
+protected:
+    KeptSession() {
+        doc.SetReconnect(true);
+        doc.SetNotifyOnChange(true);
+        view.SetEventSink([this](SessionEvent event) { Post([this, event] { keeper.OnEvent(event); }); });
+    }
+    void Start(std::chrono::milliseconds delay) override { delays.push_back(delay); }
+    void Stop() override { delays.push_back(0ms); }
+    void Post(std::function<void()> task) {
+        std::lock_guard lock(mutex);
+        tasks.push_back(std::move(task));
+        posted.notify_all();
+    }
+    // Runs what the other threads hand over until `done` holds; false after ten seconds.
+    bool PumpUntil(const std::function<bool()>& done) {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!done()) {
+            std::unique_lock lock(mutex);
+            if (!posted.wait_until(lock, deadline, [&] { return !tasks.empty(); })) return false;
+            auto task = std::move(tasks.front());
+            tasks.erase(tasks.begin());
+            lock.unlock();
+            task();
+        }
+        return true;
+    }
+    bool LoginsSeen(std::size_t count) {
+        const auto texts = server.Texts();
+        return static_cast<std::size_t>(std::count(texts.begin(), texts.end(), "Username,user,pw")) >= count;
+    }
+
+    std::mutex mutex;
+    std::condition_variable posted;
+    std::vector<std::function<void()>> tasks;
+    std::vector<std::chrono::milliseconds> delays;
+    SessionKeeper keeper{doc,   session,
+                         *this, [this](std::function<void()> task) { Post(std::move(task)); },
+                         clock, [] { return 0.0; }};
+};
+
+TEST_F(KeptSession, ALostSessionComesBackWithOneNoticeEachWayAndARefusalStopsIt) {
+    LogIn();
+    ASSERT_TRUE(PumpUntil([&] { return tasks.empty(); }));
+    server.CloseConnection();
+    ASSERT_TRUE(PumpUntil([&] { return keeper.Reconnecting(); }));
+    EXPECT_EQ(delays, std::vector<std::chrono::milliseconds>{2s});
+    EXPECT_EQ(view.Lines().front(), "Connection lost. Reconnecting in 2 s.");
+    EXPECT_EQ(view.Tray().back().tip, kReconnectingTip);
+
+    keeper.Due();  // logs in again with the same credentials, no dialog
+    ASSERT_TRUE(PumpUntil([&] { return !keeper.Reconnecting(); }));
+    EXPECT_EQ(doc.LoginId(), 77);
+    EXPECT_TRUE(LoginsSeen(2));
+    const auto notices = view.Notices();
+    ASSERT_EQ(notices.size(), 2u);
+    EXPECT_EQ(notices[0].state, kStateSessionLost);
+    EXPECT_EQ(notices[1].title, "Back Online");
+
+    // A check after a sleep that the host leaves unanswered ends the session as lost.
+    ASSERT_TRUE(view.WaitForStatus([](const std::string& s) { return !s.empty(); }));
+    server.SetStalled(true);
+    ASSERT_TRUE(server.WaitUntilStalled());
+    keeper.CheckNow();
+    clock.Advance(kCheckAnswerTime.count());
+    ASSERT_TRUE(PumpUntil([&] { return keeper.Reconnecting(); }));
+    const auto lines = view.Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.begin() + 3, kTimedOutMessage), lines.begin() + 3);
+    server.SetStalled(false);
+
+    // The password changed meanwhile: one attempt, then it stops and says why.
+    server.SetResponder([](const std::string& text) {
+        return text.rfind("Username,", 0) == 0 ? std::vector<std::string>{"Failed login."}
+                                               : HostAnswers(text);
+    });
+    keeper.Due();
+    ASSERT_TRUE(PumpUntil([&] { return keeper.State().CurrentState() == Reconnection::State::Stopped; }));
+    EXPECT_FALSE(keeper.Reconnecting());
+    EXPECT_EQ(view.Lines().front(), kReconnectRefusedMessage);
+    EXPECT_EQ(view.Notices().size(), 3u);  // the loss after the check; never one per attempt
+    EXPECT_EQ(delays.back(), 0ms);
+    session.Shutdown();
+    EXPECT_EQ(server.Accepted(), 3);
+}
+
+TEST_F(KeptSession, LogoutEndsTheWaitAndAHostStillAwayGetsTheNextDelay) {
+    LogIn();
+    server.CloseConnection();
+    ASSERT_TRUE(PumpUntil([&] { return keeper.Reconnecting(); }));
+    BlockingSocket unused;  // a port where nobody listens any more
+    unused.Create();
+    unused.Bind(SocketAddress("127.0.0.1", 0));
+    SocketAddress away;
+    unused.GetSockName(&away);
+    unused.Close();
+    session.SetHost(HostOf(away));
+    keeper.Due();  // refused at the door: the next, longer delay, and no notice
+    ASSERT_TRUE(PumpUntil([&] { return delays.size() == 2; }));
+    EXPECT_EQ(delays.back(), 4s);
+    EXPECT_EQ(view.Lines().front(), "Connection lost. Reconnecting in 4 s.");
+    keeper.UserActed();
+    EXPECT_FALSE(keeper.Reconnecting());
+    EXPECT_EQ(delays.back(), 0ms);
+    EXPECT_EQ(view.Notices().size(), 1u);
 }
 
 TEST(LoginConnect, AHostThatNeverAnswersFailsWithinTheTimeLimitOrAtOnceWhenCancelled) {
