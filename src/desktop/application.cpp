@@ -23,6 +23,7 @@
 #include "desktop/logindialog.h"
 #include "desktop/mainframe.h"
 #include "desktop/mainview.h"
+#include "desktop/preferenceswindow.h"
 #include "desktop/uithreadview.h"
 #include "desktop/wxtext.h"
 #include "platform/openurl.h"
@@ -38,8 +39,6 @@ namespace ostravel {
 
 namespace {
 
-constexpr char kStartHiddenKey[] = "General/StartHidden";
-constexpr char kLoginAtStartKey[] = "General/LoginAtStart";
 
 // The registry on Windows; elsewhere a file in the desktop's configuration folder, which takes over
 // the dotfile earlier versions wrote in the home folder.
@@ -87,11 +86,9 @@ bool Application::OnInit() {
     recentFiles_->Load(*wxConfigBase::Get());
 
     doc_ = std::make_unique<SessionDocument>();
-    doc_->SetReconnect(true);  // the desktop keeps its session unless the settings say otherwise
     frame_ = new MainFrame(*doc_, ServiceEndpoint(),
                            [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
-    MainView& view = *frame_->GetActiveView();
-    if (commandLine_.host) view.Session().SetHost(*commandLine_.host);  // this run only
+    frame_->SetRunHost(commandLine_.host);  // this run only, above the settings
     // A browser that fails after a while is reported on the UI thread, where the view lives.
     SystemUrlOpener::Instance().SetLatePoster(frame_->UiThread().Poster());
     SetTopWindow(frame_);
@@ -102,18 +99,16 @@ bool Application::OnInit() {
     });
     frame_->Centre();
     frame_->SetTitle(kAppTitle);
-    bool hidden = commandLine_.hidden;
-    if (!hidden) wxConfigBase::Get()->Read(kStartHiddenKey, &hidden, false);
-    if (!hidden) {
+    SettingsFileStore settings;
+    const Preferences preferences(settings);
+    if (!commandLine_.hidden && !preferences.Bool(pref::kStartHidden)) {
         frame_->Show(true);
     } else if (!frame_->TrayAvailable()) {
         // No notification area to come back from: minimised, never unreachable.
         frame_->Iconize(true);
         frame_->Show(true);
     }
-    bool loginAtStart = false;
-    wxConfigBase::Get()->Read(kLoginAtStartKey, &loginAtStart, false);
-    if (loginAtStart && commandLine_.screenshotDir.empty()) {
+    if (preferences.Bool(pref::kLoginAtStart) && commandLine_.screenshotDir.empty()) {
         frame_->UiThread().Post([frame = frame_] { frame->GetActiveView()->LoginAtStart(); });
     }
 

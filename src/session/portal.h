@@ -28,17 +28,17 @@ std::string PercentEncode(std::string_view text);
 // Each address is on the portal `host` (host[:port], a setting; the session's portalHost). The
 // built-in one where none is given.
 // "http://" + host + path.
-std::string PortalAddress(std::string_view path, std::string_view host = kDefaultPortalHost);
+std::string PortalAddress(std::string_view path, std::string_view host = kBuiltInPortalHost);
 // The portal's base page, "/shoutcast".
-std::string PortalBasePage(std::string_view host = kDefaultPortalHost);
+std::string PortalBasePage(std::string_view host = kBuiltInPortalHost);
 // The page that logs the account in and forwards to `redirect` (none when empty).
 std::string PortalLoginAddress(std::string_view userName, std::string_view password,
-                               std::string_view redirect = {}, std::string_view host = kDefaultPortalHost);
+                               std::string_view redirect = {}, std::string_view host = kBuiltInPortalHost);
 std::string TuneInAddress(std::string_view fileType, std::string_view streamIp, std::string_view streamPort,
-                          std::string_view host = kDefaultPortalHost);
+                          std::string_view host = kBuiltInPortalHost);
 // The server log page shown in the embedded browser.
 std::string ServerLogsAddress(std::string_view userName, std::string_view password,
-                              std::string_view host = kDefaultPortalHost);
+                              std::string_view host = kBuiltInPortalHost);
 
 // What the logo opens: the portal logged in, or its base page while logged out.
 std::string LogoAddress(const SessionState& session);

@@ -11,19 +11,13 @@
 #include <string>
 #include <string_view>
 
+#include "config/preferences.h"
 #include "config/settings.h"
 #include "net/blockingsocket.h"
 #include "net/hostaddress.h"
 #include "session/sessionview.h"
 
 namespace ostravel {
-
-// The portal's host[:port] unless the settings name another (a build-time setting).
-#ifdef OSTRAVEL_PORTAL_HOST
-inline constexpr char kDefaultPortalHost[] = OSTRAVEL_PORTAL_HOST;
-#else
-inline constexpr char kDefaultPortalHost[] = "127.0.0.1:28080";
-#endif
 
 // The fields that make up the login session, copied out under the lock.
 struct SessionState {
@@ -36,7 +30,7 @@ struct SessionState {
     int serverState = 3;  // 0 down, 1 up without stream, 2 up and public, 3 unknown
     bool disconnected = true;
     // host[:port] of the web portal; a setting, kept across log-offs.
-    std::string portalHost = kDefaultPortalHost;
+    std::string portalHost = kBuiltInPortalHost;
 
     bool LoggedIn() const { return loginId != 0; }
 };
@@ -112,8 +106,11 @@ public:
     // Ask for the status every RefreshSeconds() while logged in.
     void SetAutoRefresh(bool on) { autoRefresh_ = on; }
     bool AutoRefresh() const { return autoRefresh_; }
-    // How often the live status asks (kept within 10 to 300 seconds; 20 unless set).
-    void SetRefreshSeconds(int seconds) { refreshSeconds_ = std::clamp(seconds, 10, 300); }
+    // How often the live status asks (kept within the preference's range; 20 unless set).
+    void SetRefreshSeconds(int seconds) {
+        constexpr const Preference* kRow = FindPreference(pref::kRefreshIntervalSeconds);
+        refreshSeconds_ = std::clamp(seconds, kRow->min, kRow->max);
+    }
     int RefreshSeconds() const { return refreshSeconds_; }
     // Log in again by itself after a session lost (see session/reconnection.h). While it is on, the
     // session also asks for the status every RefreshSeconds() so that a quiet host is never taken
@@ -147,7 +144,7 @@ public:
     // The same for a host as the user wrote it: a name is looked up, each address tried in turn.
     void ConnectService(const HostAddress& host, int seconds = kConnectSeconds, std::stop_token cancel = {});
 
-    // The web portal's host[:port] (kDefaultPortalHost unless set).
+    // The web portal's host[:port] (kBuiltInPortalHost unless set).
     std::string PortalHost() const;
     void SetPortalHost(std::string host);
     // Closes the held socket (if any) and empties the handle; quiet.

@@ -207,7 +207,9 @@ TEST(Preferences, RowsAgreeWithTheTogglesTheSessionAndTheStore) {
             EXPECT_LE(row.min, row.defaultNumber) << row.key;
             EXPECT_LE(row.defaultNumber, row.max) << row.key;
         }
-        if (row.onlyWith != nullptr) EXPECT_EQ(FindPreference(row.onlyWith)->kind, PreferenceKind::Bool);
+        if (row.onlyWith != nullptr) {
+            EXPECT_EQ(FindPreference(row.onlyWith)->kind, PreferenceKind::Bool);
+        }
     }
     EXPECT_EQ(keys.size(), 11u);
     for (const ToggleInfo& toggle : SettingToggles()) {
