@@ -16,6 +16,11 @@
 #include "session/sessioncontrol.h"
 #include "session/shellrules.h"
 
+#ifdef __WXMSW__
+// The socket layer brings in <windows.h>, whose CreateWindow and friends are macros.
+#include <wx/msw/winundef.h>
+#endif
+
 namespace ostravel {
 
 // ---------------------------------------------------------------------------------------------------

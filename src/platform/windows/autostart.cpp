@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "platform/windows/widetext.h"
+
 namespace ostravel {
 
 namespace {
@@ -14,15 +16,6 @@ constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Ru
 // Where Task Manager's Startup tab records entries the user switched off, by the same name.
 constexpr wchar_t kApprovedKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
-
-std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-    return wide;
-}
 
 // One word of a command line as CommandLineToArgvW splits it: quoted, with the backslashes before
 // a quote (and before the closing one) doubled.

@@ -6,21 +6,14 @@
 #include <string>
 
 #include <windows.h>
+
+#include "platform/windows/widetext.h"
 // wincred.h builds on windows.h.
 #include <wincred.h>
 
 namespace ostravel {
 
 namespace {
-
-std::wstring Wide(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-    return wide;
-}
 
 // The application id and the user: one credential per user name.
 std::wstring TargetName(std::string_view user) { return L"net.quenlor.Ostravel:" + Wide(user); }

@@ -1,0 +1,23 @@
+// UTF-8 to the UTF-16 the Windows API wants.
+#pragma once
+
+#ifdef _WIN32
+
+#include <string>
+#include <string_view>
+
+#include <windows.h>
+
+namespace ostravel {
+
+inline std::wstring Wide(std::string_view utf8) {
+    if (utf8.empty()) return {};
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+    return wide;
+}
+
+}  // namespace ostravel
+
+#endif
