@@ -1,5 +1,7 @@
 #include "session/sessionkeeper.h"
 
+#include <utility>
+
 #include "protocol/requests.h"
 #include "session/sessioncontrol.h"
 #include "session/sessiondocument.h"
@@ -36,6 +38,7 @@ void SessionKeeper::OnEvent(SessionEvent event) {
         case SessionEvent::LoggedIn:
             reconnection_.LoggedIn();
             automatic_ = false;
+            refusedByHand_ = false;
             if (reconnecting_) {
                 reconnecting_ = false;
                 doc_.NotifyStateChange(MakeBackOnlineNotice(clock_.Now()));
@@ -45,13 +48,19 @@ void SessionKeeper::OnEvent(SessionEvent event) {
             SessionLost();
             return;
         case SessionEvent::LoginRefused:
-            // A refusal of the user's own login is his to read in the message list.
-            if (automatic_) Refused();
+            // A refusal of the user's own login is his to read in the message list; the end of
+            // that connection is no session lost.
+            if (automatic_) {
+                Refused();
+            } else {
+                refusedByHand_ = true;
+            }
             return;
     }
 }
 
 void SessionKeeper::SessionLost() {
+    if (std::exchange(refusedByHand_, false)) return;
     if (!doc_.Reconnect() || !session_.HasCredentials()) return;
     const auto delay = reconnection_.SessionLost();
     automatic_ = false;
@@ -132,6 +141,7 @@ void SessionKeeper::UserActed() {
     ++attempt_;  // a login of ours still under way no longer counts
     automatic_ = false;
     reconnecting_ = false;
+    refusedByHand_ = false;
     timer_.Stop();
     reconnection_.UserActed();
 }

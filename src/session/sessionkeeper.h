@@ -78,9 +78,10 @@ private:
     const Clock& clock_;
     Reconnection reconnection_;
     std::function<void()> refused_;
-    bool reconnecting_ = false;  // a lost session is being brought back
-    bool automatic_ = false;     // the login in progress was not the user's own
-    unsigned attempt_ = 0;       // the login whose result still counts
+    bool reconnecting_ = false;   // a lost session is being brought back
+    bool automatic_ = false;      // the login in progress was not the user's own
+    bool refusedByHand_ = false;  // the host refused the user's own login: its end is no loss
+    unsigned attempt_ = 0;        // the login whose result still counts
     // Whether this keeper is still there when a login thread's result comes due (keeper's thread only).
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

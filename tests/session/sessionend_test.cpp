@@ -356,6 +356,21 @@ TEST_F(KeptSession, LogoutEndsTheWaitAndAHostStillAwayGetsTheNextDelay) {
     EXPECT_FALSE(keeper.Reconnecting());
     EXPECT_EQ(delays.back(), 0ms);
     EXPECT_EQ(view.Notices().size(), 1u);
+
+    // The user's own login with a wrong password: its connection's end is no session to bring back.
+    session.SetHost(HostOf(SocketAddress("127.0.0.1", server.Port())));
+    server.SetResponder([](const std::string& text) {
+        return text.rfind("Username,", 0) == 0 ? std::vector<std::string>{"Failed login."} : HostAnswers(text);
+    });
+    session.LoginProcedure("user", "wrong");
+    session.LoginAccepted();
+    ASSERT_TRUE(view.WaitForLines([](const auto& l) { return l.front().find("Failed login.") == 0; }))
+        << view.Lines().front();
+    clock.Advance(kIdleSeconds);
+    WaitForReceiverEnd();
+    ASSERT_TRUE(PumpUntil([&] { return tasks.empty(); }));
+    EXPECT_FALSE(keeper.Reconnecting());
+    EXPECT_EQ(delays.size(), 3u);
 }
 
 TEST(LoginConnect, AHostThatNeverAnswersFailsWithinTheTimeLimitOrAtOnceWhenCancelled) {
