@@ -4,6 +4,7 @@
 #include "config/autotvconfig.h"
 #include "config/serverconfig.h"
 #include "session/receiver.h"
+#include "session/statustracker.h"
 
 namespace ostravel::ctl {
 
@@ -161,16 +162,9 @@ int StateFromIcon(int iconId) {
 }
 
 std::string_view StateWords(int state) {
-    switch (state) {
-        case 0:
-            return "Server Down";
-        case 1:
-            return "Server Up, Stream Down";
-        case 2:
-            return "Server Up, Stream Up";
-        default:
-            return "Server state unknown";
-    }
+    // The desktop's words for the three states (the session lost is no state of the server's).
+    const std::string_view label = state >= 0 ? StateLabel(state) : std::string_view();
+    return label.empty() ? "Server state unknown" : label;
 }
 
 std::vector<std::string> StatusFields(std::string_view statusText) {
