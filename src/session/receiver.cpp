@@ -143,8 +143,25 @@ int Receiver::Run() {
         // A failed receive or a failed log-off notice ends the loop like a closed connection.
         end = End::Failed;
     }
+    if (end == End::LoggedOff) DrainAfterLogOff(connection);
     EndOfLoop(end);
     return 0;
+}
+
+// A socket closed while the host's replies still wait unread is reset, and a reset throws away
+// whatever was not yet sent: the log-off notice itself when the host was slow to read it. So what
+// is left is read and dropped until the host closes, for a second at most.
+void Receiver::DrainAfterLogOff(BlockingSocket& connection) {
+    const auto deadline = std::chrono::steady_clock::now() + kLogOffDrain;
+    try {
+        for (auto now = std::chrono::steady_clock::now(); now < deadline;
+             now = std::chrono::steady_clock::now()) {
+            const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+            if (connection.ReceiveWithin(receiveBuffer_.data(), kReceiveBufferSize, wait) == 0) return;
+        }
+    } catch (const BlockingSocketException&) {
+        // Reset or stopped: nothing left to protect.
+    }
 }
 
 bool Receiver::TakePiece(std::string piece, End& end) {
@@ -366,8 +383,9 @@ void Receiver::LogOff() {
         }
     }
     stop_.request_stop();
-    // The notice is out; nothing more is read, so the loop need not wait out its receive.
-    document_.StopReceivingIf(handle_);
+    // The notice is the last thing sent. The host answers the end of the stream by closing, which
+    // ends the loop's wait at once.
+    document_.EndSendingIf(handle_);
 }
 
 bool Receiver::RequestServerStatus() {

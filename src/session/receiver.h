@@ -26,6 +26,8 @@ class SessionDocument;
 
 inline constexpr int kReceiveBufferSize = 25600;
 inline constexpr int kReceiveSeconds = 1;
+// How long a logged-off receiver waits for the host to close before it closes itself.
+inline constexpr std::chrono::milliseconds kLogOffDrain{1000};
 inline constexpr std::int64_t kIdleSeconds = 30;
 // With the live status or reconnection switched on (extensions), the status is asked at least this
 // often while logged in (the live status's own period may be shorter or, without reconnection, longer).
@@ -106,6 +108,7 @@ private:
     // Keeps a log or summary reply and opens a viewer for it.
     bool ShowTextReply(const std::string& reply, void (SessionView::*show)(const std::string&));
     void EndOfLoop(End end);
+    void DrainAfterLogOff(BlockingSocket& connection);
     // The live status: the catalogue's status request once its time has come.
     void RefreshIfDue();
     std::int64_t RefreshPeriod() const;

@@ -248,4 +248,14 @@ void SessionDocument::StopReceivingIf(SOCKET handle) {
 #endif
 }
 
+void SessionDocument::EndSendingIf(SOCKET handle) {
+    std::shared_lock lock(socketMutex_);
+    if (handle == BlockingSocket::kNoSocket || serviceSocket_.m_socket != handle) return;
+#ifdef _WIN32
+    ::shutdown(handle, SD_SEND);
+#else
+    ::shutdown(handle, SHUT_WR);
+#endif
+}
+
 }  // namespace ostravel

@@ -156,6 +156,9 @@ public:
     // Wakes a receive waiting on `handle`, if the document still holds it, by ending its reading
     // side: the wait then returns at once instead of at its time-out. Sending is unaffected.
     void StopReceivingIf(SOCKET handle);
+    // Ends the sending side of `handle`, if the document still holds it: the host reads what was
+    // sent, then the end of the stream.
+    void EndSendingIf(SOCKET handle);
 
     // How long a login waits for the service server to accept the connection.
     static constexpr int kConnectSeconds = 10;
