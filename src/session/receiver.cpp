@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "history/historystore.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
 #include "session/configflows.h"
@@ -332,7 +333,12 @@ void Receiver::EndSilentSession() {
 }
 
 void Receiver::AnnounceSessionLost() {
-    if (const auto notice = tracker_.OnSessionLost(clock_.Now())) document_.NotifyStateChange(*notice);
+    const std::int64_t now = clock_.Now();
+    if (const auto notice = tracker_.OnSessionLost(now)) {
+        document_.NotifyStateChange(*notice);
+        // Lost until the session's keeper logs in again or gives up (which ends the watch).
+        document_.RecordHistory(kHistoryLost, now);
+    }
 }
 
 void Receiver::EndOfLoop(End end) {
@@ -376,6 +382,7 @@ void Receiver::LogOff() {
             loggedOff_ = true;
             running_ = 0;
             tracker_.OnLoggedOff();
+            document_.CloseHistory(clock_.Now());
             document_.ResetSession();
         });
         if (document_.HasMainWindow()) {
@@ -429,10 +436,13 @@ bool Receiver::ParseServerStatus(const std::string& reply) {
     if (report.hasStreamPort) document_.SetStreamPort(report.streamPort);
     if (report.hasBitrate) document_.SetHighBitrate(report.highBitrate);
     std::string since;  // "Server Up, Stream Up since 14:32", when shown
-    if (hasMainWindow && !report.states.empty()) {
+    if (!report.states.empty()) {
+        const int before = tracker_.State();
         const auto notice = tracker_.OnState(report.states.back(), clock_.Now());
-        if (document_.ShowSince() && tracker_.Since()) since = SinceText(tracker_.State(), *tracker_.Since());
-        if (notice) document_.NotifyStateChange(*notice);
+        if (tracker_.State() != before) document_.RecordHistory(tracker_.State(), *tracker_.Since());
+        if (hasMainWindow && document_.ShowSince() && tracker_.Since())
+            since = SinceText(tracker_.State(), *tracker_.Since());
+        if (hasMainWindow && notice) document_.NotifyStateChange(*notice);
     }
     if (hasMainWindow) {
         for (std::size_t i = 0; i < report.states.size(); ++i) {

@@ -1,5 +1,6 @@
 #include "session/sessioncontrol.h"
 
+#include "history/historystore.h"
 #include "protocol/requests.h"
 #include "session/sessiondocument.h"
 
@@ -64,6 +65,7 @@ void SessionControl::BeginLogin(std::string_view userName, std::string_view type
     // Nobody reads the old connection any more; close it instead of leaking it.
     doc_.CloseService();
     doc_.SetCredentials(user, password);
+    doc_.SetHistoryAccount(HistoryStore::AccountKey(FormatHostAddress(endpoint_), doc_.Snapshot().userName));
     lastUser_ = std::move(user);
     lastPassword_ = std::move(password);
     hasCredentials_ = true;

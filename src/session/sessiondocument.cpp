@@ -159,6 +159,26 @@ void SessionDocument::ReportSessionEvent(SessionEvent event) const {
     if (SessionView* view = View()) view->OnSessionEvent(event);
 }
 
+void SessionDocument::SetHistory(HistoryRecorder* recorder) {
+    std::lock_guard lock(mutex_);
+    history_ = recorder;
+}
+
+void SessionDocument::SetHistoryAccount(std::string account) {
+    std::lock_guard lock(mutex_);
+    historyAccount_ = std::move(account);
+}
+
+void SessionDocument::RecordHistory(int state, std::int64_t at) const {
+    std::lock_guard lock(mutex_);
+    if (history_ != nullptr && !historyAccount_.empty()) history_->Record(historyAccount_, state, at);
+}
+
+void SessionDocument::CloseHistory(std::int64_t at) const {
+    std::lock_guard lock(mutex_);
+    if (history_ != nullptr && !historyAccount_.empty()) history_->Close(historyAccount_, at);
+}
+
 void SessionDocument::NotifyStateChange(const StateNotice& notice) const {
     if (!NotifyOnChange()) return;
     if (SessionView* view = View()) view->NotifyStateChange(notice);

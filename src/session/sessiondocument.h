@@ -13,6 +13,7 @@
 
 #include "config/preferences.h"
 #include "config/settings.h"
+#include "history/historyrecorder.h"
 #include "net/blockingsocket.h"
 #include "net/hostaddress.h"
 #include "session/sessionview.h"
@@ -121,6 +122,15 @@ public:
     void SetShowSince(bool on) { showSince_ = on; }
     bool ShowSince() const { return showSince_; }
 
+    // The station history the session feeds (not owned; none: nothing is kept), and the account
+    // ("host:port user", set at each login) its spans belong to. Recording only queues.
+    void SetHistory(HistoryRecorder* recorder);
+    void SetHistoryAccount(std::string account);
+    // The state the account is in from `at` on (kHistoryLost while the session is lost).
+    void RecordHistory(int state, std::int64_t at) const;
+    // Nobody watches the account from `at` on.
+    void CloseHistory(std::int64_t at) const;
+
     // The one connection to the service server. Transfers share the socket; replacing or closing
     // the handle waits for them, so no thread ever sends on a closed or recycled descriptor.
     int SendOnService(const char* data, int size, int seconds);
@@ -168,6 +178,8 @@ private:
     SessionState state_;
     std::string textReply_;
     SessionView* view_ = nullptr;
+    HistoryRecorder* history_ = nullptr;
+    std::string historyAccount_;
 
     std::atomic<bool> notifyOnChange_{false};
     std::atomic<bool> autoRefresh_{false};

@@ -60,12 +60,16 @@ void SessionKeeper::OnEvent(SessionEvent event) {
 }
 
 void SessionKeeper::SessionLost() {
-    if (std::exchange(refusedByHand_, false)) return;
-    if (!doc_.Reconnect() || !session_.HasCredentials()) return;
+    // Whenever no login follows, nobody watches the station from now on.
+    if (std::exchange(refusedByHand_, false) || !doc_.Reconnect() || !session_.HasCredentials()) {
+        doc_.CloseHistory(clock_.Now());
+        return;
+    }
     const auto delay = reconnection_.SessionLost();
     automatic_ = false;
     if (!delay) {
         reconnecting_ = false;
+        doc_.CloseHistory(clock_.Now());
         doc_.InsertMessage(reconnection_.StopReason());
         return;
     }
@@ -122,6 +126,7 @@ void SessionKeeper::Refused() {
     const bool wasReconnecting = reconnecting_;
     reconnecting_ = false;
     timer_.Stop();
+    doc_.CloseHistory(clock_.Now());
     reconnection_.LoginRefused();
     // Nobody is logged in on this connection, and nobody will be.
     try {
@@ -138,6 +143,7 @@ void SessionKeeper::Refused() {
 }
 
 void SessionKeeper::UserActed() {
+    if (reconnecting_) doc_.CloseHistory(clock_.Now());
     ++attempt_;  // a login of ours still under way no longer counts
     automatic_ = false;
     reconnecting_ = false;

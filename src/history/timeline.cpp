@@ -1,0 +1,184 @@
+#include "history/timeline.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+namespace ostravel {
+
+namespace {
+
+bool IsOutage(int state) { return state == kHistoryDown || state == kHistoryNoSource; }
+
+std::string Quoted(std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(field);
+    std::string quoted = "\"";
+    for (const char c : field) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+std::string JsonString(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + '"';
+}
+
+}  // namespace
+
+std::vector<HistorySpan> ClipSpans(const std::vector<HistorySpan>& spans, std::int64_t from,
+                                   std::int64_t to) {
+    std::vector<HistorySpan> clipped;
+    for (HistorySpan span : spans) {
+        if (span.end == HistorySpan::kOpenEnd) span.end = to;
+        span.start = std::max(span.start, from);
+        span.end = std::min(span.end, to);
+        if (span.end > span.start) clipped.push_back(span);
+    }
+    return clipped;
+}
+
+HistorySummary Summarise(const std::vector<HistorySpan>& clipped) {
+    HistorySummary summary;
+    for (const HistorySpan& span : clipped) {
+        const std::int64_t length = span.end - span.start;
+        if (span.state == kHistoryLost) continue;
+        summary.watched += length;
+        if (span.state == kHistoryOnAir) summary.onAir += length;
+        if (IsOutage(span.state)) {
+            summary.outages.push_back(span);
+            summary.longestOutage = std::max(summary.longestOutage, length);
+        }
+    }
+    return summary;
+}
+
+std::string DurationText(std::int64_t seconds) {
+    const std::int64_t minutes = seconds / 60, hours = minutes / 60, days = hours / 24;
+    char text[48];
+    if (seconds < 60) {
+        std::snprintf(text, sizeof text, "%lld s", static_cast<long long>(seconds));
+    } else if (hours == 0) {
+        std::snprintf(text, sizeof text, "%lld min", static_cast<long long>(minutes));
+    } else if (days == 0) {
+        std::snprintf(text, sizeof text, "%lld h %lld min", static_cast<long long>(hours),
+                      static_cast<long long>(minutes % 60));
+    } else {
+        std::snprintf(text, sizeof text, "%lld d %lld h", static_cast<long long>(days),
+                      static_cast<long long>(hours % 24));
+    }
+    return text;
+}
+
+std::string SummaryLine(const HistorySummary& summary) {
+    if (summary.watched == 0) return "Nobody watched the station in this period.";
+    // Rounded down, so that a single lost minute never shows as 100%.
+    const double share = std::floor(1000.0 * summary.onAir / summary.watched) / 10.0;
+    char text[160];
+    const std::size_t count = summary.outages.size();
+    if (count == 0) {
+        std::snprintf(text, sizeof text, "On air %.1f%% of the watched time; no outages", share);
+    } else {
+        std::snprintf(text, sizeof text, "On air %.1f%% of the watched time; %zu %s, longest %s", share,
+                      count, count == 1 ? "outage" : "outages", DurationText(summary.longestOutage).c_str());
+    }
+    return text;
+}
+
+std::string_view HistoryStateLabel(int state) {
+    switch (state) {
+        case kHistoryDown:
+            return "Server Down";
+        case kHistoryNoSource:
+            return "Server Up, Stream Down";
+        case kHistoryOnAir:
+            return "Server Up, Stream Up";
+        case kHistoryLost:
+            return "Session Lost";
+        default:
+            return "Unknown";
+    }
+}
+
+std::string_view HistoryStateWord(int state) {
+    switch (state) {
+        case kHistoryDown:
+            return "down";
+        case kHistoryNoSource:
+            return "no-source";
+        case kHistoryOnAir:
+            return "on-air";
+        case kHistoryLost:
+            return "lost";
+        default:
+            return "unknown";
+    }
+}
+
+std::string IsoLocalTime(std::int64_t utcSeconds) {
+    const std::time_t time = static_cast<std::time_t>(utcSeconds);
+    std::tm local{}, utc{};
+#ifdef _WIN32
+    localtime_s(&local, &time);
+    gmtime_s(&utc, &time);
+#else
+    localtime_r(&time, &local);
+    gmtime_r(&time, &utc);
+#endif
+    // The offset from the two broken-down times (strftime's %z is a zone name on Windows).
+    int days = local.tm_yday - utc.tm_yday;
+    if (local.tm_year != utc.tm_year) days = local.tm_year > utc.tm_year ? 1 : -1;
+    const int offset = days * 24 * 60 + (local.tm_hour - utc.tm_hour) * 60 + (local.tm_min - utc.tm_min);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                  offset < 0 ? '-' : '+', std::abs(offset) / 60, std::abs(offset) % 60);
+    return text;
+}
+
+std::string SpansCsv(const std::vector<HistorySpan>& clipped) {
+    std::string csv = "start,end,seconds,state,label\r\n";
+    for (const HistorySpan& span : clipped) {
+        csv += IsoLocalTime(span.start) + ',' + IsoLocalTime(span.end) + ',' +
+               std::to_string(span.end - span.start) + ',' + std::string(HistoryStateWord(span.state)) + ',' +
+               Quoted(HistoryStateLabel(span.state)) + "\r\n";
+    }
+    return csv;
+}
+
+std::string SpansJson(const std::string& account, std::int64_t from, std::int64_t to,
+                      const std::vector<HistorySpan>& clipped) {
+    const HistorySummary summary = Summarise(clipped);
+    char share[32] = "null";
+    if (summary.watched > 0)
+        std::snprintf(share, sizeof share, "%.4f", double(summary.onAir) / summary.watched);
+    std::string json = "{\"account\":" + JsonString(account) + ",\"from\":" + JsonString(IsoLocalTime(from)) +
+                       ",\"to\":" + JsonString(IsoLocalTime(to)) +
+                       ",\"watchedSeconds\":" + std::to_string(summary.watched) + ",\"onAirShare\":" + share +
+                       ",\"outages\":" + std::to_string(summary.outages.size()) + ",\"spans\":[";
+    for (std::size_t i = 0; i < clipped.size(); ++i) {
+        const HistorySpan& span = clipped[i];
+        json += (i == 0 ? "" : ",");
+        json += "{\"start\":" + JsonString(IsoLocalTime(span.start)) +
+                ",\"end\":" + JsonString(IsoLocalTime(span.end)) +
+                ",\"seconds\":" + std::to_string(span.end - span.start) +
+                ",\"state\":" + JsonString(HistoryStateWord(span.state)) + '}';
+    }
+    return json + "]}\n";
+}
+
+}  // namespace ostravel
