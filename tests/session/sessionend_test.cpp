@@ -16,6 +16,8 @@
 #include "fakes/fake_service_server.h"
 #include "fakes/recording_view.h"
 #include "fakes/session_support.h"
+#include "fakes/test_platform.h"
+#include "history/historystore.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
 #include "session/receiver.h"
@@ -258,6 +260,11 @@ protected:
         doc.SetReconnect(true);
         doc.SetNotifyOnChange(true);
         view.SetEventSink([this](SessionEvent event) { Post([this, event] { keeper.OnEvent(event); }); });
+        doc.SetHistory(&history);
+    }
+    ~KeptSession() override {
+        doc.SetHistory(nullptr);
+        std::filesystem::remove_all(historyDir);
     }
     void Start(std::chrono::milliseconds delay) override { delays.push_back(delay); }
     void Stop() override { delays.push_back(0ms); }
@@ -288,6 +295,8 @@ protected:
     std::condition_variable posted;
     std::vector<std::function<void()>> tasks;
     std::vector<std::chrono::milliseconds> delays;
+    const std::filesystem::path historyDir = testing::MakeTempDir("ostravel-kept");
+    HistoryRecorder history{historyDir / "history.sqlite", {}, [this] { return clock.Now(); }};
     SessionKeeper keeper{doc,   session,
                          *this, [this](std::function<void()> task) { Post(std::move(task)); },
                          clock, [] { return 0.0; }};
@@ -296,12 +305,16 @@ protected:
 TEST_F(KeptSession, ALostSessionComesBackWithOneNoticeEachWayAndARefusalStopsIt) {
     LogIn();
     ASSERT_TRUE(PumpUntil([&] { return tasks.empty(); }));
+    ASSERT_TRUE(view.WaitForStatus([](const std::string& s) { return !s.empty(); }));
+    const std::int64_t start = clock.Now();
+    clock.Advance(1);
     server.CloseConnection();
     ASSERT_TRUE(PumpUntil([&] { return keeper.Reconnecting(); }));
     EXPECT_EQ(delays, std::vector<std::chrono::milliseconds>{2s});
     EXPECT_EQ(view.Lines().front(), "Connection lost. Reconnecting in 2 s.");
     EXPECT_EQ(view.Tray().back().tip, kReconnectingTip);
 
+    clock.Advance(1);
     keeper.Due();  // logs in again with the same credentials, no dialog
     ASSERT_TRUE(PumpUntil([&] { return !keeper.Reconnecting(); }));
     EXPECT_EQ(doc.LoginId(), 77);
@@ -335,6 +348,19 @@ TEST_F(KeptSession, ALostSessionComesBackWithOneNoticeEachWayAndARefusalStopsIt)
     EXPECT_EQ(delays.back(), 0ms);
     session.Shutdown();
     EXPECT_EQ(server.Accepted(), 3);
+
+    // The history holds each change once: the state, the loss, the state again, the loss after the
+    // check; then nobody watches.
+    ASSERT_TRUE(history.Flush());
+    const auto spans =
+        HistoryStore::Open(historyDir / "history.sqlite", nullptr)
+            ->Spans(HistoryStore::AccountKey(FormatHostAddress(session.Host()), "user"), 0, start + 100);
+    const int state = spans.empty() ? -1 : spans[0].state;
+    const std::int64_t check = start + 2 + kCheckAnswerTime.count();
+    EXPECT_EQ(spans, (std::vector<HistorySpan>{{start, start + 1, state},
+                                               {start + 1, start + 2, kHistoryLost},
+                                               {start + 2, check, state},
+                                               {check, check, kHistoryLost}}));
 }
 
 TEST_F(KeptSession, LogoutEndsTheWaitAndAHostStillAwayGetsTheNextDelay) {
@@ -360,7 +386,8 @@ TEST_F(KeptSession, LogoutEndsTheWaitAndAHostStillAwayGetsTheNextDelay) {
     // The user's own login with a wrong password: its connection's end is no session to bring back.
     session.SetHost(HostOf(SocketAddress("127.0.0.1", server.Port())));
     server.SetResponder([](const std::string& text) {
-        return text.rfind("Username,", 0) == 0 ? std::vector<std::string>{"Failed login."} : HostAnswers(text);
+        return text.rfind("Username,", 0) == 0 ? std::vector<std::string>{"Failed login."}
+                                               : HostAnswers(text);
     });
     session.LoginProcedure("user", "wrong");
     session.LoginAccepted();
