@@ -13,19 +13,25 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// finish is NULL while the span holds; seen is when a recorder last confirmed it.
+// Accounts by number, so that each span stores a number; the spans in their key's order (no second
+// lookup per row); a small index of the open spans alone. finish is NULL while the span holds; seen
+// is when a recorder last confirmed it.
 constexpr char kSchema[] =
+    "CREATE TABLE IF NOT EXISTS accounts (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);"
     "CREATE TABLE IF NOT EXISTS spans ("
-    " account TEXT NOT NULL, start INTEGER NOT NULL, finish INTEGER, seen INTEGER NOT NULL,"
-    " state INTEGER NOT NULL, PRIMARY KEY (account, start));"
-    "CREATE INDEX IF NOT EXISTS spans_open ON spans (account, finish);";
+    " account INTEGER NOT NULL, start INTEGER NOT NULL, finish INTEGER, seen INTEGER NOT NULL,"
+    " state INTEGER NOT NULL, PRIMARY KEY (account, start)) WITHOUT ROWID;"
+    "CREATE INDEX IF NOT EXISTS spans_open ON spans (account) WHERE finish IS NULL;";
 constexpr int kBusyMilliseconds = 5000;  // another recorder's transaction is short
 
-// A prepared statement that finalises itself.
+// One use of a statement prepared once: bound, stepped, and reset for the next use when it goes.
 class Statement {
 public:
-    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr); }
-    ~Statement() { sqlite3_finalize(statement_); }
+    explicit Statement(sqlite3_stmt* statement) : statement_(statement) {}
+    ~Statement() {
+        sqlite3_reset(statement_);
+        sqlite3_clear_bindings(statement_);
+    }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
     bool Ok() const { return statement_ != nullptr; }
@@ -37,7 +43,7 @@ public:
         sqlite3_bind_int64(statement_, index, number);
         return *this;
     }
-    int Step() { return sqlite3_step(statement_); }
+    int Step() { return statement_ != nullptr ? sqlite3_step(statement_) : SQLITE_MISUSE; }
     std::int64_t Int(int column) const { return sqlite3_column_int64(statement_, column); }
     bool Null(int column) const { return sqlite3_column_type(statement_, column) == SQLITE_NULL; }
     std::string Text(int column) const {
@@ -46,7 +52,7 @@ public:
     }
 
 private:
-    sqlite3_stmt* statement_ = nullptr;
+    sqlite3_stmt* statement_;
 };
 
 std::string Today() {
@@ -126,7 +132,28 @@ std::unique_ptr<HistoryStore> HistoryStore::Open(const fs::path& file, std::stri
     return std::unique_ptr<HistoryStore>(new HistoryStore(db));
 }
 
-HistoryStore::~HistoryStore() { sqlite3_close(db_); }
+HistoryStore::~HistoryStore() {
+    for (const auto& [sql, statement] : statements_) sqlite3_finalize(statement);
+    sqlite3_close(db_);
+}
+
+sqlite3_stmt* HistoryStore::Prepared(const char* sql) const {
+    sqlite3_stmt*& statement = statements_[sql];
+    if (statement == nullptr)
+        sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
+    return statement;
+}
+
+std::int64_t HistoryStore::AccountId(const std::string& account, bool create) const {
+    if (const auto known = accountIds_.find(account); known != accountIds_.end()) return known->second;
+    if (create) {
+        Statement add(Prepared("INSERT OR IGNORE INTO accounts (name) VALUES (?1)"));
+        if (add.Bind(1, account).Step() != SQLITE_DONE) return 0;
+    }
+    Statement find(Prepared("SELECT id FROM accounts WHERE name = ?1"));
+    if (find.Bind(1, account).Step() != SQLITE_ROW) return 0;
+    return accountIds_[account] = find.Int(0);
+}
 
 std::string HistoryStore::AccountKey(const std::string& host, const std::string& userName) {
     return host + " " + userName;
@@ -143,42 +170,52 @@ bool HistoryStore::Execute(const char* sql) {
     return Fail();
 }
 
-bool HistoryStore::CloseOpen(const std::string& account, std::int64_t at) {
-    Statement close(db_, "UPDATE spans SET finish = max(start, ?2) WHERE account = ?1 AND finish IS NULL");
-    return close.Ok() && close.Bind(1, account).Bind(2, at).Step() == SQLITE_DONE;
+bool HistoryStore::CloseOpen(std::int64_t id, std::int64_t at) {
+    Statement close(
+        Prepared("UPDATE spans INDEXED BY spans_open SET finish = max(start, ?2) WHERE account = ?1 AND "
+                 "finish IS NULL"));
+    return close.Bind(1, id).Bind(2, at).Step() == SQLITE_DONE;
 }
 
 bool HistoryStore::Record(const std::string& account, int state, std::int64_t at) {
+    const std::int64_t id = AccountId(account, true);
+    if (id == 0) return Fail();
     // IMMEDIATE: the open span is read and replaced under the write lock, so that two recorders of
     // one change write it once.
     if (!Execute("BEGIN IMMEDIATE")) return false;
-    Statement open(db_, "SELECT start, seen, state FROM spans WHERE account = ?1 AND finish IS NULL");
-    if (!open.Ok()) return Fail();
-    if (open.Bind(1, account).Step() == SQLITE_ROW) {
-        const std::int64_t start = open.Int(0), seen = open.Int(1);
-        const bool stale = at - seen > kHistoryUnwatchedGap;
-        if (!stale && open.Int(2) == state) {
-            if (at - seen < kHistorySeenEvery) return Execute("COMMIT");  // a repeat: nothing to write
-            Statement confirm(db_, "UPDATE spans SET seen = ?2 WHERE account = ?1 AND finish IS NULL");
-            if (!confirm.Ok() || confirm.Bind(1, account).Bind(2, at).Step() != SQLITE_DONE) return Fail();
-            return Execute("COMMIT");
+    {
+        Statement open(
+            Prepared("SELECT start, seen, state FROM spans INDEXED BY spans_open WHERE account = ?1 AND "
+                     "finish IS NULL"));
+        const int found = open.Bind(1, id).Step();
+        if (found == SQLITE_ROW) {
+            const std::int64_t start = open.Int(0), seen = open.Int(1);
+            const bool stale = at - seen > kHistoryUnwatchedGap;
+            if (!stale && open.Int(2) == state) {
+                if (at - seen < kHistorySeenEvery) return Execute("COMMIT");  // a repeat: nothing to write
+                Statement confirm(
+                    Prepared("UPDATE spans INDEXED BY spans_open SET seen = ?2 WHERE account = ?1 AND finish "
+                             "IS NULL"));
+                if (confirm.Bind(1, id).Bind(2, at).Step() != SQLITE_DONE) return Fail();
+                return Execute("COMMIT");
+            }
+            // A clock set back must not give a span that ends before it starts.
+            at = std::max(at, start);
+            if (!CloseOpen(id, stale ? seen : at)) return Fail();
+        } else if (found != SQLITE_DONE) {
+            return Fail();
         }
-        // A clock set back must not give a span that ends before it starts.
-        at = std::max(at, start);
-        if (!CloseOpen(account, stale ? seen : at)) return Fail();
     }
-    Statement insert(
-        db_,
-        "INSERT OR REPLACE INTO spans (account, start, finish, seen, state) VALUES (?1, ?2, NULL, ?2, ?3)");
-    if (!insert.Ok() ||
-        insert.Bind(1, account).Bind(2, at).Bind(3, static_cast<std::int64_t>(state)).Step() != SQLITE_DONE) {
+    Statement insert(Prepared(
+        "INSERT OR REPLACE INTO spans (account, start, finish, seen, state) VALUES (?1, ?2, NULL, ?2, ?3)"));
+    if (insert.Bind(1, id).Bind(2, at).Bind(3, static_cast<std::int64_t>(state)).Step() != SQLITE_DONE)
         return Fail();
-    }
     return Execute("COMMIT");
 }
 
 bool HistoryStore::Close(const std::string& account, std::int64_t at) {
-    if (CloseOpen(account, at)) return true;
+    const std::int64_t id = AccountId(account, false);
+    if (id == 0 || CloseOpen(id, at)) return true;  // an account never recorded has nothing open
     lastError_ = sqlite3_errmsg(db_);
     return false;
 }
@@ -186,37 +223,35 @@ bool HistoryStore::Close(const std::string& account, std::int64_t at) {
 std::vector<HistorySpan> HistoryStore::Spans(const std::string& account, std::int64_t from,
                                              std::int64_t to) const {
     std::vector<HistorySpan> spans;
-    Statement select(db_,
-                     "SELECT start, finish, seen, state FROM spans WHERE account = ?1 AND start < ?3"
-                     " AND (finish IS NULL OR finish > ?2) ORDER BY start");
-    if (!select.Ok()) {
-        lastError_ = sqlite3_errmsg(db_);
-        return spans;
-    }
-    select.Bind(1, account).Bind(2, from).Bind(3, to);
-    while (select.Step() == SQLITE_ROW) {
+    const std::int64_t id = AccountId(account, false);
+    if (id == 0) return spans;
+    Statement select(
+        Prepared("SELECT start, finish, seen, state FROM spans WHERE account = ?1 AND start < ?3"
+                 " AND (finish IS NULL OR finish > ?2) ORDER BY start"));
+    select.Bind(1, id).Bind(2, from).Bind(3, to);
+    int step = SQLITE_ROW;
+    while ((step = select.Step()) == SQLITE_ROW) {
         std::int64_t end = select.Null(1) ? HistorySpan::kOpenEnd : select.Int(1);
         if (end == HistorySpan::kOpenEnd && to - select.Int(2) > kHistoryUnwatchedGap) end = select.Int(2);
         if (end != HistorySpan::kOpenEnd && end <= from) continue;
         spans.push_back({select.Int(0), end, static_cast<int>(select.Int(3))});
     }
+    if (step != SQLITE_DONE) lastError_ = sqlite3_errmsg(db_);
     return spans;
 }
 
 std::vector<std::string> HistoryStore::Accounts() const {
     std::vector<std::string> accounts;
-    Statement select(db_, "SELECT account FROM spans GROUP BY account ORDER BY max(start) DESC");
-    if (!select.Ok()) {
-        lastError_ = sqlite3_errmsg(db_);
-        return accounts;
-    }
+    Statement select(
+        Prepared("SELECT name FROM accounts JOIN spans ON spans.account = accounts.id"
+                 " GROUP BY accounts.id ORDER BY max(start) DESC"));
     while (select.Step() == SQLITE_ROW) accounts.push_back(select.Text(0));
     return accounts;
 }
 
 int HistoryStore::Prune(std::int64_t before) {
-    Statement prune(db_, "DELETE FROM spans WHERE finish IS NOT NULL AND finish < ?1");
-    if (!prune.Ok() || prune.Bind(1, before).Step() != SQLITE_DONE) {
+    Statement prune(Prepared("DELETE FROM spans WHERE finish IS NOT NULL AND finish < ?1"));
+    if (prune.Bind(1, before).Step() != SQLITE_DONE) {
         lastError_ = sqlite3_errmsg(db_);
         return 0;
     }

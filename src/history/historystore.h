@@ -9,11 +9,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace ostravel {
 
@@ -77,10 +79,16 @@ private:
     explicit HistoryStore(sqlite3* db) : db_(db) {}
     bool Execute(const char* sql);
     bool Fail();
-    bool CloseOpen(const std::string& account, std::int64_t at);
+    bool CloseOpen(std::int64_t accountId, std::int64_t at);
+    // Each statement is prepared on first use and kept; the key is the text's own address.
+    sqlite3_stmt* Prepared(const char* sql) const;
+    // The account's number; 0 when it has none (and `create` is false) or on a failure.
+    std::int64_t AccountId(const std::string& account, bool create) const;
 
     sqlite3* db_;
     mutable std::string lastError_;
+    mutable std::map<const char*, sqlite3_stmt*> statements_;
+    mutable std::map<std::string, std::int64_t> accountIds_;
 };
 
 }  // namespace ostravel
