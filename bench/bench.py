@@ -151,6 +151,17 @@ def main():
               f"{g['growth_kib']:.0f} KiB", f"{g['rss_first_kib'] / 1024:.1f} MiB after 100", "",
               "< 1 MiB", g["growth_kib"] < 1024)
 
+    # 7. The station history: one change recorded (on the recorder's thread) against a bare SQLite row.
+    stage("station history: one change, a year read back")
+    h = figures(run_program([os.path.join(bench, "bench_history"), "1000" if args.quick else "5000"], 300))
+    table.add("history: one change recorded, median (p99)",
+              f"{h['record_median_us']:.0f} µs ({h['record_p99_us'] / 1000:.2f} ms)",
+              f"bare row {h['floor_median_us']:.0f} µs ({h['floor_p99_us'] / 1000:.2f} ms)",
+              f"{h['record_median_us'] / h['floor_median_us']:.2f}", "p99 ≤ 5 ms", h["record_p99_us"] <= 5000)
+    table.add(f"history: {h['read_spans']:.0f} spans (400 days, one change every 10 min) read",
+              ms(h["read_median_us"] / 1e6), "", f"file {h['file_bytes'] / 1048576:.1f} MiB for "
+              f"{h['stored_spans']:.0f} spans", "", None)
+
     # The reply router's own cost, for reference.
     stage("routing (Google Benchmark)")
     out = run_program([os.path.join(bench, "bench_routing"), "--benchmark_min_time=0.2"], 120)
