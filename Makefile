@@ -53,13 +53,14 @@ package: $(DEPS)
 bench: $(DEPS)
 	bench/run
 
-# The core and its tests cross-built for Windows (mingw-w64) into build/windows, run under wine64.
+# The core and its tests cross-built for Windows (mingw-w64) into build/windows, run under wine64
+# (SQLite built once per machine into ~/.cache/ostravel/windows, from Debian's sources).
 windows-test: deps
 	scripts/windows-test
 
-# The Windows program (wxMSW built once per machine into ~/.cache/ostravel/windows, from Debian's
-# sources): windows-app builds build/windows-app/ostravel.exe, windows-smoke also runs it under Wine
-# against the host stand-in.
+# The Windows program (wxMSW and SQLite built once per machine into ~/.cache/ostravel/windows, from
+# Debian's sources): windows-app builds build/windows-app/ostravel.exe, windows-smoke also runs it
+# under Wine against the host stand-in.
 windows-app: deps
 	scripts/windows-smoke --build
 

@@ -93,8 +93,9 @@ sqlite3* OpenDatabase(const fs::path& file, bool readOnly, int* code, std::strin
 
 fs::path HistoryFile() {
 #ifdef _WIN32
-    const char* base = std::getenv("LOCALAPPDATA");
-    return fs::path(base != nullptr ? base : ".") / "zandrel" / "history.sqlite";
+    // Read wide: the profile folder's name may hold letters the ANSI code page has not.
+    const wchar_t* base = _wgetenv(L"LOCALAPPDATA");
+    return fs::path(base != nullptr ? base : L".") / "zandrel" / "history.sqlite";
 #else
     const char* state = std::getenv("XDG_STATE_HOME");
     if (state != nullptr && fs::path(state).is_absolute())
