@@ -26,6 +26,8 @@
 #include "desktop/preferenceswindow.h"
 #include "desktop/uithreadview.h"
 #include "desktop/wxtext.h"
+#include "history/historyrecorder.h"
+#include "history/historystore.h"
 #include "platform/openurl.h"
 #include "platform/settingsfile.h"
 #include "platform/systemevents.h"
@@ -38,7 +40,6 @@
 namespace ostravel {
 
 namespace {
-
 
 // The registry on Windows; elsewhere a file in the desktop's configuration folder, which takes over
 // the dotfile earlier versions wrote in the home folder.
@@ -108,6 +109,14 @@ bool Application::OnInit() {
         frame_->Iconize(true);
         frame_->Show(true);
     }
+    // The station history once the window is up: its thread opens (and on a first run makes) the
+    // file, none of which may hold up the first paint. A history that cannot be kept says so in
+    // the message list, once.
+    frame_->UiThread().Post([this] {
+        history_ = std::make_unique<HistoryRecorder>(
+            HistoryFile(), [doc = doc_.get()](const std::string& line) { doc->InsertMessage(line); });
+        frame_->SetHistory(history_.get());
+    });
     if (preferences.Bool(pref::kLoginAtStart) && commandLine_.screenshotDir.empty()) {
         frame_->UiThread().Post([frame = frame_] { frame->GetActiveView()->LoginAtStart(); });
     }
@@ -138,6 +147,9 @@ int Application::OnExit() {
     demo_.reset();
     systemEvents_.reset();
     if (audio_) audio_->Stop();
+    // The session has ended: what the recorder still holds is written before the process goes.
+    if (doc_) doc_->SetHistory(nullptr);
+    history_.reset();
     if (wxConfigBase* config = wxConfigBase::Get(false)) {
         if (recentFiles_) recentFiles_->Save(*config);
         delete wxConfigBase::Set(nullptr);

@@ -15,6 +15,7 @@ class SessionDocument;
 class MainFrame;
 class AudioThreads;
 class SystemEvents;
+class HistoryRecorder;
 
 class Application : public wxApp {
 public:
@@ -32,6 +33,7 @@ public:
 
 private:
     std::unique_ptr<SessionDocument> doc_;
+    std::unique_ptr<HistoryRecorder> history_;  // outlives the session, which records into it
     std::unique_ptr<AudioThreads> audio_;
     std::unique_ptr<SystemEvents> systemEvents_;  // sleep and network changes
     std::unique_ptr<wxFileHistory> recentFiles_;

@@ -19,6 +19,7 @@
 #include "config/preferences.h"
 #include "desktop/aboutdialog.h"
 #include "desktop/artwork.h"
+#include "desktop/historywindow.h"
 #include "desktop/mainview.h"
 #include "desktop/preferenceswindow.h"
 #include "desktop/uithreadview.h"
@@ -321,6 +322,22 @@ void MainFrame::ShowKeptPreferences() {
     if (preferences_) preferences_->ShowKeptValues();
 }
 
+void MainFrame::SetHistory(HistoryRecorder* recorder) {
+    history_ = recorder;
+    doc_.SetHistory(recorder);
+}
+
+void MainFrame::ShowHistory() {
+    if (exiting_) return;
+    // The logged-in account as the session names it; with nobody logged in, the one changed last.
+    std::string account;
+    if (view_ != nullptr && doc_.LoginId() != 0)
+        account =
+            HistoryStore::AccountKey(FormatHostAddress(view_->Session().Host()), doc_.Snapshot().userName);
+    if (!historyWindow_) historyWindow_ = new HistoryWindow(this, HistoryFile(), history_);
+    historyWindow_->ShowFor(std::move(account));
+}
+
 void MainFrame::SetRunHost(std::optional<HostAddress> host) {
     runHost_ = std::move(host);
     ApplySettings();
@@ -506,6 +523,8 @@ void MainFrame::RunTrayEntry(int trayId) {
         if (entry.viewCommand != 0) {
             // Straight to the view's handler: the menu's enabling is not asked again.
             if (view_ != nullptr) view_->RunCommand(entry.viewCommand);
+        } else if (trayId == cmd::kTrayHistory) {
+            ShowHistory();
         } else if (trayId == cmd::kTrayOpen) {
             RestoreFromTray();
         } else if (trayId == cmd::kTrayExit) {
@@ -580,6 +599,9 @@ void MainFrame::OnMenu(wxCommandEvent& event) {
             return;
         case cmd::kAppPreferences:
             ShowPreferences();
+            return;
+        case cmd::kAccountHistory:
+            ShowHistory();
             return;
         case cmd::kAppAbout: {
             AboutDialog about(this);

@@ -13,6 +13,7 @@
 #include <wx/notifmsg.h>
 #include <wx/taskbar.h>
 #include <wx/timer.h>
+#include <wx/weakref.h>
 
 #include "net/hostaddress.h"
 #include "session/sessioncontrol.h"
@@ -25,6 +26,8 @@ class MainView;
 class MainFrame;
 class UiThreadView;
 class PreferencesWindow;
+class HistoryRecorder;
+class HistoryWindow;
 
 // The notification-area icon; its clicks come back to the frame.
 class TrayIcon : public wxTaskBarIcon {
@@ -93,6 +96,13 @@ public:
     const std::optional<HostAddress>& RunHost() const { return runHost_; }
     // What an empty Host field in the login dialog stands for: the run's host, else the built-in one.
     HostAddress DefaultServiceHost() const { return runHost_ ? *runHost_ : endpoint_; }
+    // The station history the program keeps (not owned: it outlives the frame and the session),
+    // handed on to the session; nullptr: none is kept.
+    void SetHistory(HistoryRecorder* recorder);
+    // Account > Station History and the tray's entry: opens the window, or brings it to the front,
+    // showing the logged-in account.
+    void ShowHistory();
+    HistoryWindow* HistoryViewer() const { return historyWindow_; }
     // Announces a change of state through the desktop's notification service (from the UI thread).
     // False when there is none to show it.
     bool ShowStateNotification(const StateNotice& notice);
@@ -145,6 +155,8 @@ private:
     std::unique_ptr<wxNotificationMessage> notification_;  // the last one shown
     int notificationsShown_ = 0;
     std::unique_ptr<PreferencesWindow> preferences_;
+    HistoryRecorder* history_ = nullptr;
+    wxWeakRef<HistoryWindow> historyWindow_;  // a child, destroyed when closed
 };
 
 }  // namespace ostravel

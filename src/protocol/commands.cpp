@@ -270,6 +270,12 @@ constexpr CommandInfo kFrameworkCommands[] = {
      .kind = K::Nothing,
      .lineAbove = true,
      .accelerator = "Ctrl+,"},
+    {.id = cmd::kAccountHistory,
+     .prompt = "Show when the station was on air and its outages",
+     .menuPlace = "&Account/Station &History...",
+     .rule = R::Always,
+     .kind = K::Nothing,
+     .lineAbove = true},
     {.id = cmd::kAppExit,
      .prompt = "Quit the application",
      .menuPlace = "&File/E&xit",
@@ -407,6 +413,7 @@ constexpr TrayEntry kTrayMenu[] = {
     {.depth = 0, .text = "Login", .id = cmd::kTrayLogin, .viewCommand = cmd::kLogin},
     {.depth = 0, .text = "Logout", .id = cmd::kTrayLogout, .viewCommand = cmd::kLogout},
     {.depth = 0, .text = nullptr, .id = 0, .viewCommand = 0},
+    {.depth = 0, .text = "Station History...", .id = cmd::kTrayHistory, .viewCommand = 0},
     {.depth = 0, .text = "Open Ostravel", .id = cmd::kTrayOpen, .viewCommand = 0},
     {.depth = 0, .text = "Exit", .id = cmd::kTrayExit, .viewCommand = 0},
 };
@@ -476,7 +483,8 @@ std::span<const int> ToolbarButtons() {
 std::span<const TrayEntry> TrayMenu() { return kTrayMenu; }
 
 bool IsTrayEntryEnabled(int trayId, int loginId, bool highBitrate) {
-    // An entry is enabled as the command it runs is; Open and Exit run none and always are.
+    // An entry is enabled as the command it runs is; the frame's own (Station History, Open, Exit)
+    // run none and always are.
     for (const TrayEntry& entry : kTrayMenu) {
         if (entry.id == trayId) {
             return entry.viewCommand == 0 || IsCommandEnabled(entry.viewCommand, loginId, highBitrate);

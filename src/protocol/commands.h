@@ -97,6 +97,8 @@ inline constexpr int kViewToolbar = 59392;
 inline constexpr int kViewStatusBar = 59393;
 // The Preferences window (File menu), handled by the frame as the framework's commands are.
 inline constexpr int kAppPreferences = 32902;
+// The Station History window (Account menu, tray menu), handled by the frame in the same way.
+inline constexpr int kAccountHistory = 32903;
 
 // The extensions' switches (View menu).
 inline constexpr int kViewNotifyOnChange = 32900;
@@ -116,12 +118,13 @@ inline constexpr int kTrayLogin = 32851;
 inline constexpr int kTrayLogout = 32852;
 inline constexpr int kTrayOpen = 32849;
 inline constexpr int kTrayExit = 32848;
+inline constexpr int kTrayHistory = 32904;
 }  // namespace cmd
 
 std::span<const CommandInfo> CommandCatalogue();
 const CommandInfo* FindCommand(int id);
-// The framework's own menu commands (Preferences, Exit, the bars' switches, About), placed like
-// catalogue rows.
+// The framework's own menu commands (Preferences, Station History, Exit, the bars' switches,
+// About), placed like catalogue rows.
 std::span<const CommandInfo> FrameworkCommands();
 // The extensions' switches, each at the end of the View menu.
 std::span<const ToggleInfo> SettingToggles();

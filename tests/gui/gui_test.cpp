@@ -57,8 +57,8 @@ TEST_F(DesktopTest, SessionThroughTheWindows) {
     // Logged out: only Login, Logout, FAQ and Contacts.
     EXPECT_EQ(EnabledMenuCommands(),
               (std::vector<int>{cmd::kLogin, cmd::kLogout, cmd::kFaq, cmd::kContacts}));
-    EXPECT_EQ(EnabledTrayEntries(),
-              (std::vector<int>{cmd::kTrayLogin, cmd::kTrayLogout, cmd::kTrayOpen, cmd::kTrayExit}));
+    EXPECT_EQ(EnabledTrayEntries(), (std::vector<int>{cmd::kTrayLogin, cmd::kTrayLogout, cmd::kTrayHistory,
+                                                      cmd::kTrayOpen, cmd::kTrayExit}));
     frame_->GetToolBar()->UpdateWindowUI();
     EXPECT_FALSE(frame_->GetToolBar()->GetToolEnabled(WindowIdFromCommand(cmd::kServerStart)));
 

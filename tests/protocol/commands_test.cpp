@@ -120,6 +120,8 @@ TEST(CommandCatalogue, MainMenuAndToolbarAreBuiltFromTheRows) {
         {1, "&Billing", cmd::kBilling, ""},
         {1, "&Upgrade", cmd::kUpgrade, ""},
         {1, "&Change Term", cmd::kChangeTerm, ""},
+        {1, "-", 0, ""},
+        {1, "Station &History...", cmd::kAccountHistory, ""},
         {0, "&Server", 0, ""},
         {1, "&Start", cmd::kServerStart, ""},
         {1, "S&top", cmd::kServerStop, ""},

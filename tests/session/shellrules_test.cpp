@@ -71,6 +71,7 @@ TEST(TrayMenu, EnablingFollowsTheSession) {
                     expected = c.login;
                     break;
                 case cmd::kTrayLogout:
+                case cmd::kTrayHistory:
                 case cmd::kTrayOpen:
                 case cmd::kTrayExit:
                     expected = true;
