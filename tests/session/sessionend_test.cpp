@@ -260,11 +260,13 @@ protected:
         doc.SetReconnect(true);
         doc.SetNotifyOnChange(true);
         view.SetEventSink([this](SessionEvent event) { Post([this, event] { keeper.OnEvent(event); }); });
-        doc.SetHistory(&history);
+        doc.SetHistory(history.get());
     }
     ~KeptSession() override {
         doc.SetHistory(nullptr);
-        std::filesystem::remove_all(historyDir);
+        history.reset();  // Windows removes no file that is still open
+        std::error_code ignored;
+        std::filesystem::remove_all(historyDir, ignored);
     }
     void Start(std::chrono::milliseconds delay) override { delays.push_back(delay); }
     void Stop() override { delays.push_back(0ms); }
@@ -296,7 +298,8 @@ protected:
     std::vector<std::function<void()>> tasks;
     std::vector<std::chrono::milliseconds> delays;
     const std::filesystem::path historyDir = testing::MakeTempDir("ostravel-kept");
-    HistoryRecorder history{historyDir / "history.sqlite", {}, [this] { return clock.Now(); }};
+    std::unique_ptr<HistoryRecorder> history = std::make_unique<HistoryRecorder>(
+        historyDir / "history.sqlite", HistoryRecorder::Notice{}, [this] { return clock.Now(); });
     SessionKeeper keeper{doc,   session,
                          *this, [this](std::function<void()> task) { Post(std::move(task)); },
                          clock, [] { return 0.0; }};
@@ -351,7 +354,7 @@ TEST_F(KeptSession, ALostSessionComesBackWithOneNoticeEachWayAndARefusalStopsIt)
 
     // The history holds each change once: the state, the loss, the state again, the loss after the
     // check; then nobody watches.
-    ASSERT_TRUE(history.Flush());
+    ASSERT_TRUE(history->Flush());
     const auto spans =
         HistoryStore::Open(historyDir / "history.sqlite", nullptr)
             ->Spans(HistoryStore::AccountKey(FormatHostAddress(session.Host()), "user"), 0, start + 100);
