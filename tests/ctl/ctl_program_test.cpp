@@ -14,6 +14,7 @@
 
 #include "child_process.h"
 #include "ctl/ctl.h"
+#include "history/historystore.h"
 
 namespace ostravel::ctl {
 namespace {
@@ -353,6 +354,14 @@ TEST_F(CtlProgramTest, WatchTellsEachChangeOnceAndHistoryKeepsIt) {
             << rows[i + 1];
         EXPECT_NE(rows[i + 1].find(words[i]), std::string::npos) << rows[i + 1];
     }
+    // The last span was closed by the log-off, not left open for "now" to end it.
+    std::string notice;
+    const auto store = HistoryStore::Open(dir_ / "home" / "zandrel" / "history.sqlite", &notice, true);
+    ASSERT_TRUE(store) << notice;
+    const auto spans =
+        store->Spans("127.0.0.1:" + std::to_string(port_) + " watch", 0, std::time(nullptr) + 1);
+    ASSERT_EQ(spans.size(), std::size(steps));
+    EXPECT_NE(spans.back().end, HistorySpan::kOpenEnd);
 }
 
 }  // namespace
