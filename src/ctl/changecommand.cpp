@@ -88,8 +88,7 @@ bool ChangeCommand::Start(const Variables& variables, std::string& error) {
     return true;
 }
 
-std::vector<std::string> ChangeCommand::Reap() {
-    std::vector<std::string> failures;
+void ChangeCommand::Reap(std::vector<std::string>& failures) {
     std::erase_if(running_, [&](pid_t pid) {
         int status = 0;
         if (::waitpid(pid, &status, WNOHANG) != pid) return false;
@@ -99,9 +98,31 @@ std::vector<std::string> ChangeCommand::Reap() {
         } else if (WIFSIGNALED(status)) {
             failures.push_back(command_[0] + " was ended by signal " + std::to_string(WTERMSIG(status)));
         }
+        if (pid == holding_) holding_ = 0;
         return true;
     });
+}
+
+std::vector<std::string> ChangeCommand::Pump(Clock::time_point now) {
+    std::vector<std::string> failures;
+    Reap(failures);
+    while (!waiting_.empty() && (holding_ == 0 || now - heldSince_ >= kHoldSeconds)) {
+        std::string error;
+        holding_ = 0;
+        if (Start(waiting_.front(), error)) {
+            holding_ = running_.back();
+            heldSince_ = now;
+        } else {
+            failures.push_back(error);
+        }
+        waiting_.pop_front();
+    }
     return failures;
+}
+
+std::optional<ChangeCommand::Clock::time_point> ChangeCommand::NextPump() const {
+    if (holding_ == 0 || waiting_.empty()) return std::nullopt;
+    return heldSince_ + kHoldSeconds;
 }
 
 }  // namespace ostravel::ctl

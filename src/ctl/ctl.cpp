@@ -443,8 +443,9 @@ watch:
   --interval S          ask for the status every S seconds, 10 to 300 (default 20); the session
                         asks at least every 20 s whatever S is, to notice a dead connection
   --on-change PROGRAM [ARG]...
-                        run PROGRAM at each change, without a shell, never waited for; it takes
-                        the rest of the command line. Its environment adds OSTRAVEL_STATE and
+                        run PROGRAM at each change, without a shell, one run at a time in order
+                        (a run going on for 30 s no longer holds up the next); it takes the
+                        rest of the command line. Its environment adds OSTRAVEL_STATE and
                         OSTRAVEL_PREVIOUS (down, no-source, on-air, lost; the previous one empty
                         at first), OSTRAVEL_SINCE (ISO 8601 local time) and OSTRAVEL_ACCOUNT
                         ("host:port user"), and loses )" +

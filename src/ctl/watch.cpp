@@ -75,6 +75,8 @@ private:
     // The reconnection stopped: nothing more will come.
     void CheckGivenUp();
     void RunCommand(int state, std::int64_t since);
+    // Collects the command's ended runs and starts the next.
+    void PumpCommand();
 
     const WatchRequest& request_;
     WatchLoop& loop_;
@@ -125,9 +127,7 @@ WatchResult Watch::Run() {
         keeper_.Due();
         CheckGivenUp();
     });
-    loop_.SetChildEnded([this] {
-        for (const std::string& failure : command_.Reap()) Tell(failure);
-    });
+    loop_.SetChildWork([this] { PumpCommand(); });
     keeper_.LoginAutomatically(request_.userName, request_.password);
     loop_.Run();
     // Whichever way it ends, the host hears the log-off notice and the history's span is closed.
@@ -165,14 +165,19 @@ void Watch::Changed(int state, std::int64_t since) {
 }
 
 void Watch::RunCommand(int state, std::int64_t since) {
-    const Variables variables = {
+    Variables variables = {
         {"OSTRAVEL_STATE", std::string(HistoryStateWord(state))},
         {"OSTRAVEL_PREVIOUS", previous_ ? std::string(HistoryStateWord(*previous_)) : std::string()},
         {"OSTRAVEL_SINCE", IsoLocalTime(since)},
         {"OSTRAVEL_ACCOUNT", account_},
     };
-    std::string error;
-    if (!command_.Start(variables, error)) Tell(error);
+    command_.Queue(std::move(variables));
+    PumpCommand();
+}
+
+void Watch::PumpCommand() {
+    for (const std::string& failure : command_.Pump(ChangeCommand::Clock::now())) Tell(failure);
+    loop_.WakeAt(command_.NextPump());
 }
 
 }  // namespace

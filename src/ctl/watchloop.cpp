@@ -89,8 +89,16 @@ int WatchLoop::TakeSignal() {
             taken = static_cast<int>(info.ssi_signo);
         }
     }
-    if (child && childEnded_) childEnded_();
+    if (child && childWork_) childWork_();
     return taken;
+}
+
+int WatchLoop::Timeout() const {
+    std::optional<std::chrono::steady_clock::time_point> first = dueAt_;
+    if (wakeAt_ && (!first || *wakeAt_ < *first)) first = wakeAt_;
+    if (!first) return -1;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*first - std::chrono::steady_clock::now());
+    return static_cast<int>(std::max<std::int64_t>(0, left.count()));
 }
 
 int WatchLoop::Run() {
@@ -98,23 +106,22 @@ int WatchLoop::Run() {
     for (;;) {
         RunTasks();
         if (quit_) return 0;
-        int timeout = -1;
-        if (dueAt_) {
-            const auto left =
-                std::chrono::ceil<std::chrono::milliseconds>(*dueAt_ - std::chrono::steady_clock::now());
-            timeout = static_cast<int>(std::max<std::int64_t>(0, left.count()));
-        }
         pollfd fds[2] = {{wake_, POLLIN, 0}, {signals_, POLLIN, 0}};
         // A loop that can no longer wait ends as if it had been asked to.
-        if (::poll(fds, 2, timeout) < 0 && errno != EINTR) return SIGTERM;
+        if (::poll(fds, 2, Timeout()) < 0 && errno != EINTR) return SIGTERM;
         if (fds[1].revents != 0) {
             if (const int signal = TakeSignal(); signal != 0) return signal;
         }
-        if (dueAt_ && std::chrono::steady_clock::now() >= *dueAt_) {
+        const auto now = std::chrono::steady_clock::now();
+        if (wakeAt_ && now >= *wakeAt_) {
+            wakeAt_.reset();
+            if (childWork_) childWork_();
+        }
+        if (dueAt_ && now >= *dueAt_) {
             dueAt_.reset();
             if (due_) due_();
-            if (quit_) return 0;
         }
+        if (quit_) return 0;
     }
 }
 

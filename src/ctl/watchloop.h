@@ -34,8 +34,10 @@ public:
     void Start(std::chrono::milliseconds delay) override;
     void Stop() override;
     void SetDue(std::function<void()> due) { due_ = std::move(due); }
-    // Runs (loop thread) after SIGCHLD, so that ended children are collected.
-    void SetChildEnded(std::function<void()> childEnded) { childEnded_ = std::move(childEnded); }
+    // What looks after child processes (loop thread): run after SIGCHLD, and once the time last
+    // given to WakeAt has come.
+    void SetChildWork(std::function<void()> work) { childWork_ = std::move(work); }
+    void WakeAt(std::optional<std::chrono::steady_clock::time_point> at) { wakeAt_ = at; }
 
     // Runs tasks until Quit or SIGINT/SIGTERM; the signal's number, or 0 after Quit.
     int Run();
@@ -47,6 +49,8 @@ public:
 
 private:
     void RunTasks();
+    // Until the earlier of the two times, in milliseconds for poll; -1 for none.
+    int Timeout() const;
     // The signal read, or 0 for none or SIGCHLD.
     int TakeSignal();
 
@@ -58,8 +62,9 @@ private:
     sigset_t oldMask_{};
     bool quit_ = false;
     std::optional<std::chrono::steady_clock::time_point> dueAt_;
+    std::optional<std::chrono::steady_clock::time_point> wakeAt_;
     std::function<void()> due_;
-    std::function<void()> childEnded_;
+    std::function<void()> childWork_;
 };
 
 }  // namespace ostravel::ctl
