@@ -1,5 +1,5 @@
-# Install rules, in two components: "ostravel" (the program, its browser module, ostravel-ctl, the
-# desktop entry, metainfo, icons and manual pages) and "hostsim" (the host stand-in, to try the
+# Install rules, in two components: "ostravel" (the program, its browser module, ostravel-ctl and its
+# systemd user unit, the desktop entry, metainfo, icons and manual pages) and "hostsim" (the host stand-in, to try the
 # program without a host). The stand-in is installed only when asked for by name
 # (cmake --install ... --component hostsim) and is a package of its own.
 include(GNUInstallDirs)
@@ -58,6 +58,14 @@ endif()
 
 if(TARGET ostravel-ctl)
   ostravel_man_page(${CMAKE_SOURCE_DIR}/docs/ostravel-ctl.1 ostravel)
+  # The systemd user unit that runs `ostravel-ctl watch`, made at install time so that its ExecStart
+  # names the program where this install puts it (a package's prefix is not the build's).
+  install(CODE "
+    set(CMAKE_INSTALL_FULL_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    set(unit \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/ostravel-watch@.service\")
+    message(STATUS \"Installing: \${unit}\")
+    configure_file(\"${CMAKE_SOURCE_DIR}/data/ostravel-watch@.service.in\" \"\${unit}\" @ONLY)
+    " COMPONENT ostravel)
 endif()
 
 if(TARGET ostravel-hostsim)

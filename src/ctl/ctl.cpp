@@ -3,11 +3,16 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 
+#include "config/preferences.h"
 #include "ctl/credentials.h"
 #include "ctl/ctlcommands.h"
+#include "ctl/ctlhistory.h"
 #include "ctl/ctloutput.h"
 #include "ctl/ctlsession.h"
+#include "ctl/watch.h"
+#include "history/historystore.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
 #include "session/sessioncontrol.h"
@@ -21,8 +26,6 @@ namespace ostravel::ctl {
 
 namespace {
 
-constexpr char kProgram[] = "ostravel-ctl";
-
 struct Options {
     bool help = false;
     bool version = false;
@@ -32,7 +35,19 @@ struct Options {
     std::optional<std::string> server;
     double timeoutSeconds = kDefaultTimeoutSeconds;
     std::vector<std::string> words;
+    // watch
+    std::optional<int> intervalSeconds;
+    std::vector<std::string> onChange;  // the program and its arguments
+    // history
+    std::optional<int> days;
+    bool csv = false;
 };
+
+const std::vector<std::string> kWatchWords = {"watch"};
+const std::vector<std::string> kHistoryWords = {"history"};
+
+// The status row: what watch asks for again and again.
+const CtlCommand& StatusCommand() { return *FindCtlCommand({"status"}); }
 
 // A failure: its exit status and the one line that says why.
 struct Failure {
@@ -67,6 +82,33 @@ Outcome TakeTimeout(const std::string& text, Options& options) {
     return std::nullopt;
 }
 
+// A whole number from `least` to `most`.
+std::optional<int> WholeNumber(const std::string& text, int least, int most) {
+    int number = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || number < least ||
+        number > most)
+        return std::nullopt;
+    return number;
+}
+
+// The same range as the desktop's refresh preference.
+Outcome TakeInterval(const std::string& text, Options& options) {
+    constexpr const Preference* kRow = FindPreference(pref::kRefreshIntervalSeconds);
+    options.intervalSeconds = WholeNumber(text, kRow->min, kRow->max);
+    if (options.intervalSeconds) return std::nullopt;
+    return Usage("--interval needs a whole number of seconds from " + std::to_string(kRow->min) + " to " +
+                 std::to_string(kRow->max) + ", not '" + text + "'");
+}
+
+// As far back as the history keeps.
+Outcome TakeDays(const std::string& text, Options& options) {
+    constexpr int kMost = static_cast<int>(kHistoryKeepSeconds / (24 * 60 * 60));
+    options.days = WholeNumber(text, 1, kMost);
+    if (options.days) return std::nullopt;
+    return Usage("--days needs a whole number from 1 to " + std::to_string(kMost) + ", not '" + text + "'");
+}
+
 // Anything on the command line shows in every user's process list.
 Outcome RefusePassword(const std::string&, Options&) {
     return Failure{kExitCredentials,
@@ -79,13 +121,15 @@ enum class Takes {
     Value,    // "--name VALUE" or "--name=VALUE"
     // A refused option whose value is skipped, so that it is never taken for a command word and echoed.
     SkippedValue,
+    Rest,  // everything after it ("--name PROGRAM ARG..." or "--name=PROGRAM ARG...")
 };
 
 struct OptionRow {
     std::string_view name;
     std::string_view shortName;  // "" for none
     Takes takes;
-    Outcome (*action)(const std::string& value, Options& options);  // value: "" unless takes is Value
+    Outcome (*action)(const std::string& value, Options& options);  // value: "" unless takes is Value;
+                                                                    // none for Rest
 };
 
 constexpr OptionRow kOptionRows[] = {
@@ -96,6 +140,10 @@ constexpr OptionRow kOptionRows[] = {
     {"--password-file", "", Takes::Value, SetText<&Options::passwordFile>},
     {"--server", "", Takes::Value, SetText<&Options::server>},
     {"--timeout", "", Takes::Value, TakeTimeout},
+    {"--interval", "", Takes::Value, TakeInterval},
+    {"--on-change", "", Takes::Rest, nullptr},
+    {"--days", "", Takes::Value, TakeDays},
+    {"--csv", "", Takes::Nothing, SetFlag<&Options::csv>},
     {"--password", "-p", Takes::SkippedValue, RefusePassword},
 };
 
@@ -118,7 +166,8 @@ Outcome ParseOption(const std::vector<std::string>& args, std::size_t& i, Option
         }
     }
     const OptionRow* row = FindOption(arg);
-    if (value && (row == nullptr || row->takes != Takes::Value)) return Usage(arg + " takes no value");
+    if (value && (row == nullptr || (row->takes != Takes::Value && row->takes != Takes::Rest)))
+        return Usage(arg + " takes no value");
     if (row == nullptr) {
         if (!arg.empty() && arg[0] == '-' && arg != "-")
             return Usage("unknown option '" + arg + "' (see " + std::string(kProgram) + " --help)");
@@ -137,6 +186,14 @@ Outcome ParseOption(const std::vector<std::string>& args, std::size_t& i, Option
         case Takes::SkippedValue:
             if (i + 1 < args.size()) ++i;
             break;
+        case Takes::Rest:
+            if (value) options.onChange.push_back(*value);
+            options.onChange.insert(options.onChange.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                                    args.end());
+            i = args.size();
+            if (options.onChange.empty() || options.onChange[0].empty())
+                return Usage(arg + " needs a program");
+            return std::nullopt;
     }
     return row->action(value.value_or(std::string()), options);
 }
@@ -295,12 +352,66 @@ int CheckFailure(const Failure& failure, std::ostream& out) {
     return critical ? kCheckCritical : kCheckUnknown;
 }
 
+// Options that one command alone takes.
+std::optional<Failure> CheckCommandOptions(const Options& options) {
+    const bool watch = options.words == kWatchWords, history = options.words == kHistoryWords;
+    if (!watch && options.intervalSeconds) return Usage("--interval is for watch only");
+    if (!watch && !options.onChange.empty()) return Usage("--on-change is for watch only");
+    if (!history && options.days) return Usage("--days is for history only");
+    if (!history && options.csv) return Usage("--csv is for history only");
+    if (watch && options.json) return Usage("watch prints one line per change; --json is not for it");
+    if (options.csv && options.json) return Usage("--csv and --json cannot go together");
+    return std::nullopt;
+}
+
+// Logs in as every command does and stays until a signal or until no login can follow.
+std::optional<Failure> WatchCommand(const Options& options, const Environment& environment, std::ostream& out,
+                                    std::ostream& err) {
+    SessionRequest login;
+    if (auto bad = ComposeSessionRequest(options, environment, StatusCommand(), login)) return bad;
+    WatchRequest request;
+    request.endpoint = login.endpoint;
+    request.userName = login.userName;
+    request.password = login.password;
+    request.intervalSeconds =
+        options.intervalSeconds.value_or(FindPreference(pref::kRefreshIntervalSeconds)->defaultNumber);
+    request.connectSeconds = std::max(1, static_cast<int>(std::ceil(options.timeoutSeconds)));
+    request.onChange = options.onChange;
+    const WatchResult result = RunWatch(request, out, err);
+    if (result.status != kExitOk) return Failure{result.status, result.reason};
+    return std::nullopt;
+}
+
+// Reads the history of the account the session would log in to; no password, no connection.
+std::optional<Failure> HistoryCommand(const Options& options, std::ostream& out) {
+    HistoryRequest request;
+    HostAddress endpoint = ServiceEndpoint();
+    if (options.server) {
+        if (auto bad = ParseServer(*options.server, endpoint)) return bad;
+    }
+    if (!options.userName) return Usage("--user NAME is required");
+    request.file = HistoryFile();
+    request.account = HistoryStore::AccountKey(FormatHostAddress(endpoint), *options.userName);
+    request.days = options.days.value_or(kDefaultHistoryDays);
+    request.format = options.csv    ? HistoryFormat::Csv
+                     : options.json ? HistoryFormat::Json
+                                    : HistoryFormat::Table;
+    request.now = static_cast<std::int64_t>(std::time(nullptr));
+    std::string error;
+    if (const int status = PrintHistory(request, out, error); status != kExitOk)
+        return Failure{status, error};
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string HelpText() {
     std::string text = std::string("Usage: ") + kProgram + R"( [OPTION]... COMMAND
+       )" + kProgram + R"( [OPTION]... watch [--interval S] [--on-change PROGRAM [ARG]...]
+       )" + kProgram + R"( [OPTION]... history [--days N] [--csv|--json]
 Log in to the streaming host's service server, run one command, print its answer and log off.
-For scripts and monitoring.
+For scripts and monitoring. watch stays logged in and tells each change of the server's state;
+history prints the states kept so far.
 
 Options:
   --user NAME           the account's user name (required)
@@ -313,7 +424,7 @@ Options:
                        FormatHostAddress(ServiceEndpoint()) + R"()
   --timeout S           give up after S seconds (default 10); covers connecting, the login and the
                         answer; the log-off notice afterwards may take up to 2 s more
-  --json                print the status, settings or reply as JSON
+  --json                print the status, settings, reply or history as JSON
   --help                show this text and exit
   --version             show the version and exit
 
@@ -324,7 +435,28 @@ Commands:
         words.resize(std::max<std::size_t>(words.size() + 2, 22), ' ');
         text += "  " + words + std::string(command.summary) + "\n";
     }
-    text += R"(
+    text += R"(  watch                 stay logged in (logging in again after a loss) and print one line per
+                        change of state: the time and the state
+  history               print the station history: a table of spans and a summary
+
+watch:
+  --interval S          ask for the status every S seconds, 10 to 300 (default 20); the session
+                        asks at least every 20 s whatever S is, to notice a dead connection
+  --on-change PROGRAM [ARG]...
+                        run PROGRAM at each change, without a shell, one run at a time in order
+                        (a run going on for 30 s no longer holds up the next); it takes the
+                        rest of the command line. Its environment adds OSTRAVEL_STATE and
+                        OSTRAVEL_PREVIOUS (down, no-source, on-air, lost; the previous one empty
+                        at first), OSTRAVEL_SINCE (ISO 8601 local time) and OSTRAVEL_ACCOUNT
+                        ("host:port user"), and loses )" +
+            std::string(kPasswordVariable) + R"(
+  SIGINT or SIGTERM logs off, closes the history's span and exits 0. The systemd user unit
+  ostravel-watch@USER.service runs it with --password-file ~/.config/zandrel/USER.password.
+history (no password, no connection; the account of --user and --server):
+  --days N              the last N days, 1 to 400 (default 7)
+  --csv                 CSV (RFC 4180) instead of the table
+The history is kept in $XDG_STATE_HOME/zandrel/history.sqlite (~/.local/state/zandrel/...).
+
 Exit status:
   0  done
   1  the host answered with an error
@@ -335,6 +467,8 @@ Exit status:
   6  no answer within the time-out
   7  the host ended the connection first
   8  the account's plan has no such service (AutoTV)
+  9  a local failure: the history cannot be read, or watch cannot wait for signals
+watch ends with 0 after SIGINT or SIGTERM, 5 when a login is refused, 7 when reconnecting gave up.
 check follows the monitoring plugin convention instead: it prints one line, "OSTRAVEL OK - ..."
 with performance data, and exits 0 (OK: server up and public), 1 (WARNING: server up without a
 source), 2 (CRITICAL: server down, or the login refused) or 3 (UNKNOWN: no answer, no connection,
@@ -362,8 +496,17 @@ int Run(const std::vector<std::string>& args, const Environment& environment, st
         out << kProgram << " " << OSTRAVEL_CTL_VERSION << "\n";
         return kExitOk;
     }
+    if (options.words == kWatchWords || options.words == kHistoryWords) {
+        std::optional<Failure> bad = CheckCommandOptions(options);
+        if (!bad) {
+            bad = options.words == kWatchWords ? WatchCommand(options, environment, out, err)
+                                               : HistoryCommand(options, out);
+        }
+        return bad ? finish(*bad) : kExitOk;
+    }
     const CtlCommand* command = nullptr;
     if (auto bad = FindWantedCommand(options.words, command)) return finish(*bad);
+    if (auto bad = CheckCommandOptions(options)) return finish(*bad);
     SessionRequest request;
     if (auto bad = ComposeSessionRequest(options, environment, *command, request)) return finish(*bad);
     const SessionResult result = RunSession(request);

@@ -20,6 +20,7 @@ inline constexpr int kExitLogin = 5;        // the host refused the login
 inline constexpr int kExitTimeout = 6;      // no answer within --timeout
 inline constexpr int kExitEnded = 7;        // the host ended the connection first
 inline constexpr int kExitUnavailable = 8;  // the account's plan has no such service
+inline constexpr int kExitLocal = 9;        // this machine failed us: the history unreadable, no signals
 
 // Exit statuses of check, as monitoring systems read them.
 inline constexpr int kCheckOk = 0;
@@ -27,6 +28,7 @@ inline constexpr int kCheckWarning = 1;
 inline constexpr int kCheckCritical = 2;
 inline constexpr int kCheckUnknown = 3;
 
+inline constexpr char kProgram[] = "ostravel-ctl";
 inline constexpr char kPasswordVariable[] = "OSTRAVEL_PASSWORD";
 inline constexpr double kDefaultTimeoutSeconds = 10;
 

@@ -170,8 +170,11 @@ void SessionDocument::SetHistoryAccount(std::string account) {
 }
 
 void SessionDocument::RecordHistory(int state, std::int64_t at) const {
-    std::lock_guard lock(mutex_);
-    if (history_ != nullptr && !historyAccount_.empty()) history_->Record(historyAccount_, state, at);
+    {
+        std::lock_guard lock(mutex_);
+        if (history_ != nullptr && !historyAccount_.empty()) history_->Record(historyAccount_, state, at);
+    }
+    if (SessionView* view = View()) view->OnStateChanged(state, at);
 }
 
 void SessionDocument::CloseHistory(std::int64_t at) const {

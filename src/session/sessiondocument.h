@@ -126,7 +126,8 @@ public:
     // ("host:port user", set at each login) its spans belong to. Recording only queues.
     void SetHistory(HistoryRecorder* recorder);
     void SetHistoryAccount(std::string account);
-    // The state the account is in from `at` on (kHistoryLost while the session is lost).
+    // The state the account is in from `at` on (kHistoryLost while the session is lost); the view
+    // hears of it too (SessionView::OnStateChanged).
     void RecordHistory(int state, std::int64_t at) const;
     // Nobody watches the account from `at` on.
     void CloseHistory(std::int64_t at) const;

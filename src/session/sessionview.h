@@ -69,6 +69,13 @@ public:
     virtual void NotifyStateChange(const StateNotice& notice) { (void)notice; }
     // The session was confirmed, lost or refused. A view that does not keep the session ignores it.
     virtual void OnSessionEvent(SessionEvent event) { (void)event; }
+    // The station is in `state` from `since` on: what the history records, whether notifications are
+    // on or not. Once per change of the status tracker's state, a session's first state included, and
+    // kStateSessionLost for a session lost. A view that does not follow the state ignores it.
+    virtual void OnStateChanged(int state, std::int64_t since) {
+        (void)state;
+        (void)since;
+    }
 };
 
 }  // namespace ostravel

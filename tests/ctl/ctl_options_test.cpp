@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "ctl/changecommand.h"
 #include "ctl/credentials.h"
 #include "ctl/ctl.h"
 #include "ctl/ctlcommands.h"
@@ -81,6 +82,20 @@ TEST(CtlCommandLine, MistakesAreUsageErrorsWithOneLine) {
          kExitUsage,
          "ostravel-ctl: --server: \"127.0.0.1:70000\" is not a host: the port must be a number from 1 to "
          "65535.\n"},
+        {{"--user", "dj", "watch", "--interval", "5"},
+         kExitUsage,
+         "ostravel-ctl: --interval needs a whole number of seconds from 10 to 300, not '5'\n"},
+        {{"--user", "dj", "watch", "--on-change"}, kExitUsage, "ostravel-ctl: --on-change needs a program\n"},
+        {{"--user", "dj", "status", "--on-change", "true"},
+         kExitUsage,
+         "ostravel-ctl: --on-change is for watch only\n"},
+        {{"--user", "dj", "history", "--days", "401"},
+         kExitUsage,
+         "ostravel-ctl: --days needs a whole number from 1 to 400, not '401'\n"},
+        {{"--user", "dj", "history", "--csv", "--json"},
+         kExitUsage,
+         "ostravel-ctl: --csv and --json cannot go together\n"},
+        {{"history"}, kExitUsage, "ostravel-ctl: --user NAME is required\n"},
         // A password is never taken where every user's process list shows it.
         {{"--user", "dj", "--password", "hunter2", "status"},
          kExitCredentials,
@@ -113,7 +128,7 @@ TEST(CtlCommandLine, HelpListsEveryCommandAndVersionNamesTheProgram) {
     }
     EXPECT_NE(r.out.find("OSTRAVEL_PASSWORD"), std::string::npos);
     for (const int status : {kExitOk, kExitRefused, kExitUsage, kExitCredentials, kExitConnect, kExitLogin,
-                             kExitTimeout, kExitEnded, kExitUnavailable}) {
+                             kExitTimeout, kExitEnded, kExitUnavailable, kExitLocal}) {
         EXPECT_NE(r.out.find("\n  " + std::to_string(status) + "  "), std::string::npos) << status;
     }
     r = RunWith({"--version"});
@@ -180,6 +195,35 @@ TEST(CtlPasswordFile, AFileOthersMayReadStopsTheRunBeforeConnecting) {
                          " may be read or written by others (mode 0644); make it private with: chmod 600 " +
                          file + "\n");
     EXPECT_EQ(server.Accepted(), 0);
+}
+
+TEST(CtlWatch, TheChangeCommandGetsTheChangeButNeverThePassword) {
+    const std::vector<std::string> environment = ChildEnvironment(
+        {"PATH=/bin", "OSTRAVEL_PASSWORD=s3cret", "OSTRAVEL_STATE=stale", "OSTRAVEL_PASSWORDS=kept"},
+        {{"OSTRAVEL_STATE", "on-air"}, {"OSTRAVEL_PREVIOUS", ""}});
+    EXPECT_EQ(environment, (std::vector<std::string>{"PATH=/bin", "OSTRAVEL_PASSWORDS=kept",
+                                                     "OSTRAVEL_STATE=on-air", "OSTRAVEL_PREVIOUS="}));
+}
+
+// history only reads: a damaged file is a failure of its own and stays where it is, for the
+// program that writes it to set aside.
+TEST(CtlHistory, ADamagedFileIsReportedAndLeftAlone) {
+    TempDir dir;
+    const char* before = std::getenv("XDG_STATE_HOME");
+    const std::string saved = before != nullptr ? before : "";
+    ::setenv("XDG_STATE_HOME", dir.Path().c_str(), 1);
+    RunResult r = RunWith({"--user", "dj", "history", "--csv"}, std::nullopt);
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(r.out, "start,end,seconds,state,label\r\n");
+    fs::create_directories(dir.Path() / "zandrel");
+    dir.Write("zandrel/history.sqlite", std::string(4096, 'x'), 0600);
+    r = RunWith({"--user", "dj", "history"}, std::nullopt);
+    before != nullptr ? ::setenv("XDG_STATE_HOME", saved.c_str(), 1) : ::unsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(r.status, kExitLocal);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("history.sqlite"), std::string::npos) << r.err;
+    EXPECT_EQ(fs::file_size(dir.Path() / "zandrel/history.sqlite"), 4096u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path() / "zandrel"), {}), 1);
 }
 
 TEST(CtlOutput, JsonStringsAreEscapedAndAlwaysValid) {

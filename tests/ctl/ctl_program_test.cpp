@@ -1,15 +1,20 @@
 // The ostravel-ctl program as a script or a monitoring system runs it, against the host stand-in:
-// exit statuses through the server's states, a refused login, a stalled and a closing host, and
-// where the password must never show up.
+// exit statuses through the server's states, a refused login, a stalled and a closing host, where
+// the password must never show up, and watch and history.
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
+#include <thread>
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include "child_process.h"
 #include "ctl/ctl.h"
+#include "history/historystore.h"
 
 namespace ostravel::ctl {
 namespace {
@@ -38,15 +43,26 @@ protected:
 
     // Starts the stand-in on a free port, with keep-alive reports every second so that they cross
     // the commands' answers.
-    // With `verbose` it prints every block it receives (passwords masked).
+    // With `verbose` it prints every block it receives (passwords masked); with `portal` its test
+    // switches can be reached (Get).
     void StartHost(const std::string& faults = "none", bool verbose = false,
-                   const std::string& listen = "127.0.0.1:0") {
-        std::vector<std::string> args = {HOSTSIM_PROGRAM, "--listen",
-                                         listen,          "--no-portal",
-                                         "--keepalive",   "1",
-                                         "--data",        (dir_ / "data").string(),
-                                         "--accounts",    (dir_ / "accounts").string(),
-                                         "--fault",       faults};
+                   const std::string& listen = "127.0.0.1:0", bool portal = false) {
+        std::vector<std::string> args = {HOSTSIM_PROGRAM,
+                                         "--listen",
+                                         listen,
+                                         "--keepalive",
+                                         "1",
+                                         "--data",
+                                         (dir_ / "data").string(),
+                                         "--accounts",
+                                         (dir_ / "accounts").string(),
+                                         "--fault",
+                                         faults};
+        if (portal) {
+            args.insert(args.end(), {"--portal", "127.0.0.1:0"});
+        } else {
+            args.push_back("--no-portal");
+        }
         if (!verbose) args.push_back("--quiet");
         host_ = std::make_unique<ChildProcess>(args);
         const auto line = host_->WaitForLine("listening ", 10s);
@@ -54,6 +70,28 @@ protected:
         const std::string service =
             line->substr(line->find("service="), line->find(" portal=") - line->find("service="));
         port_ = std::stoi(service.substr(service.rfind(':') + 1));
+        if (portal) portalPort_ = std::stoi(line->substr(line->rfind(':', line->find(" data=")) + 1));
+    }
+
+    // The body of the portal's answer to GET `target`.
+    std::string Get(const std::string& target) const {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(portalPort_));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        std::string reply;
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+            const std::string request = "GET " + target + " HTTP/1.0\r\nHost: x\r\n\r\n";
+            ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+            timeval wait{10, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+            char buffer[1024];
+            for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) reply.append(buffer, n);
+        }
+        ::close(fd);
+        const std::size_t body = reply.find("\r\n\r\n");
+        return body == std::string::npos ? reply : reply.substr(body + 4);
     }
 
     // A clean environment whose home and temporary folders are ours to search afterwards.
@@ -95,6 +133,7 @@ protected:
     fs::path dir_;
     std::unique_ptr<ChildProcess> host_;
     int port_ = 0;
+    int portalPort_ = 0;
     std::string server_ = "127.0.0.1";  // how --server names the host
 };
 
@@ -241,6 +280,88 @@ TEST_F(CtlProgramTest, LogsSummaryAndSettingsComeFromTheHost) {
     r = Ctl({"--user", "dj", "autotv", "start"});
     EXPECT_EQ(r.status, kExitOk) << r.err;
     EXPECT_NE(r.out.find("AutoTV not started"), std::string::npos) << r.out;
+}
+
+// The history keeps whole seconds, and a state that held for none leaves no span: a step of the
+// watch test that ends a state starts in a later second of the clock than the change it saw.
+void IntoTheNextSecond() {
+    std::this_thread::sleep_until(std::chrono::system_clock::from_time_t(std::time(nullptr) + 1));
+}
+
+std::vector<std::string> Lines(const std::string& text, const std::string& prefix, char end = '\n') {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line, end);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind(prefix, 0) == 0) lines.push_back(line.substr(prefix.size()));
+    }
+    return lines;
+}
+
+// watch through the host operator's stop and start and a dropped connection: each change is told
+// once, as a line and by a run of the --on-change command; SIGTERM logs off; history shows the same.
+TEST_F(CtlProgramTest, WatchTellsEachChangeOnceAndHistoryKeepsIt) {
+    StartHost("none", true, "127.0.0.1:0", true);
+    auto watch = StartCtl({"--user", "watch", "watch", "--interval", "10", "--on-change", "/bin/sh", "-c",
+                           "echo \"ran $OSTRAVEL_PREVIOUS>$OSTRAVEL_STATE $OSTRAVEL_SINCE [$OSTRAVEL_ACCOUNT]"
+                           "$OSTRAVEL_PASSWORD\""},
+                          kWatchPassword);
+    const auto expect = [&](const std::string& label) {
+        const auto line = watch->WaitForLine(label, 20s);
+        EXPECT_TRUE(line) << label << "\n" << watch->Out() << watch->Err();
+        return line.value_or("");
+    };
+    expect(" Server Down");
+    IntoTheNextSecond();
+    EXPECT_EQ(Get("/hostsim/service?user=watch&do=server_start"), "Shoutcast server started.\n");
+    expect(" Server Up, Stream Down");
+    IntoTheNextSecond();
+    EXPECT_EQ(Get("/hostsim/fault?drop"), "dropped 1 open connection(s)\n");
+    expect(" Session Lost");
+    expect(" Server Up, Stream Down");
+    IntoTheNextSecond();
+    EXPECT_EQ(Get("/hostsim/service?user=watch&do=server_stop"), "Shoutcast server stopped.\n");
+    expect(" Server Down");
+    IntoTheNextSecond();
+    ASSERT_TRUE(watch->Terminate(15s) == kExitOk) << watch->Err();
+    EXPECT_TRUE(host_->WaitForLine("log-off notice", 10s));
+
+    // Lines of the watch ("TIME LABEL") and of the command ("ran ..."), each change once and in order.
+    std::vector<std::string> times, labels;
+    for (const std::string& line : Lines(watch->Out(), "")) {
+        if (line.rfind("ran ", 0) == 0) continue;
+        times.push_back(line.substr(0, line.find(' ')));
+        labels.push_back(line.substr(line.find(' ') + 1));
+    }
+    EXPECT_EQ(labels, (std::vector<std::string>{"Server Down", "Server Up, Stream Down", "Session Lost",
+                                                "Server Up, Stream Down", "Server Down"}));
+    const std::string account = " [127.0.0.1:" + std::to_string(port_) + " watch]";
+    const std::vector<std::string> runs = Lines(watch->Out(), "ran ");
+    const char* const steps[] = {">down", "down>no-source", "no-source>lost", "lost>no-source",
+                                 "no-source>down"};
+    ASSERT_EQ(runs.size(), std::size(steps)) << watch->Out();
+    ASSERT_EQ(times.size(), std::size(steps));
+    for (std::size_t i = 0; i < runs.size(); ++i) EXPECT_EQ(runs[i], steps[i] + (" " + times[i]) + account);
+
+    // The history, read while nothing writes it any more: the same spans, the last closed at the end.
+    const Result history = Ctl({"--user", "watch", "history", "--csv"}, "");
+    EXPECT_EQ(history.status, kExitOk) << history.err;
+    const std::vector<std::string> rows = Lines(history.out, "");
+    ASSERT_EQ(rows.size(), 1 + std::size(steps)) << history.out;
+    const char* const words[] = {",down,", ",no-source,", ",lost,", ",no-source,", ",down,"};
+    for (std::size_t i = 0; i < std::size(words); ++i) {
+        EXPECT_EQ(rows[i + 1].rfind(times[i] + "," + (i + 1 < times.size() ? times[i + 1] : ""), 0), 0u)
+            << rows[i + 1];
+        EXPECT_NE(rows[i + 1].find(words[i]), std::string::npos) << rows[i + 1];
+    }
+    // The last span was closed by the log-off, not left open for "now" to end it.
+    std::string notice;
+    const auto store = HistoryStore::Open(dir_ / "home" / "zandrel" / "history.sqlite", &notice, true);
+    ASSERT_TRUE(store) << notice;
+    const auto spans =
+        store->Spans("127.0.0.1:" + std::to_string(port_) + " watch", 0, std::time(nullptr) + 1);
+    ASSERT_EQ(spans.size(), std::size(steps));
+    EXPECT_NE(spans.back().end, HistorySpan::kOpenEnd);
 }
 
 }  // namespace

@@ -27,6 +27,7 @@ expect_file() {  # list path
 for path in /usr/bin/ostravel /usr/bin/ostravel-ctl /usr/lib/ostravel/ostravel_browser.so \
     "/usr/share/applications/$app_id.desktop" "/usr/share/metainfo/$app_id.metainfo.xml" \
     /usr/share/man/man1/ostravel.1.gz /usr/share/man/man1/ostravel-ctl.1.gz \
+    /usr/lib/systemd/user/ostravel-watch@.service \
     /usr/share/doc/ostravel/copyright /usr/share/doc/ostravel/changelog.gz \
     "/usr/share/icons/hicolor/scalable/apps/$app_id.svg"; do
   expect_file program "$path"
@@ -60,6 +61,8 @@ version=$("$root/usr/bin/ostravel" --version) || fail "ostravel --version failed
 "$root/usr/bin/ostravel-hostsim" --version > /dev/null || fail "ostravel-hostsim --version failed"
 "$root/usr/bin/ostravel-ctl" --version > /dev/null || fail "ostravel-ctl --version failed"
 [[ -f $root/usr/bin/../lib/ostravel/ostravel_browser.so ]] || fail "module not beside the program"
+grep -q '^ExecStart=/usr/bin/ostravel-ctl ' "$root/usr/lib/systemd/user/ostravel-watch@.service" ||
+  fail "the watch unit does not run the packaged ostravel-ctl"
 
 # Started from the unpacked root, the program's window carries the class the desktop entry names,
 # so the desktop matches the two.
