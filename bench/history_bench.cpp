@@ -4,9 +4,6 @@
 // size then. Prints "= name value" lines for bench/bench.py.
 //
 //     bench_history [ROUNDS]
-#include <sqlite3.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -14,6 +11,9 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <sqlite3.h>
+#include <unistd.h>
 
 #include "history/historystore.h"
 
@@ -77,7 +77,11 @@ int main(int argc, char** argv) {
     // the floor, interleaved.
     constexpr std::int64_t kStart = 1'700'000'000, kStep = 600, kSpans = 400 * 24 * 6;
     const std::string account = HistoryStore::AccountKey("radio.example.net:28000", "dj");
-    for (std::int64_t i = 0; i < kSpans; ++i) store->Record(account, static_cast<int>(i % 3), kStart + i * kStep);
+    std::vector<HistorySpan> year;
+    for (std::int64_t i = 0; i < kSpans; ++i)
+        year.push_back({kStart + i * kStep, kStart + (i + 1) * kStep, int(i % 3)});
+    year.back().end = HistorySpan::kOpenEnd;
+    store->Import(account, year);
     std::vector<double> record, bare;
     std::int64_t at = kStart + kSpans * kStep;
     for (int i = 0; i < rounds; ++i, at += kStep) {
@@ -97,9 +101,12 @@ int main(int argc, char** argv) {
     }
     store.reset();
     std::error_code ec;
-    const auto bytes = fs::file_size(dir / "history.sqlite", ec) + fs::file_size(dir / "history.sqlite-wal", ec);
-    std::printf("= record_median_us %.1f\n= record_p99_us %.1f\n", Percentile(record, 0.5), Percentile(record, 0.99));
-    std::printf("= floor_median_us %.1f\n= floor_p99_us %.1f\n", Percentile(bare, 0.5), Percentile(bare, 0.99));
+    const auto bytes =
+        fs::file_size(dir / "history.sqlite", ec) + fs::file_size(dir / "history.sqlite-wal", ec);
+    std::printf("= record_median_us %.1f\n= record_p99_us %.1f\n", Percentile(record, 0.5),
+                Percentile(record, 0.99));
+    std::printf("= floor_median_us %.1f\n= floor_p99_us %.1f\n", Percentile(bare, 0.5),
+                Percentile(bare, 0.99));
     std::printf("= read_spans %zu\n= read_median_us %.0f\n", spans, Percentile(reads, 0.5));
     std::printf("= file_bytes %llu\n= stored_spans %lld\n", static_cast<unsigned long long>(bytes),
                 static_cast<long long>(kSpans + rounds));

@@ -214,6 +214,24 @@ bool HistoryStore::Record(const std::string& account, int state, std::int64_t at
     return Execute("COMMIT");
 }
 
+bool HistoryStore::Import(const std::string& account, const std::vector<HistorySpan>& spans) {
+    const std::int64_t id = AccountId(account, true);
+    if (id == 0) return Fail();
+    if (spans.empty()) return true;
+    if (!Execute("BEGIN IMMEDIATE")) return false;
+    Statement clear(Prepared("DELETE FROM spans WHERE account = ?1 AND start >= ?2"));
+    if (clear.Bind(1, id).Bind(2, spans.front().start).Step() != SQLITE_DONE) return Fail();
+    for (const HistorySpan& span : spans) {
+        Statement insert(
+            Prepared("INSERT INTO spans (account, start, finish, seen, state) VALUES (?1, ?2, ?3, ?4, ?5)"));
+        insert.Bind(1, id).Bind(2, span.start).Bind(5, static_cast<std::int64_t>(span.state));
+        if (span.end != HistorySpan::kOpenEnd) insert.Bind(3, span.end);  // unbound: NULL, still open
+        insert.Bind(4, span.end != HistorySpan::kOpenEnd ? span.end : span.start);
+        if (insert.Step() != SQLITE_DONE) return Fail();
+    }
+    return Execute("COMMIT");
+}
+
 bool HistoryStore::Close(const std::string& account, std::int64_t at) {
     const std::int64_t id = AccountId(account, false);
     if (id == 0 || CloseOpen(id, at)) return true;  // an account never recorded has nothing open

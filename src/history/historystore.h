@@ -63,6 +63,10 @@ public:
     // the open one is in that state already (nothing is written, but now and then when it was last
     // seen). False when the write failed.
     bool Record(const std::string& account, int state, std::int64_t at);
+    // Spans kept elsewhere (a generated year, another machine's record), oldest first and apart, in
+    // one transaction: the account's spans from the first one's start on are replaced. The last may
+    // be open.
+    bool Import(const std::string& account, const std::vector<HistorySpan>& spans);
     // Nobody watches from `at` on (the program ends, the user logs off): the open span ends.
     bool Close(const std::string& account, std::int64_t at);
     // The spans that overlap [from, to), oldest first. An open span left unconfirmed for longer than

@@ -5,7 +5,6 @@
 #include <ctime>
 #include <fstream>
 
-#include <sqlite3.h>
 #include <wx/listctrl.h>
 
 #include "desktop/historyband.h"
@@ -26,36 +25,18 @@ constexpr int kSlotsPerDay = 144;
 constexpr int kCycle[] = {kHistoryOnAir, kHistoryNoSource, kHistoryOnAir, kHistoryDown,
                           kHistoryOnAir, kHistoryLost,     kHistoryOnAir, kHistoryDown};
 
-// 400 days of the cycle, 57,600 spans, the last one (on air) still open from `end` on. Written as
-// the store keeps them, in one transaction: through the store, one change at a time, it takes half
-// a minute here.
+// 400 days of the cycle, 57,600 spans, the last one (on air) still open from `end` on; in one
+// transaction (through the store one change at a time it takes half a minute here).
 void WriteYear(const std::string& account, std::int64_t end) {
     std::string notice;
-    ASSERT_TRUE(HistoryStore::Open(HistoryFile(), &notice)) << notice;  // the file and its table
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(HistoryFile().c_str(), &db), SQLITE_OK);
-    sqlite3_stmt* insert = nullptr;
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_prepare_v2(db,
-                       "INSERT INTO spans (account, start, finish, seen, state) VALUES (?1, ?2, ?3, ?4, ?5)",
-                       -1, &insert, nullptr);
+    const auto store = HistoryStore::Open(HistoryFile(), &notice);
+    ASSERT_TRUE(store) << notice;
+    std::vector<HistorySpan> spans;
     for (int slot = 400 * kSlotsPerDay; slot >= 0; --slot) {
         const std::int64_t start = end - slot * kSlot;
-        sqlite3_bind_text(insert, 1, account.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int64(insert, 2, start);
-        if (slot > 0) {
-            sqlite3_bind_int64(insert, 3, start + kSlot);
-        } else {
-            sqlite3_bind_null(insert, 3);
-        }
-        sqlite3_bind_int64(insert, 4, slot > 0 ? start + kSlot : start);
-        sqlite3_bind_int(insert, 5, kCycle[slot % 8]);
-        EXPECT_EQ(sqlite3_step(insert), SQLITE_DONE);
-        sqlite3_reset(insert);
+        spans.push_back({start, slot > 0 ? start + kSlot : HistorySpan::kOpenEnd, kCycle[slot % 8]});
     }
-    sqlite3_finalize(insert);
-    EXPECT_EQ(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
+    ASSERT_TRUE(store->Import(account, spans)) << store->LastError();
 }
 
 // The outages of the cycle in a period of `days` that ends within the open span's first ten
