@@ -7,6 +7,8 @@
 
 #include <sqlite3.h>
 
+#include "platform/clock.h"
+
 namespace ostravel {
 
 namespace fs = std::filesystem;
@@ -56,13 +58,7 @@ private:
 };
 
 std::string Today() {
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &now);
-#else
-    gmtime_r(&now, &utc);
-#endif
+    const std::tm utc = UtcCalendar(std::time(nullptr));
     char text[16];
     std::strftime(text, sizeof text, "%Y%m%d", &utc);
     return text;

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/clock.h"
+
 namespace ostravel {
 
 namespace {
@@ -130,15 +132,7 @@ std::string_view HistoryStateWord(int state) {
 }
 
 std::string IsoLocalTime(std::int64_t utcSeconds) {
-    const std::time_t time = static_cast<std::time_t>(utcSeconds);
-    std::tm local{}, utc{};
-#ifdef _WIN32
-    localtime_s(&local, &time);
-    gmtime_s(&utc, &time);
-#else
-    localtime_r(&time, &local);
-    gmtime_r(&time, &utc);
-#endif
+    const std::tm local = LocalCalendar(utcSeconds), utc = UtcCalendar(utcSeconds);
     // The offset from the two broken-down times (strftime's %z is a zone name on Windows).
     int days = local.tm_yday - utc.tm_yday;
     if (local.tm_year != utc.tm_year) days = local.tm_year > utc.tm_year ? 1 : -1;

@@ -4,6 +4,8 @@
 #include <ctime>
 #include <initializer_list>
 
+#include "platform/clock.h"
+
 namespace ostravel {
 
 namespace {
@@ -22,16 +24,7 @@ int Weight(int state) {
     }
 }
 
-std::tm Local(std::int64_t at) {
-    const std::time_t time = static_cast<std::time_t>(at);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &time);
-#else
-    localtime_r(&time, &local);
-#endif
-    return local;
-}
+std::tm Local(std::int64_t at) { return LocalCalendar(at); }
 
 // Days since 1970-01-01 of a calendar date (proleptic Gregorian).
 std::int64_t DayNumber(const std::tm& date) {

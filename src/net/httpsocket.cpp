@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "net/blockingsocket.h"
+#include "platform/clock.h"
 
 // ---------------------------------------------------------------------------------------------------
 // HttpBlockingSocket
@@ -69,13 +70,7 @@ int HttpBlockingSocket::ReadResponse(char* destination, int size, int seconds) {
 // ---------------------------------------------------------------------------------------------------
 
 void LogSocketError(TextSink& sink, const char* context, const BlockingSocketException& error) {
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &now);
-#else
-    gmtime_r(&now, &utc);
-#endif
+    const std::tm utc = ostravel::UtcCalendar(std::time(nullptr));
     char timeText[50];
     std::strftime(timeText, sizeof timeText, "%m/%d/%y %H:%M:%S GMT", &utc);
     char message[50];

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 
 namespace ostravel {
 
@@ -17,5 +18,10 @@ public:
     std::int64_t Now() const override;
     static const SystemClock& Instance();
 };
+
+// A moment as the calendar writes it, in the local time zone or in UTC (the C library's
+// thread-safe forms on each system).
+std::tm LocalCalendar(std::int64_t secondsSince1970);
+std::tm UtcCalendar(std::int64_t secondsSince1970);
 
 }  // namespace ostravel

@@ -6,6 +6,8 @@
 #include <langinfo.h>
 #endif
 
+#include "platform/clock.h"
+
 namespace ostravel {
 
 namespace {
@@ -165,13 +167,7 @@ std::string TimeOfDay(std::int64_t secondsSince1970) {
         localeFormat = format;
 #endif
     const std::string format = TimeOfDayFormat(localeFormat);
-    const std::time_t time = static_cast<std::time_t>(secondsSince1970);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &time);
-#else
-    localtime_r(&time, &local);
-#endif
+    const std::tm local = LocalCalendar(secondsSince1970);
     char text[64];
     const std::size_t written = std::strftime(text, sizeof text, format.c_str(), &local);
     return std::string(text, written);
