@@ -23,6 +23,7 @@
 #include <wx/init.h>
 
 #include "desktop/mainframe.h"
+#include "session/sessioncontrol.h"
 #include "session/sessiondocument.h"
 #include "desktop/mainview.h"
 #include "session/receiver.h"
@@ -133,7 +134,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         SessionDocument doc;
-        auto* frame = new MainFrame(doc, SocketAddress("127.0.0.1", host.port),
+        auto* frame = new MainFrame(doc, HostOf(SocketAddress("127.0.0.1", host.port)),
                                      [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
         frame->Show();
         MainView* view = frame->GetActiveView();
