@@ -1,9 +1,11 @@
 #include "history/historystore.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <system_error>
+#include <thread>
 
 #include <sqlite3.h>
 
@@ -64,6 +66,8 @@ std::string Today() {
     return text;
 }
 
+bool IsBusy(int code) { return (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED; }
+
 // The file opened, in WAL, with the schema; nothing (and the connection closed) on any failure.
 sqlite3* OpenDatabase(const fs::path& file, bool readOnly, int* code, std::string* error) {
     sqlite3* db = nullptr;
@@ -111,6 +115,13 @@ std::unique_ptr<HistoryStore> HistoryStore::Open(const fs::path& file, std::stri
     int code = SQLITE_OK;
     std::string error;
     sqlite3* db = OpenDatabase(file, readOnly, &code, &error);
+    // Two recorders setting up one new file at the same moment (the switch to WAL takes it whole, and
+    // SQLite answers one of them "busy" at once rather than let both wait on each other): the later
+    // one tries again once the other is done, for up to about five seconds.
+    for (int attempt = 1; db == nullptr && IsBusy(code) && attempt <= 40; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5 * attempt));
+        db = OpenDatabase(file, readOnly, &code, &error);
+    }
     if (db == nullptr && !readOnly && (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)) {
         const fs::path aside = file.string() + ".broken-" + Today();
         fs::rename(file, aside, ec);
