@@ -216,7 +216,11 @@ void HistoryWindow::OnExport() {
                          "station-history-" + LocalText(to_, "%Y-%m-%d") + ".csv",
                          "CSV files (*.csv)|*.csv|All files|*", wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (chooser.ShowModal() != wxID_OK) return;
+#ifdef _WIN32
+    ExportTo(std::filesystem::path(chooser.GetPath().ToStdWstring()));
+#else
     ExportTo(std::filesystem::path(chooser.GetPath().fn_str().data()));
+#endif
 }
 
 bool HistoryWindow::ExportTo(const std::filesystem::path& file) {
