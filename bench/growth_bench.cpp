@@ -4,12 +4,6 @@
 // viewer is waited for and closed as a user would. The resident set is read after the first 100
 // operations and after all of them (1,000 commands and 100 log views by default); the difference
 // is what a leak would add. Run under a display, e.g.  xvfb-run -a build/release/bench/bench_growth
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,17 +12,22 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <wx/app.h>
 #include <wx/evtloop.h>
 #include <wx/init.h>
 
 #include "desktop/mainframe.h"
+#include "desktop/mainview.h"
+#include "desktop/textviewdialog.h"
+#include "protocol/commands.h"
+#include "session/receiver.h"
 #include "session/sessioncontrol.h"
 #include "session/sessiondocument.h"
-#include "desktop/mainview.h"
-#include "session/receiver.h"
-#include "protocol/commands.h"
-#include "desktop/textviewdialog.h"
 
 extern char** environ;
 
@@ -58,8 +57,9 @@ struct HostSim {
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::vector<std::string> args = {HOSTSIM_PROGRAM, "--listen", "127.0.0.1:0", "--no-portal", "--keepalive",
-                                         "0", "--reply-gap", "0", "--quiet", "--data", dir.string()};
+        std::vector<std::string> args = {HOSTSIM_PROGRAM, "--listen", "127.0.0.1:0", "--no-portal",
+                                         "--keepalive",   "0",        "--reply-gap", "0",
+                                         "--quiet",       "--data",   dir.string()};
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
         }
         SessionDocument doc;
         auto* frame = new MainFrame(doc, HostOf(SocketAddress("127.0.0.1", host.port)),
-                                     [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
+                                    [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
         frame->Show();
         MainView* view = frame->GetActiveView();
         bool finished = false;
@@ -147,8 +147,8 @@ int main(int argc, char** argv) {
             return 2;
         }
         // Requests whose reply goes to the message list, taken in turn.
-        const int cycle[] = {cmd::kServerStart, cmd::kDjStart, cmd::kDjNext, cmd::kDjStop, cmd::kServerStop,
-                             cmd::kServerRestart, cmd::kDjShuffle, cmd::kDjReload};
+        const int cycle[] = {cmd::kServerStart, cmd::kDjStart,       cmd::kDjNext,    cmd::kDjStop,
+                             cmd::kServerStop,  cmd::kServerRestart, cmd::kDjShuffle, cmd::kDjReload};
         wxListBox* list = view->MessageList();
         long afterFirst = 0;
         int views = 0;
@@ -175,15 +175,16 @@ int main(int argc, char** argv) {
             }
             if (i + 1 == 100) afterFirst = ResidentKiB();
         }
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         PumpUntil([] { return false; }, 200ms);
         const long atEnd = ResidentKiB();
-        std::printf("%d commands and %d log views in %.1f s; the list holds %u lines\n", commands, views, seconds,
-                    list->GetCount());
+        std::printf("%d commands and %d log views in %.1f s; the list holds %u lines\n", commands, views,
+                    seconds, list->GetCount());
         std::printf("resident after the first 100 commands: %.1f MiB, after all: %.1f MiB, growth %.0f KiB\n",
                     afterFirst / 1024.0, atEnd / 1024.0, static_cast<double>(atEnd - afterFirst));
-        std::printf("= commands %d\n= views %d\n= rss_first_kib %ld\n= rss_end_kib %ld\n= growth_kib %ld\n", commands,
-                    views, afterFirst, atEnd, atEnd - afterFirst);
+        std::printf("= commands %d\n= views %d\n= rss_first_kib %ld\n= rss_end_kib %ld\n= growth_kib %ld\n",
+                    commands, views, afterFirst, atEnd, atEnd - afterFirst);
         frame->ExitProgram();
         PumpUntil([&] { return wxTopLevelWindows.empty(); }, 5s);
     }

@@ -16,12 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "fakes/fake_service_server.h"
+#include "protocol/requests.h"
+#include "session/nullview.h"
+#include "session/receiver.h"
 #include "session/sessioncontrol.h"
 #include "session/sessiondocument.h"
-#include "fakes/fake_service_server.h"
-#include "null_view.h"
-#include "session/receiver.h"
-#include "protocol/requests.h"
 
 namespace {
 
@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
     std::printf("raw round trip:           median %.1f us\n", rtt.median);
     std::printf("client time (less two round trips; the connect counted in it): %.0f us; budget %.0f us\n",
                 client, budget);
-    std::printf("= login_median_us %.1f\n= login_p99_us %.1f\n= rtt_median_us %.1f\n= client_us %.1f\n", total.median,
-                total.p99, rtt.median, client);
+    std::printf("= login_median_us %.1f\n= login_p99_us %.1f\n= rtt_median_us %.1f\n= client_us %.1f\n",
+                total.median, total.p99, rtt.median, client);
     return 0;
 }

@@ -12,12 +12,12 @@
 #include <thread>
 #include <vector>
 
-#include "session/sessiondocument.h"
-#include "null_view.h"
-#include "session/receiver.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
+#include "session/nullview.h"
+#include "session/receiver.h"
 #include "session/sending.h"
+#include "session/sessiondocument.h"
 
 namespace {
 
@@ -64,7 +64,8 @@ private:
             for (;;) {
                 int have = 0;
                 while (have < static_cast<int>(block.size())) {
-                    const int n = connection.Receive(block.data() + have, static_cast<int>(block.size()) - have, 5);
+                    const int n =
+                        connection.Receive(block.data() + have, static_cast<int>(block.size()) - have, 5);
                     if (n <= 0) throw BlockingSocketException("Receive", 0);
                     have += n;
                 }
@@ -115,7 +116,8 @@ double Micros(Clock::duration d) { return std::chrono::duration<double, std::mic
 class RawPingPong {
 public:
     explicit RawPingPong(unsigned short port)
-        : block_(MakeBlock("shoutcast_server_start,?loginsc=u&passwordsc=p&action=startnow", kCommandBlockSize)),
+        : block_(
+              MakeBlock("shoutcast_server_start,?loginsc=u&passwordsc=p&action=startnow", kCommandBlockSize)),
           buffer_(kReceiveBufferSize + 1) {
         socket_.Create(SOCK_STREAM);
         socket_.Connect(SocketAddress("127.0.0.1", port));
@@ -202,7 +204,8 @@ Run Measure(unsigned short port, int rounds) {
             rawMicros.push_back(raw.Round());
         }
     }
-    return {Summarise(std::move(rawMicros)), Summarise(std::move(commandMicros)), Summarise(std::move(wokenMicros))};
+    return {Summarise(std::move(rawMicros)), Summarise(std::move(commandMicros)),
+            Summarise(std::move(wokenMicros))};
 }
 
 }  // namespace
@@ -212,16 +215,18 @@ int main(int argc, char** argv) {
     const int rounds = argc > 2 ? std::max(100, std::atoi(argv[2])) : 10000;
     EchoHost host;
     std::vector<Run> all;
-    std::printf("%d runs of %d interleaved rounds each (raw, then command; command first in every other round)\n",
-                runs, rounds);
-    std::printf("run  raw median / p99 us   command median / p99 us   ratio median / p99   "
-                "(with the wake-up of the waiting thread)\n");
+    std::printf(
+        "%d runs of %d interleaved rounds each (raw, then command; command first in every other round)\n",
+        runs, rounds);
+    std::printf(
+        "run  raw median / p99 us   command median / p99 us   ratio median / p99   "
+        "(with the wake-up of the waiting thread)\n");
     for (int r = 0; r < runs; ++r) {
         const Run run = Measure(host.Port(), rounds);
         all.push_back(run);
         std::printf("%3d  %8.1f / %6.1f      %8.1f / %6.1f          %5.2f / %5.2f        (%.1f / %.1f us)\n",
-                    r + 1, run.raw.median, run.raw.p99, run.command.median, run.command.p99, run.MedianRatio(),
-                    run.P99Ratio(), run.woken.median, run.woken.p99);
+                    r + 1, run.raw.median, run.raw.p99, run.command.median, run.command.p99,
+                    run.MedianRatio(), run.P99Ratio(), run.woken.median, run.woken.p99);
     }
     // The run whose median ratio is the median of the runs stands for them; the spread is beside it.
     std::vector<Run> sorted = all;
@@ -236,15 +241,16 @@ int main(int argc, char** argv) {
     std::vector<double> p99s;
     for (const Run& run : all) p99s.push_back(run.P99Ratio());
     std::sort(p99s.begin(), p99s.end());
-    std::printf("median ratio %.2f (runs %.2f to %.2f), p99 ratio %.2f (runs %.2f to %.2f)\n", typical.MedianRatio(),
-                sorted.front().MedianRatio(), sorted.back().MedianRatio(), p99s[p99s.size() / 2], lowP99, highP99);
+    std::printf("median ratio %.2f (runs %.2f to %.2f), p99 ratio %.2f (runs %.2f to %.2f)\n",
+                typical.MedianRatio(), sorted.front().MedianRatio(), sorted.back().MedianRatio(),
+                p99s[p99s.size() / 2], lowP99, highP99);
     // For bench/run's table.
     std::printf("= raw_median_us %.1f\n= raw_p99_us %.1f\n= command_median_us %.1f\n= command_p99_us %.1f\n",
                 typical.raw.median, typical.raw.p99, typical.command.median, typical.command.p99);
     std::printf("= woken_median_us %.1f\n= woken_p99_us %.1f\n", typical.woken.median, typical.woken.p99);
-    std::printf("= median_ratio %.3f\n= median_ratio_low %.3f\n= median_ratio_high %.3f\n", typical.MedianRatio(),
-                sorted.front().MedianRatio(), sorted.back().MedianRatio());
-    std::printf("= p99_ratio %.3f\n= p99_ratio_low %.3f\n= p99_ratio_high %.3f\n", p99s[p99s.size() / 2], lowP99,
-                highP99);
+    std::printf("= median_ratio %.3f\n= median_ratio_low %.3f\n= median_ratio_high %.3f\n",
+                typical.MedianRatio(), sorted.front().MedianRatio(), sorted.back().MedianRatio());
+    std::printf("= p99_ratio %.3f\n= p99_ratio_low %.3f\n= p99_ratio_high %.3f\n", p99s[p99s.size() / 2],
+                lowP99, highP99);
     return 0;
 }

@@ -1,14 +1,13 @@
 // Routing cost per reply: the keyword table over a full 25,600-byte chunk, and the status parser.
 #include <benchmark/benchmark.h>
 
-#include "session/sessiondocument.h"
-#include "null_view.h"
+#include "session/nullview.h"
 #include "session/receiver.h"
+#include "session/sessiondocument.h"
 
 namespace {
 
 using namespace ostravel;
-
 
 void BM_RouteFullChunk(benchmark::State& state, std::string tail) {
     NullView view;

@@ -9,6 +9,7 @@
 #include "history/historyrecorder.h"
 #include "history/historystore.h"
 #include "history/timeline.h"
+#include "session/nullview.h"
 #include "session/receiver.h"
 #include "session/sessioncontrol.h"
 #include "session/sessiondocument.h"
@@ -28,7 +29,7 @@ public:
 };
 
 // The session's view: every call comes from a session thread and moves over to the loop, in order.
-class WatchView final : public SessionView {
+class WatchView final : public NullView {
 public:
     WatchView(WatchLoop& loop, WatchHandler& handler) : loop_(loop), handler_(handler) {}
 
@@ -42,18 +43,8 @@ public:
         loop_.Post([this, event] { handler_.SessionEventCame(event); });
     }
 
-    // No status box, no tray, no windows: a status report's state reaches OnStateChanged, and
-    // nothing but the status is ever asked for.
-    void ClearMessages() override {}
-    void SetStatusText(const std::string&) override {}
+    // No status box, no tray, no windows: a status report's state reaches OnStateChanged.
     bool HasMainWindow() const override { return false; }
-    void SetTrayIcon(TrayOperation, const std::string&, int) override {}
-    void ShowDjLogs(const std::string&) override {}
-    void ShowTvLogs(const std::string&) override {}
-    void ShowAccountSummary(const std::string&) override {}
-    bool EditServerConfig(DialogModel&, std::stop_token) override { return false; }
-    bool EditAutoDJConfig(DialogModel&, std::stop_token) override { return false; }
-    bool EditAutoTVConfig(DialogModel&, std::stop_token) override { return false; }
 
 private:
     WatchLoop& loop_;

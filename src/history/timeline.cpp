@@ -101,35 +101,34 @@ std::string SummaryLine(const HistorySummary& summary) {
     return text;
 }
 
-std::string_view HistoryStateLabel(int state) {
-    switch (state) {
-        case kHistoryDown:
-            return "Server Down";
-        case kHistoryNoSource:
-            return "Server Up, Stream Down";
-        case kHistoryOnAir:
-            return "Server Up, Stream Up";
-        case kHistoryLost:
-            return "Session Lost";
-        default:
-            return "Unknown";
+namespace {
+
+// Each state's words: for people, and for machines (CSV, JSON, the watch's environment).
+struct StateWords {
+    int state;
+    std::string_view label;
+    std::string_view word;
+};
+constexpr StateWords kStateWords[] = {
+    {kHistoryDown, "Server Down", "down"},
+    {kHistoryNoSource, "Server Up, Stream Down", "no-source"},
+    {kHistoryOnAir, "Server Up, Stream Up", "on-air"},
+    {kHistoryLost, "Session Lost", "lost"},
+};
+constexpr StateWords kUnknownState{0, "Unknown", "unknown"};
+
+const StateWords& WordsOf(int state) {
+    for (const StateWords& words : kStateWords) {
+        if (words.state == state) return words;
     }
+    return kUnknownState;
 }
 
-std::string_view HistoryStateWord(int state) {
-    switch (state) {
-        case kHistoryDown:
-            return "down";
-        case kHistoryNoSource:
-            return "no-source";
-        case kHistoryOnAir:
-            return "on-air";
-        case kHistoryLost:
-            return "lost";
-        default:
-            return "unknown";
-    }
-}
+}  // namespace
+
+std::string_view HistoryStateLabel(int state) { return WordsOf(state).label; }
+
+std::string_view HistoryStateWord(int state) { return WordsOf(state).word; }
 
 std::string IsoLocalTime(std::int64_t utcSeconds) {
     const std::tm local = LocalCalendar(utcSeconds), utc = UtcCalendar(utcSeconds);

@@ -1,4 +1,5 @@
-// A view that drops everything, so a benchmark measures the session and not a window.
+// A view that drops everything: for a program that has no window (a benchmark measuring the
+// session, the command line's watch), which overrides only what it hears.
 #pragma once
 
 #include "session/sessionview.h"
