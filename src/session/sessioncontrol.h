@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/translate.h"
 #include "net/blockingsocket.h"
 #include "net/hostaddress.h"
 
@@ -20,7 +21,7 @@ namespace ostravel {
 class SessionDocument;
 
 inline constexpr unsigned short kServicePort = 28000;
-inline constexpr char kConnectFailedMessage[] = "Failed to connect to login server.";
+inline constexpr const char* kConnectFailedMessage = N_("Failed to connect to login server.");
 
 // The thread that reads the service connection.
 class ReceiverThread {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/translate.h"
 #include "platform/clock.h"
 #include "platform/openurl.h"
 #include "session/reconnection.h"
@@ -23,7 +24,7 @@ namespace ostravel {
 class SessionDocument;
 class SessionControl;
 
-inline constexpr char kReconnectingTip[] = "Reconnecting...";
+inline constexpr const char* kReconnectingTip = N_("Reconnecting...");
 // A live session is asked for the status after a sleep or a network change; no answer within this
 // long ends it as lost.
 inline constexpr std::chrono::seconds kCheckAnswerTime{5};
