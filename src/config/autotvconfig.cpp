@@ -23,20 +23,20 @@ constexpr auto kFields = std::to_array<SettingField<AutoTVSettings>>({
      .field = &T::password,
      .sent = {"Password", 0},
      .control = {ControlKind::Edit, kPassword},
-     .text = {1112, N_("Password:"), N_("This is the password on the Shoutcast server\n that AutoTV will connect to"),
-              0}},
+     .text = {1112, N_("Password:"),
+              N_("This is the password on the Shoutcast server\n that AutoTV will connect to"), 0}},
     {.key = "streamTitle",
      .field = &T::streamTitle,
      .sent = {"StreamTitle", 3},
      .control = {ControlKind::Edit, kStreamTitle},
-     .text = {1113, N_("Stream Title:"), N_("Defines the data that appears on the directory and in the stream info"),
-              0}},
+     .text = {1113, N_("Stream Title:"),
+              N_("Defines the data that appears on the directory and in the stream info"), 0}},
     {.key = "streamURL",
      .field = &T::streamURL,
      .sent = {"StreamURL", 4},
      .control = {ControlKind::Edit, kStreamURL},
-     .text = {1114, N_("Stream URL:"), N_("Defines the data that appears in the directory and in the stream info"),
-              0}},
+     .text = {1114, N_("Stream URL:"),
+              N_("Defines the data that appears in the directory and in the stream info"), 0}},
     {.key = "genre",
      .field = &T::genre,
      .sent = {"Genre", 5},
@@ -52,12 +52,13 @@ constexpr auto kFields = std::to_array<SettingField<AutoTVSettings>>({
      .field = &T::bitrate,
      .sent = {"Bitrate", 6},
      .control = {ControlKind::Edit, kBitrate},
-     .text =
-         {1117, N_("Bitrate:"),
-          N_("This is the quality leverl of the video output and\n the Kbps bandwidth output level. Try to be "
-          "accurate, \nthis is only shown for the directory listings. Actual bitrates\n will vary depending "
-          "on video being played"),
-          1}},
+     .text = {1117, N_("Bitrate:"),
+              N_("This is the quality leverl of the video output and\n the Kbps bandwidth output level. Try "
+                 "to be "
+                 "accurate, \nthis is only shown for the directory listings. Actual bitrates\n will vary "
+                 "depending "
+                 "on video being played"),
+              1}},
     {.key = "public",
      .field = &T::public_,
      .sent = {"Public", 8},

@@ -56,14 +56,14 @@ struct Preference {
     PreferenceKind kind;
     const char* label;  // with its '&' mnemonic
     const char* tooltip = nullptr;
-    bool defaultOn = false;           // Bool
-    int defaultNumber = 0;            // Int, within [min, max]
-    int min = 0;                      // Int
-    int max = 0;                      // Int
-    const char* unit = nullptr;       // Int: the word after the number ("seconds")
-    const char* defaultText = "";     // Text
-    TextForm form = TextForm::Plain;  // Text
-    const char* onlyWith = nullptr;   // the Bool without which this setting has no effect
+    bool defaultOn = false;                          // Bool
+    int defaultNumber = 0;                           // Int, within [min, max]
+    int min = 0;                                     // Int
+    int max = 0;                                     // Int
+    const char* unit = nullptr;                      // Int: the word after the number ("seconds")
+    const char* defaultText = "";                    // Text
+    TextForm form = TextForm::Plain;                 // Text
+    const char* onlyWith = nullptr;                  // the Bool without which this setting has no effect
     std::span<const PreferenceChoice> choices = {};  // Text: the values it may take, else any
 };
 
@@ -122,7 +122,8 @@ inline constexpr Preference kPreferenceRows[] = {
      .page = PreferencePage::Notifications,
      .kind = PreferenceKind::Bool,
      .label = N_("Show &since when"),
-     .tooltip = N_("Add since when the server's state holds to the status box and the notification area's tip"),
+     .tooltip =
+         N_("Add since when the server's state holds to the status box and the notification area's tip"),
      .defaultOn = true},
     {.key = pref::kServiceHost,
      .page = PreferencePage::Connection,

@@ -146,7 +146,8 @@ void HistoryWindow::BuildControls() {
     outer->Add(summary_, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, margin);
 
     outages_ = new OutageList(this);
-    outer->Add(MnemonicLabel(this, _("&Outages, newest first:"), outages_), 0, wxLEFT | wxRIGHT | wxTOP, margin);
+    outer->Add(MnemonicLabel(this, _("&Outages, newest first:"), outages_), 0, wxLEFT | wxRIGHT | wxTOP,
+               margin);
     outer->Add(outages_, 1, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, gap);
 
     auto* bottom = new wxBoxSizer(wxHORIZONTAL);
@@ -195,7 +196,8 @@ void HistoryWindow::ReadAgain() {
         clipped_ = ClipSpans(store_->Spans(shownAccount_, from_, to_), from_, to_);
     const HistorySummary summary = Summarise(clipped_);
 
-    accountLabel_->SetLabel(shownAccount_.empty() ? wxString() : wxString::Format(_("Account: %s"), WxText(shownAccount_)));
+    accountLabel_->SetLabel(
+        shownAccount_.empty() ? wxString() : wxString::Format(_("Account: %s"), WxText(shownAccount_)));
     summary_->SetLabel(WxText(store_ ? SummaryLine(summary) : notice));
     outages_->SetOutages(summary.outages, to_);
     band_->SetSpans(clipped_, from_, to_);
@@ -209,8 +211,7 @@ void HistoryWindow::ShowPointed(const HistorySpan* span) {
     }
     const char* kDayAndTime = "%a %x %X";
     const bool sameDay = LocalText(span->start, "%Y-%m-%d") == LocalText(span->end, "%Y-%m-%d");
-    const wxString end =
-        span->end >= to_ ? _("now") : LocalText(span->end, sameDay ? "%X" : kDayAndTime);
+    const wxString end = span->end >= to_ ? _("now") : LocalText(span->end, sameDay ? "%X" : kDayAndTime);
     // TRANSLATORS: a span of the history: its state, its start, its end and its length.
     pointed_->SetLabel(wxString::Format(_("%s: %s to %s (%s)"), Tr(HistoryStateLabel(span->state).data()),
                                         LocalText(span->start, kDayAndTime), end,
@@ -249,8 +250,9 @@ bool HistoryWindow::ExportTo(const std::filesystem::path& file) {
                                          WxText(std::strerror(error != 0 ? error : EIO))));
         return false;
     }
-    note_->SetLabel(wxString::Format(wxPLURAL("%zu span written to %s", "%zu spans written to %s", clipped_.size()),
-                                     clipped_.size(), name));
+    note_->SetLabel(
+        wxString::Format(wxPLURAL("%zu span written to %s", "%zu spans written to %s", clipped_.size()),
+                         clipped_.size(), name));
     return true;
 }
 

@@ -51,9 +51,7 @@ void SettingsFileStore::WriteText(const char* key, const std::string& value) {
     wxConfigBase::Get()->Write(key, WxText(value));
 }
 
-void SettingsFileStore::Remove(const char* key) {
-    wxConfigBase::Get()->DeleteEntry(key);
-}
+void SettingsFileStore::Remove(const char* key) { wxConfigBase::Get()->DeleteEntry(key); }
 
 void SettingsFileStore::Flush() { wxConfigBase::Get()->Flush(); }
 
@@ -183,8 +181,8 @@ void PreferencesWindow::Panel::AddNumber(wxGridBagSizer* grid, int line, Field& 
     auto* number = new wxBoxSizer(wxHORIZONTAL);
     number->Add(spin, 0, wxALIGN_CENTER_VERTICAL);
     if (row.unit != nullptr)
-        number->Add(new wxStaticText(this, wxID_STATIC, Tr("unit", row.unit)), 0, wxALIGN_CENTER_VERTICAL | wxLEFT,
-                    FromDIP(6));
+        number->Add(new wxStaticText(this, wxID_STATIC, Tr("unit", row.unit)), 0,
+                    wxALIGN_CENTER_VERTICAL | wxLEFT, FromDIP(6));
     grid->Add(number, wxGBPosition(line, 1));
     field.control = spin;
     if (wxPreferencesEditor::ShouldApplyChangesImmediately())
@@ -229,7 +227,7 @@ std::string PreferencesWindow::Panel::ShownText(const Field& field) const {
     if (field.row->choices.empty()) return NarrowText(static_cast<wxTextCtrl*>(field.control)->GetValue());
     const int at = static_cast<wxChoice*>(field.control)->GetSelection();
     return at >= 0 && static_cast<std::size_t>(at) < field.row->choices.size() ? field.row->choices[at].value
-                                                                              : std::string();
+                                                                               : std::string();
 }
 
 void PreferencesWindow::Panel::ShowKept() {
@@ -331,8 +329,7 @@ void PreferencesWindow::Panel::ShowProblem(const Field& field, const std::string
         field.problem->SetMinSize(wxSize(room.x, needed));
         wxGetTopLevelParent(this)->Fit();
     }
-    static_cast<wxTextCtrl*>(field.control)
-        ->SetToolTip(problem.empty() ? Tr(field.row->tooltip) : text);
+    static_cast<wxTextCtrl*>(field.control)->SetToolTip(problem.empty() ? Tr(field.row->tooltip) : text);
 }
 
 void PreferencesWindow::Panel::FollowSwitches() {

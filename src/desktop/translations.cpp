@@ -23,14 +23,26 @@ namespace {
 constexpr char kDomain[] = "ostravel";
 constexpr char kMenuContext[] = "menu";
 
+// The core's texts are looked up from the session's threads too. wxGetTranslation keeps a copy of
+// every text it finds no translation for in a set of its own, which is no place for threads; the
+// catalogues themselves are only read once loaded.
 std::string CoreText(const char* context, const char* english) {
-    const wxString text = context != nullptr ? Tr(context, english) : Tr(english);
-    return NarrowText(text);
+    const wxTranslations* translations = wxTranslations::Get();
+    const wxString* text =
+        translations != nullptr
+            ? translations->GetTranslatedString(wxString::FromUTF8(english), wxString(),
+                                                context != nullptr ? wxString::FromUTF8(context) : wxString())
+            : nullptr;
+    return text != nullptr ? NarrowText(*text) : std::string(english);
 }
 
 std::string CorePlural(const char* singular, const char* plural, unsigned long count) {
-    return NarrowText(wxGetTranslation(wxString::FromUTF8(singular), wxString::FromUTF8(plural),
-                                       static_cast<unsigned>(count)));
+    const wxTranslations* translations = wxTranslations::Get();
+    const wxString* text =
+        translations != nullptr
+            ? translations->GetTranslatedString(wxString::FromUTF8(singular), static_cast<unsigned>(count))
+            : nullptr;
+    return text != nullptr ? NarrowText(*text) : std::string(count == 1 ? singular : plural);
 }
 
 void AddLookupFolders() {
@@ -44,7 +56,8 @@ void AddLookupFolders() {
 
 std::vector<std::string_view> PlaceParts(std::string_view place) {
     std::vector<std::string_view> parts;
-    for (std::size_t slash; (slash = place.find('/')) != std::string_view::npos; place.remove_prefix(slash + 1))
+    for (std::size_t slash; (slash = place.find('/')) != std::string_view::npos;
+         place.remove_prefix(slash + 1))
         parts.push_back(place.substr(0, slash));
     parts.push_back(place);
     return parts;

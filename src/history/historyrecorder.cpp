@@ -1,9 +1,9 @@
-#include "platform/translate.h"
 #include "history/historyrecorder.h"
 
 #include <ctime>
 
 #include "history/historystore.h"
+#include "platform/translate.h"
 
 namespace ostravel {
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
-#include "platform/translate.h"
 #include "platform/clock.h"
+#include "platform/translate.h"
 
 namespace ostravel {
 

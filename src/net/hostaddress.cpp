@@ -65,7 +65,8 @@ bool IsHostName(std::string_view name) {
 }
 
 std::optional<HostAddress> Refuse(std::string* error, std::string_view text, const char* why) {
-    if (error != nullptr) *error = FillIn(Translated(N_("\"{1}\" is not a host: {2}.")), {text, Translated(why)});
+    if (error != nullptr)
+        *error = FillIn(Translated(N_("\"{1}\" is not a host: {2}.")), {text, Translated(why)});
     return std::nullopt;
 }
 
@@ -91,7 +92,8 @@ std::optional<HostAddress> ParseHostAddress(std::string_view text, unsigned shor
         if (close == std::string_view::npos) return Refuse(error, text, N_("the \"[\" is never closed"));
         host = text.substr(1, close - 1);
         const std::string_view rest = text.substr(close + 1);
-        if (!rest.empty() && rest.front() != ':') return Refuse(error, text, N_("only a port may follow \"]\""));
+        if (!rest.empty() && rest.front() != ':')
+            return Refuse(error, text, N_("only a port may follow \"]\""));
         if (rest == ":") return Refuse(error, text, N_("the port is missing after \":\""));
         if (!rest.empty()) port = rest.substr(1);
         bracketed = true;

@@ -1,9 +1,9 @@
-#include "platform/translate.h"
 #include "protocol/settingsguard.h"
 
 #include <set>
 #include <vector>
 
+#include "platform/translate.h"
 #include "protocol/replyroutes.h"
 
 namespace ostravel {

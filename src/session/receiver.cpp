@@ -450,9 +450,10 @@ bool Receiver::ParseServerStatus(const std::string& reply) {
             const StateTray& tray = kStateTrays[state];
             document_.SetServerState(state);
             const bool last = i + 1 == report.states.size();
-            document_.SetTrayIcon(TrayOperation::Modify,
-                                  last && !since.empty() ? std::string(kStateTipPrefix) + since : Translated(tray.tip),
-                                  tray.icon);
+            document_.SetTrayIcon(
+                TrayOperation::Modify,
+                last && !since.empty() ? std::string(kStateTipPrefix) + since : Translated(tray.tip),
+                tray.icon);
         }
     }
     document_.SetStatusBox(since.empty() ? report.display : report.display + since + "\r\n");

@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/translate.h"
 #include "net/blockingsocket.h"
 #include "platform/clock.h"
+#include "platform/translate.h"
 #include "protocol/replyroutes.h"
 #include "protocol/statusreport.h"
 #include "session/sessioncontrol.h"
@@ -37,7 +37,8 @@ inline constexpr std::int64_t kAutoRefreshSeconds = 20;
 inline constexpr const char* kTimedOutMessage = N_("Connection timed out.");
 inline constexpr const char* kFarewellMessage = N_("Logging off... Have a great day!");
 // Shown whenever the session ends without the user logging off.
-inline constexpr const char* kSessionEndedMessage = N_("Connection to the server ended. Please log in again.");
+inline constexpr const char* kSessionEndedMessage =
+    N_("Connection to the server ended. Please log in again.");
 // Also for settings cut short at a NUL byte.
 inline constexpr const char* kIncompleteSettingsMessage =
     N_("The server's settings reply did not arrive whole, so the settings dialog was not opened. Please "

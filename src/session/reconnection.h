@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/translate.h"
 #include "platform/clock.h"
+#include "platform/translate.h"
 
 namespace ostravel {
 

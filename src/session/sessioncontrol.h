@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/translate.h"
 #include "net/blockingsocket.h"
 #include "net/hostaddress.h"
+#include "platform/translate.h"
 
 namespace ostravel {
 

@@ -75,7 +75,8 @@ void SessionKeeper::SessionLost() {
     }
     reconnecting_ = true;
     doc_.InsertMessage(ReconnectingMessage(*delay));
-    if (doc_.HasMainWindow()) doc_.SetTrayIcon(TrayOperation::Modify, Translated(kReconnectingTip), kIconApplication);
+    if (doc_.HasMainWindow())
+        doc_.SetTrayIcon(TrayOperation::Modify, Translated(kReconnectingTip), kIconApplication);
     timer_.Start(*delay);
 }
 
@@ -134,7 +135,8 @@ void SessionKeeper::Refused() {
     } catch (const BlockingSocketException&) {
         // Closed already; nothing to tell the host.
     }
-    if (doc_.HasMainWindow()) doc_.SetTrayIcon(TrayOperation::Modify, Translated(kLoggedOffTip), kIconApplication);
+    if (doc_.HasMainWindow())
+        doc_.SetTrayIcon(TrayOperation::Modify, Translated(kLoggedOffTip), kIconApplication);
     if (wasReconnecting) {
         doc_.InsertMessage(Translated(reconnection_.StopReason().c_str()));
     } else if (refused_) {

@@ -13,9 +13,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/translate.h"
 #include "platform/clock.h"
 #include "platform/openurl.h"
+#include "platform/translate.h"
 #include "session/reconnection.h"
 #include "session/sessionview.h"
 

@@ -1,7 +1,8 @@
-#include "platform/translate.h"
 #include "session/statustracker.h"
 
 #include <ctime>
+
+#include "platform/translate.h"
 
 #ifndef _WIN32
 #include <langinfo.h>
@@ -97,8 +98,9 @@ StateNotice MakeStateNotice(int state, std::int64_t since) {
     StateNotice notice;
     notice.state = state;
     notice.title = Translated(StateLabel(state).data());
-    notice.text = FillIn(state == kStateSessionLost ? Translated(N_("{1} At {2}.")) : Translated(N_("{1} Since {2}.")),
-                         {Translated(StateSentence(state).data()), TimeOfDay(since)});
+    notice.text =
+        FillIn(state == kStateSessionLost ? Translated(N_("{1} At {2}.")) : Translated(N_("{1} Since {2}.")),
+               {Translated(StateSentence(state).data()), TimeOfDay(since)});
     notice.icon = StateIcon(state);
     notice.since = since;
     return notice;
