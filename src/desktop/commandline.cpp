@@ -117,37 +117,29 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     };
     auto fail = [&end](std::string error) { return end(CommandLine::Error, std::move(error)); };
     for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (const OptionSpec* option = FindShortOption(arg)) {
-            std::string value;
-            if (option->value != nullptr) {
-                if (i + 1 >= argc) return fail("option '" + std::string(arg) + "' needs a value");
-                value = argv[++i];
-            }
-            if (!option->take(line, *option, std::move(value)))
-                return end(line.outcome, std::string(line.error));
-            continue;
-        }
-        if (arg.size() < 3 || !arg.starts_with("--"))
-            return fail("unexpected argument '" + std::string(arg) + "'");
-        std::string_view name = arg.substr(2);
+        std::string_view arg = argv[i];  // as the messages name it: "-h", "--host"
         std::string value;
-        const std::size_t equals = name.find('=');
-        const bool inlineValue = equals != std::string_view::npos;
-        if (inlineValue) {
-            value = name.substr(equals + 1);
-            name = name.substr(0, equals);
-        }
-        const OptionSpec* option = FindOption(kOptions, name);
+        bool inlineValue = false;
+        const OptionSpec* option = FindShortOption(arg);
+        if (option == nullptr) {
+            if (arg.size() < 3 || !arg.starts_with("--"))
+                return fail("unexpected argument '" + std::string(arg) + "'");
+            if (const std::size_t equals = arg.find('='); equals != std::string_view::npos) {
+                inlineValue = true;
+                value = arg.substr(equals + 1);
+                arg = arg.substr(0, equals);
+            }
+            option = FindOption(kOptions, arg.substr(2));
 #ifdef __WXGTK__
-        if (option == nullptr) option = FindOption(kToolkitOptions, name);
+            if (option == nullptr) option = FindOption(kToolkitOptions, arg.substr(2));
 #endif
-        if (option == nullptr) return fail("unknown option '--" + std::string(name) + "'");
+            if (option == nullptr) return fail("unknown option '" + std::string(arg) + "'");
+        }
         if (option->value == nullptr && inlineValue) {
-            return fail("option '--" + std::string(name) + "' takes no value");
+            return fail("option '" + std::string(arg) + "' takes no value");
         }
         if (option->value != nullptr && !inlineValue) {
-            if (i + 1 >= argc) return fail("option '--" + std::string(name) + "' needs a value");
+            if (i + 1 >= argc) return fail("option '" + std::string(arg) + "' needs a value");
             value = argv[++i];
         }
         if (!option->take(line, *option, std::move(value))) return end(line.outcome, std::string(line.error));

@@ -47,7 +47,9 @@ int RunDesktopProgram(int argc, char** argv, const char* version) {
             std::printf("Ostravel %s\n", version);
             return kExitOk;
         case CommandLine::Error:
-            std::fprintf(stderr, "ostravel: %s. Try --help.\n", line.error.c_str());
+            // The host parser's reasons end with their own full stop.
+            std::fprintf(stderr, "ostravel: %s%s Try --help.\n", line.error.c_str(),
+                         line.error.ends_with('.') ? "" : ".");
             return kExitUsage;
         case CommandLine::Run:
             break;
