@@ -10,7 +10,10 @@ all: build
 deps:
 	scripts/install-deps
 
-# A packager who has the libraries can leave out the installer step: make build DEPS=
+# DEPS= leaves out the installer step (scripts/install-deps), for a machine that has the libraries
+# or no apt. What is built stays the preset's: `make build DEPS=` builds the dev preset, a Debug build
+# with AddressSanitizer for working on the program; a packager wants `make package DEPS=` (or
+# `cmake --preset package`, release programs only).
 DEPS ?= deps
 
 build: $(DEPS)
