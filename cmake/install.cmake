@@ -98,9 +98,10 @@ add_custom_command(OUTPUT ${ostravel_changelog}
           ${ostravel_changelog}
   DEPENDS ${CMAKE_SOURCE_DIR}/data/changelog VERBATIM)
 add_custom_target(ostravel_changelog ALL DEPENDS ${ostravel_changelog})
-install(FILES ${CMAKE_SOURCE_DIR}/data/copyright ${ostravel_changelog}
+# The copyright file is made by cmake/programinfo.cmake.
+install(FILES ${ostravel_gen}/copyright ${ostravel_changelog}
   DESTINATION ${ostravel_doc_dir}/ostravel COMPONENT ostravel)
-install(FILES ${CMAKE_SOURCE_DIR}/data/copyright ${ostravel_changelog}
+install(FILES ${ostravel_gen}/copyright ${ostravel_changelog}
   DESTINATION ${ostravel_doc_dir}/ostravel-hostsim COMPONENT hostsim EXCLUDE_FROM_ALL)
 
 include(${CMAKE_CURRENT_LIST_DIR}/package.cmake)

@@ -34,7 +34,8 @@ BEGIN
   BEGIN
     BLOCK "040904B0"
     BEGIN
-      VALUE "CompanyName", "Quenlor"
+      VALUE "CompanyName", "@OSTRAVEL_VENDOR@"
+      VALUE "LegalCopyright", "Copyright (C) @OSTRAVEL_COPYRIGHT_YEARS@ @OSTRAVEL_VENDOR@. All rights reserved."
       VALUE "FileDescription", "Ostravel"
       VALUE "FileVersion", "@PROJECT_VERSION@"
       VALUE "InternalName", "ostravel"
