@@ -3,7 +3,7 @@ PRESET ?= dev
 BUILD := build/$(PRESET)
 
 .PHONY: all deps build run test tsan fuzz-build fuzz-smoke fuzz package bench windows-test windows-app \
-	windows-smoke clean
+	windows-installer windows-smoke clean
 
 all: build
 
@@ -62,10 +62,14 @@ windows-test: deps
 	scripts/windows-test
 
 # The Windows program (wxMSW and SQLite built once per machine into ~/.cache/ostravel/windows, from
-# Debian's sources): windows-app builds build/windows-app/ostravel.exe, windows-smoke also runs it
-# under Wine against the host stand-in.
+# Debian's sources): windows-app builds build/windows-app/ostravel.exe and ostravel-ctl.exe,
+# windows-smoke also installs them from the MSI under Wine and tries them against the host stand-in.
 windows-app: deps
 	scripts/windows-smoke --build
+
+# The Windows installer (an MSI for one user, made with wixl): build/windows-app/ostravel-VERSION.msi.
+windows-installer: deps
+	scripts/windows-smoke --installer
 
 windows-smoke: deps
 	scripts/windows-smoke

@@ -11,7 +11,9 @@
 #include "ctl/ctloptions.h"
 #include "ctl/ctloutput.h"
 #include "ctl/ctlsession.h"
+#ifndef _WIN32
 #include "ctl/watch.h"
+#endif
 #include "history/historystore.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
@@ -29,8 +31,6 @@ namespace {
 const std::vector<std::string> kWatchWords = {"watch"};
 const std::vector<std::string> kHistoryWords = {"history"};
 
-// The status row: what watch asks for again and again.
-const CtlCommand& StatusCommand() { return *FindCtlCommand({"status"}); }
 
 std::optional<Failure> ParseServer(const std::string& text, HostAddress& endpoint) {
     std::string error;
@@ -81,9 +81,10 @@ std::optional<Failure> FindWantedCommand(const std::vector<std::string>& words, 
     return std::nullopt;
 }
 
-// From --password-file, else from the environment; never from the command line.
+// From --password-file, else from the environment, else the one the desktop program remembered;
+// never from the command line.
 std::optional<Failure> ReadPassword(const Options& options, const Environment& environment,
-                                    std::string& password) {
+                                    const std::string& user, std::string& password) {
     if (options.passwordFile) {
         std::string error;
         if (!ReadPasswordFile(*options.passwordFile, password, error))
@@ -91,6 +92,8 @@ std::optional<Failure> ReadPassword(const Options& options, const Environment& e
     } else if (auto fromEnvironment = environment(kPasswordVariable);
                fromEnvironment && !fromEnvironment->empty()) {
         password = std::move(*fromEnvironment);
+    } else if (auto remembered = RememberedPassword(user)) {
+        password = std::move(*remembered);
     } else {
         return Failure{kExitCredentials,
                        "no password: use --password-file FILE or set " + std::string(kPasswordVariable)};
@@ -110,7 +113,7 @@ std::optional<Failure> ComposeSessionRequest(const Options& options, const Envir
     }
     if (!options.userName) return Failure{kExitUsage, "--user NAME is required"};
     request.userName = *options.userName;
-    if (auto bad = ReadPassword(options, environment, request.password)) return bad;
+    if (auto bad = ReadPassword(options, environment, request.userName, request.password)) return bad;
     return CheckCredentials(request.userName, request.password, command);
 }
 
@@ -192,8 +195,15 @@ std::optional<Failure> CheckCommandOptions(const Options& options) {
 // Logs in as every command does and stays until a signal or until no login can follow.
 std::optional<Failure> WatchCommand(const Options& options, const Environment& environment, std::ostream& out,
                                     std::ostream& err) {
+#ifdef _WIN32
+    // It waits for signals and starts its change command the POSIX way.
+    (void)options, (void)environment, (void)out, (void)err;
+    return Usage("watch is not available on Windows");
+#else
     SessionRequest login;
-    if (auto bad = ComposeSessionRequest(options, environment, StatusCommand(), login)) return bad;
+    // The status row: what watch asks for again and again.
+    const CtlCommand& status = *FindCtlCommand({"status"});
+    if (auto bad = ComposeSessionRequest(options, environment, status, login)) return bad;
     WatchRequest request;
     request.endpoint = login.endpoint;
     request.userName = login.userName;
@@ -205,6 +215,7 @@ std::optional<Failure> WatchCommand(const Options& options, const Environment& e
     const WatchResult result = RunWatch(request, out, err);
     if (result.status != kExitOk) return Failure{result.status, result.reason};
     return std::nullopt;
+#endif
 }
 
 // Reads the history of the account the session would log in to; no password, no connection.
