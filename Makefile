@@ -3,14 +3,17 @@ PRESET ?= dev
 BUILD := build/$(PRESET)
 
 .PHONY: all deps build run test pot tsan fuzz-build fuzz-smoke fuzz package bench windows-test windows-app \
-	windows-smoke clean
+	windows-installer windows-smoke clean
 
 all: build
 
 deps:
 	scripts/install-deps
 
-# A packager who has the libraries can leave out the installer step: make build DEPS=
+# DEPS= leaves out the installer step (scripts/install-deps), for a machine that has the libraries
+# or no apt. What is built stays the preset's: `make build DEPS=` builds the dev preset, a Debug build
+# with AddressSanitizer for working on the program; a packager wants `make package DEPS=` (or
+# `cmake --preset package`, release programs only).
 DEPS ?= deps
 
 build: $(DEPS)
@@ -64,10 +67,14 @@ windows-test: deps
 	scripts/windows-test
 
 # The Windows program (wxMSW and SQLite built once per machine into ~/.cache/ostravel/windows, from
-# Debian's sources): windows-app builds build/windows-app/ostravel.exe, windows-smoke also runs it
-# under Wine against the host stand-in.
+# Debian's sources): windows-app builds build/windows-app/ostravel.exe and ostravel-ctl.exe,
+# windows-smoke also installs them from the MSI under Wine and tries them against the host stand-in.
 windows-app: deps
 	scripts/windows-smoke --build
+
+# The Windows installer (an MSI for one user, made with wixl): build/windows-app/ostravel-VERSION.msi.
+windows-installer: deps
+	scripts/windows-smoke --installer
 
 windows-smoke: deps
 	scripts/windows-smoke

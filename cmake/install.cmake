@@ -7,15 +7,30 @@ include(GNUInstallDirs)
 set(ostravel_gen ${CMAKE_BINARY_DIR}/data)
 set(ostravel_doc_dir ${CMAKE_INSTALL_DATADIR}/doc)
 
-# Manual pages, compressed as Debian wants them (best compression, no name or time stamp).
+# Manual pages, compressed as Debian wants them (best compression, no name or time stamp). Their
+# date (@OSTRAVEL_MAN_DATE@) is that of the change log's latest entry, their version the project's.
 find_program(OSTRAVEL_GZIP gzip REQUIRED)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/data/changelog)
+file(STRINGS ${CMAKE_SOURCE_DIR}/data/changelog ostravel_changelog_dates REGEX "^ -- .*  [A-Z][a-z][a-z], ")
+list(GET ostravel_changelog_dates 0 ostravel_latest)
+string(REGEX MATCH ", [0-9]+ ([A-Z][a-z][a-z]) ([0-9]+) " ostravel_latest "${ostravel_latest}")
+set(ostravel_months Jan January Feb February Mar March Apr April May May Jun June Jul July Aug August
+  Sep September Oct October Nov November Dec December)
+list(FIND ostravel_months "${CMAKE_MATCH_1}" ostravel_month)
+if(NOT ostravel_latest OR ostravel_month LESS 0)
+  message(FATAL_ERROR "data/changelog: the latest entry's trailer line has no date")
+endif()
+math(EXPR ostravel_month "${ostravel_month} + 1")
+list(GET ostravel_months ${ostravel_month} ostravel_month)
+set(OSTRAVEL_MAN_DATE "${ostravel_month} ${CMAKE_MATCH_2}")
 function(ostravel_man_page source component)
   get_filename_component(name ${source} NAME)
-  set(gz ${CMAKE_BINARY_DIR}/man/${name}.gz)
+  set(page ${CMAKE_BINARY_DIR}/man/${name})
+  set(gz ${page}.gz)
+  configure_file(${source} ${page} @ONLY)
   add_custom_command(OUTPUT ${gz}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-    COMMAND sh -c "\"$0\" -9nc \"$1\" > \"$2\"" ${OSTRAVEL_GZIP} ${source} ${gz}
-    DEPENDS ${source} VERBATIM)
+    COMMAND sh -c "\"$0\" -9nc \"$1\" > \"$2\"" ${OSTRAVEL_GZIP} ${page} ${gz}
+    DEPENDS ${page} VERBATIM)
   add_custom_target(man_${name} ALL DEPENDS ${gz})
   set(exclude)
   if(NOT component STREQUAL "ostravel")
@@ -84,9 +99,10 @@ add_custom_command(OUTPUT ${ostravel_changelog}
           ${ostravel_changelog}
   DEPENDS ${CMAKE_SOURCE_DIR}/data/changelog VERBATIM)
 add_custom_target(ostravel_changelog ALL DEPENDS ${ostravel_changelog})
-install(FILES ${CMAKE_SOURCE_DIR}/data/copyright ${ostravel_changelog}
+# The copyright file is made by cmake/programinfo.cmake.
+install(FILES ${ostravel_gen}/copyright ${ostravel_changelog}
   DESTINATION ${ostravel_doc_dir}/ostravel COMPONENT ostravel)
-install(FILES ${CMAKE_SOURCE_DIR}/data/copyright ${ostravel_changelog}
+install(FILES ${ostravel_gen}/copyright ${ostravel_changelog}
   DESTINATION ${ostravel_doc_dir}/ostravel-hostsim COMPONENT hostsim EXCLUDE_FROM_ALL)
 
 include(${CMAKE_CURRENT_LIST_DIR}/package.cmake)

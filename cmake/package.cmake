@@ -3,9 +3,10 @@
 # tests; a customer of a real host has no use for a server listening on his own machine).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ostravel)
-set(CPACK_PACKAGE_VENDOR Quenlor)
+set(CPACK_PACKAGE_VENDOR ${OSTRAVEL_VENDOR})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "Ostravel developers <ostravel@quenlor.net>")
+set(CPACK_PACKAGE_CONTACT "Ostravel developers <${OSTRAVEL_CONTACT_ADDRESS}>")
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
@@ -22,7 +23,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 set(CPACK_DEBIAN_OSTRAVEL_PACKAGE_NAME ostravel)
-set(CPACK_DEBIAN_OSTRAVEL_PACKAGE_SECTION sound)
+# Proprietary terms (LICENSE): Debian's non-free area.
+set(CPACK_DEBIAN_OSTRAVEL_PACKAGE_SECTION non-free/sound)
 # Run, not linked: web addresses open through xdg-open; the audio library is loaded on first use,
 # and only the voice features need it; the toolkit's own texts (its stock buttons and dialogs) in
 # the user's language come with wx3.2-i18n.
@@ -42,7 +44,7 @@ The package also holds ostravel-ctl, the same client for scripts and
 monitoring.")
 
 set(CPACK_DEBIAN_HOSTSIM_PACKAGE_NAME ostravel-hostsim)
-set(CPACK_DEBIAN_HOSTSIM_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_HOSTSIM_PACKAGE_SECTION non-free/net)
 set(CPACK_DEBIAN_HOSTSIM_DESCRIPTION "stand-in for a streaming host, to try Ostravel without one
 ostravel-hostsim plays the streaming host's side of Ostravel: its service
 server (accounts, a radio server, AutoDJ and AutoTV that start and stop,

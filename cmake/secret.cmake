@@ -4,5 +4,5 @@
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(OSTRAVEL_LIBSECRET REQUIRED IMPORTED_TARGET libsecret-1 gio-2.0)
 
-ostravel_folder_library(platform/linux PkgConfig::OSTRAVEL_LIBSECRET)
+ostravel_folder_library(platform/linux PkgConfig::OSTRAVEL_LIBSECRET ostravel_platform)
 target_link_libraries(ostravel_desktop PUBLIC ostravel_platform_linux)

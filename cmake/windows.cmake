@@ -1,5 +1,6 @@
-# Windows builds (cross-built with cmake/mingw-w64.cmake): the core and its tests. The desktop
-# program, the command line and the host stand-in are not built here.
+# Windows builds (cross-built with cmake/mingw-w64.cmake): the core, the command line and their
+# tests. The desktop program has its own pieces (cmake/windowsapp.cmake); the host stand-in is not
+# built for Windows: the tests run it natively.
 
 # The wave devices load PortAudio's DLL at run time and only need its declarations to compile.
 # Debian's portaudio19-dev header is plain C and the same on every platform; it is copied into the

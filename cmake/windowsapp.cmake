@@ -34,7 +34,8 @@ BEGIN
   BEGIN
     BLOCK "040904B0"
     BEGIN
-      VALUE "CompanyName", "Quenlor"
+      VALUE "CompanyName", "@OSTRAVEL_VENDOR@"
+      VALUE "LegalCopyright", "Copyright (C) @OSTRAVEL_COPYRIGHT_YEARS@ @OSTRAVEL_VENDOR@. All rights reserved."
       VALUE "FileDescription", "Ostravel"
       VALUE "FileVersion", "@PROJECT_VERSION@"
       VALUE "InternalName", "ostravel"
@@ -55,3 +56,10 @@ target_sources(ostravel PRIVATE ${ostravel_rc})
 
 # A release program without its symbols: about a third of the size.
 target_link_options(ostravel PRIVATE $<$<CONFIG:Release>:-s>)
+
+# The installer's source and the shortcut's application id (scripts/windows-installer makes the MSI
+# from them with wixl).
+configure_file(${CMAKE_CURRENT_SOURCE_DIR}/packaging/windows/ostravel.wxs.in ${CMAKE_BINARY_DIR}/installer/ostravel.wxs
+  @ONLY)
+configure_file(${CMAKE_CURRENT_SOURCE_DIR}/packaging/windows/shortcut-id.idt.in
+  ${CMAKE_BINARY_DIR}/installer/shortcut-id.idt @ONLY)

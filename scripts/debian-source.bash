@@ -11,6 +11,10 @@
 debian_source_add_deb_src() {
   [[ ! -e /etc/apt/sources.list.d/ostravel-deb-src.sources && ! -e /etc/apt/sources.list.d/ostravel-deb-src.list ]] ||
     return 0
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "${0##*/}: fetching Debian's source packages needs a deb-src entry in apt's sources; adding it needs root: run this once as root" >&2
+    exit 1
+  fi
   if [[ -f /etc/apt/sources.list.d/debian.sources ]]; then
     sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
       > /etc/apt/sources.list.d/ostravel-deb-src.sources

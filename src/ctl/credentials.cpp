@@ -4,13 +4,40 @@
 #include <cstdio>
 #include <cstring>
 
+#ifdef _WIN32
+#include <windows.h>
+// After windows.h, which they build on.
+#include <aclapi.h>
+#include <sddl.h>
+
+#include "platform/passwordstore.h"
+#include "platform/windows/widetext.h"
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace ostravel::ctl {
 
 namespace {
+
+// A password is one short line: reading stops at the first line break or after 4 KiB.
+constexpr std::size_t kMostRead = 4096;
+
+bool TakeFirstLine(const std::string& text, const std::string& path, std::string& password,
+                   std::string& error) {
+    std::string line = text.substr(0, text.find('\n'));
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) {
+        error = "the password file " + path + " is empty; put the password on its first line";
+        return false;
+    }
+    password = std::move(line);
+    return true;
+}
+
+#ifndef _WIN32
 
 // Closes the descriptor on every way out.
 struct Descriptor {
@@ -20,7 +47,104 @@ struct Descriptor {
     }
 };
 
+#else
+
+struct Handle {
+    HANDLE handle;
+    ~Handle() {
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    }
+};
+
+struct LocalMemory {
+    void* memory = nullptr;
+    ~LocalMemory() { LocalFree(memory); }
+};
+
+std::string SystemMessage(DWORD code) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    LocalMemory owned{text};
+    std::string message = length != 0 ? Narrow(std::wstring_view(text, length)) : std::string();
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
+        message.pop_back();
+    return message.empty() ? "error " + std::to_string(code) : message;
+}
+
+// "DOMAIN\name" of an account, or its SID's text when it has no name here.
+std::string AccountName(PSID sid) {
+    wchar_t name[256], domain[256];
+    DWORD nameLength = 256, domainLength = 256;
+    SID_NAME_USE use;
+    if (LookupAccountSidW(nullptr, sid, name, &nameLength, domain, &domainLength, &use)) {
+        const std::string account = Narrow(name);
+        return domainLength == 0 ? account : Narrow(domain) + "\\" + account;
+    }
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(sid, &text)) return "an unknown account";
+    LocalMemory owned{text};
+    return Narrow(text);
+}
+
+// The account this program runs as.
+std::string CurrentUser(std::string& user) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return SystemMessage(GetLastError());
+    Handle owned{token};
+    char buffer[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)];
+    DWORD size = 0;
+    if (!GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size))
+        return SystemMessage(GetLastError());
+    const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
+    user.assign(static_cast<const char*>(sid), GetLengthSid(sid));
+    return {};
+}
+
+// Who besides the owner may read or write the open file, as the owner-only mode is on POSIX
+// systems: empty when nobody. The system and the administrators are not counted: like root, they
+// can take any file anyway.
+std::string OthersAllowed(HANDLE file, std::string& error) {
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD status =
+        GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                        nullptr, &dacl, nullptr, &descriptor);
+    if (status != ERROR_SUCCESS) {
+        error = SystemMessage(status);
+        return {};
+    }
+    LocalMemory owned{descriptor};
+    if (dacl == nullptr) return "Everyone";  // no list at all lets everybody in
+    std::string user;
+    if (error = CurrentUser(user); !error.empty()) return {};
+    constexpr ACCESS_MASK kReadOrWrite = FILE_READ_DATA | FILE_WRITE_DATA | FILE_APPEND_DATA | GENERIC_READ |
+                                         GENERIC_WRITE | GENERIC_ALL | WRITE_DAC | WRITE_OWNER;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!GetAce(dacl, i, &entry)) continue;
+        const auto* header = static_cast<const ACE_HEADER*>(entry);
+        // An entry only handed down to files made inside does not apply to this one.
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE) != 0)
+            continue;
+        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+        if ((allowed->Mask & kReadOrWrite) == 0) continue;
+        PSID sid = const_cast<DWORD*>(&allowed->SidStart);
+        if ((owner != nullptr && EqualSid(sid, owner)) || EqualSid(sid, user.data()) ||
+            IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid))
+            continue;
+        return AccountName(sid);
+    }
+    return {};
+}
+
+#endif
+
 }  // namespace
+
+#ifndef _WIN32
 
 bool ReadPasswordFile(const std::string& path, std::string& password, std::string& error) {
     // The mode is checked on the file that was opened, not on a name that may change in between.
@@ -47,8 +171,7 @@ bool ReadPasswordFile(const std::string& path, std::string& password, std::strin
     }
     std::string text;
     char buffer[512];
-    // A password is one short line: reading stops at the first line break or after 4 KiB.
-    while (text.find('\n') == std::string::npos && text.size() < 4096) {
+    while (text.find('\n') == std::string::npos && text.size() < kMostRead) {
         const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
@@ -58,14 +181,54 @@ bool ReadPasswordFile(const std::string& path, std::string& password, std::strin
         if (n == 0) break;
         text.append(buffer, static_cast<std::size_t>(n));
     }
-    std::string line = text.substr(0, text.find('\n'));
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) {
-        error = "the password file " + path + " is empty; put the password on its first line";
+    return TakeFirstLine(text, path, password, error);
+}
+
+std::optional<std::string> RememberedPassword(const std::string&) { return std::nullopt; }
+
+#else
+
+bool ReadPasswordFile(const std::string& path, std::string& password, std::string& error) {
+    // The ACL is checked on the file that was opened, not on a name that may change in between.
+    // Opening with backup semantics lets a folder open too, to be told apart below.
+    Handle file{CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+    if (file.handle == INVALID_HANDLE_VALUE) {
+        error = "cannot open the password file " + path + ": " + SystemMessage(GetLastError());
         return false;
     }
-    password = std::move(line);
-    return true;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(file.handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.handle, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        error = "the password file " + path + " is not a regular file";
+        return false;
+    }
+    std::string failure;
+    if (const std::string others = OthersAllowed(file.handle, failure); !others.empty() || !failure.empty()) {
+        error = !failure.empty() ? "cannot read who may use the password file " + path + ": " + failure
+                                 : "the password file " + path + " may be read or written by others (" +
+                                       others + "); make it private with: icacls \"" + path +
+                                       "\" /inheritance:r /grant:r \"%USERNAME%:F\"";
+        return false;
+    }
+    std::string text;
+    char buffer[512];
+    while (text.find('\n') == std::string::npos && text.size() < kMostRead) {
+        DWORD n = 0;
+        if (!ReadFile(file.handle, buffer, sizeof buffer, &n, nullptr)) {
+            error = "cannot read the password file " + path + ": " + SystemMessage(GetLastError());
+            return false;
+        }
+        if (n == 0) break;
+        text.append(buffer, n);
+    }
+    return TakeFirstLine(text, path, password, error);
 }
+
+std::optional<std::string> RememberedPassword(const std::string& user) {
+    return DesktopPasswordStore().Lookup(user);
+}
+
+#endif
 
 }  // namespace ostravel::ctl

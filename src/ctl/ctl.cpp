@@ -1,6 +1,5 @@
 #include "ctl/ctl.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -9,9 +8,12 @@
 #include "ctl/credentials.h"
 #include "ctl/ctlcommands.h"
 #include "ctl/ctlhistory.h"
+#include "ctl/ctloptions.h"
 #include "ctl/ctloutput.h"
 #include "ctl/ctlsession.h"
+#ifndef _WIN32
 #include "ctl/watch.h"
+#endif
 #include "history/historystore.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
@@ -26,186 +28,9 @@ namespace ostravel::ctl {
 
 namespace {
 
-struct Options {
-    bool help = false;
-    bool version = false;
-    bool json = false;
-    std::optional<std::string> userName;
-    std::optional<std::string> passwordFile;
-    std::optional<std::string> server;
-    double timeoutSeconds = kDefaultTimeoutSeconds;
-    std::vector<std::string> words;
-    // watch
-    std::optional<int> intervalSeconds;
-    std::vector<std::string> onChange;  // the program and its arguments
-    // history
-    std::optional<int> days;
-    bool csv = false;
-};
-
 const std::vector<std::string> kWatchWords = {"watch"};
 const std::vector<std::string> kHistoryWords = {"history"};
 
-// The status row: what watch asks for again and again.
-const CtlCommand& StatusCommand() { return *FindCtlCommand({"status"}); }
-
-// A failure: its exit status and the one line that says why.
-struct Failure {
-    int status;
-    std::string reason;
-};
-
-using Outcome = std::optional<Failure>;  // nothing when the option was taken
-
-Failure Usage(std::string reason) { return Failure{kExitUsage, std::move(reason)}; }
-
-template <bool Options::*kFlag>
-Outcome SetFlag(const std::string&, Options& options) {
-    options.*kFlag = true;
-    return std::nullopt;
-}
-
-template <std::optional<std::string> Options::*kField>
-Outcome SetText(const std::string& value, Options& options) {
-    options.*kField = value;
-    return std::nullopt;
-}
-
-Outcome TakeTimeout(const std::string& text, Options& options) {
-    double seconds = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || !std::isfinite(seconds) ||
-        seconds <= 0 || seconds > 86400) {
-        return Usage("--timeout needs a number of seconds above 0 and at most 86400, not '" + text + "'");
-    }
-    options.timeoutSeconds = seconds;
-    return std::nullopt;
-}
-
-// A whole number from `least` to `most`.
-std::optional<int> WholeNumber(const std::string& text, int least, int most) {
-    int number = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || number < least ||
-        number > most)
-        return std::nullopt;
-    return number;
-}
-
-// The same range as the desktop's refresh preference.
-Outcome TakeInterval(const std::string& text, Options& options) {
-    constexpr const Preference* kRow = FindPreference(pref::kRefreshIntervalSeconds);
-    options.intervalSeconds = WholeNumber(text, kRow->min, kRow->max);
-    if (options.intervalSeconds) return std::nullopt;
-    return Usage("--interval needs a whole number of seconds from " + std::to_string(kRow->min) + " to " +
-                 std::to_string(kRow->max) + ", not '" + text + "'");
-}
-
-// As far back as the history keeps.
-Outcome TakeDays(const std::string& text, Options& options) {
-    constexpr int kMost = static_cast<int>(kHistoryKeepSeconds / (24 * 60 * 60));
-    options.days = WholeNumber(text, 1, kMost);
-    if (options.days) return std::nullopt;
-    return Usage("--days needs a whole number from 1 to " + std::to_string(kMost) + ", not '" + text + "'");
-}
-
-// Anything on the command line shows in every user's process list.
-Outcome RefusePassword(const std::string&, Options&) {
-    return Failure{kExitCredentials,
-                   "the password is not taken on the command line; use --password-file FILE or " +
-                       std::string(kPasswordVariable)};
-}
-
-enum class Takes {
-    Nothing,  // a switch; "--name=VALUE" is a mistake
-    Value,    // "--name VALUE" or "--name=VALUE"
-    // A refused option whose value is skipped, so that it is never taken for a command word and echoed.
-    SkippedValue,
-    Rest,  // everything after it ("--name PROGRAM ARG..." or "--name=PROGRAM ARG...")
-};
-
-struct OptionRow {
-    std::string_view name;
-    std::string_view shortName;  // "" for none
-    Takes takes;
-    Outcome (*action)(const std::string& value, Options& options);  // value: "" unless takes is Value;
-                                                                    // none for Rest
-};
-
-constexpr OptionRow kOptionRows[] = {
-    {"--help", "-h", Takes::Nothing, SetFlag<&Options::help>},
-    {"--version", "", Takes::Nothing, SetFlag<&Options::version>},
-    {"--json", "", Takes::Nothing, SetFlag<&Options::json>},
-    {"--user", "", Takes::Value, SetText<&Options::userName>},
-    {"--password-file", "", Takes::Value, SetText<&Options::passwordFile>},
-    {"--server", "", Takes::Value, SetText<&Options::server>},
-    {"--timeout", "", Takes::Value, TakeTimeout},
-    {"--interval", "", Takes::Value, TakeInterval},
-    {"--on-change", "", Takes::Rest, nullptr},
-    {"--days", "", Takes::Value, TakeDays},
-    {"--csv", "", Takes::Nothing, SetFlag<&Options::csv>},
-    {"--password", "-p", Takes::SkippedValue, RefusePassword},
-};
-
-const OptionRow* FindOption(std::string_view arg) {
-    for (const OptionRow& row : kOptionRows) {
-        if (arg == row.name || (!row.shortName.empty() && arg == row.shortName)) return &row;
-    }
-    return nullptr;
-}
-
-// One argument at `i` (moved past the value it takes). The command words are collected even after
-// a mistake, so that check still answers as a monitoring check.
-Outcome ParseOption(const std::vector<std::string>& args, std::size_t& i, Options& options) {
-    std::string arg = args[i];
-    std::optional<std::string> value;
-    if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
-        if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
-            value = arg.substr(eq + 1);
-            arg.erase(eq);
-        }
-    }
-    const OptionRow* row = FindOption(arg);
-    if (value && (row == nullptr || (row->takes != Takes::Value && row->takes != Takes::Rest)))
-        return Usage(arg + " takes no value");
-    if (row == nullptr) {
-        if (!arg.empty() && arg[0] == '-' && arg != "-")
-            return Usage("unknown option '" + arg + "' (see " + std::string(kProgram) + " --help)");
-        options.words.push_back(arg);
-        return std::nullopt;
-    }
-    switch (row->takes) {
-        case Takes::Nothing:
-            break;
-        case Takes::Value:
-            if (!value) {
-                if (i + 1 >= args.size()) return Usage(arg + " needs a value");
-                value = args[++i];
-            }
-            break;
-        case Takes::SkippedValue:
-            if (i + 1 < args.size()) ++i;
-            break;
-        case Takes::Rest:
-            if (value) options.onChange.push_back(*value);
-            options.onChange.insert(options.onChange.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                                    args.end());
-            i = args.size();
-            if (options.onChange.empty() || options.onChange[0].empty())
-                return Usage(arg + " needs a program");
-            return std::nullopt;
-    }
-    return row->action(value.value_or(std::string()), options);
-}
-
-std::optional<Failure> ParseOptions(const std::vector<std::string>& args, Options& options) {
-    std::optional<Failure> first;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::optional<Failure> failure = ParseOption(args, i, options);
-        if (failure && !first) first = std::move(failure);
-    }
-    return first;
-}
 
 std::optional<Failure> ParseServer(const std::string& text, HostAddress& endpoint) {
     std::string error;
@@ -256,9 +81,10 @@ std::optional<Failure> FindWantedCommand(const std::vector<std::string>& words, 
     return std::nullopt;
 }
 
-// From --password-file, else from the environment; never from the command line.
+// From --password-file, else from the environment, else the one the desktop program remembered;
+// never from the command line.
 std::optional<Failure> ReadPassword(const Options& options, const Environment& environment,
-                                    std::string& password) {
+                                    const std::string& user, std::string& password) {
     if (options.passwordFile) {
         std::string error;
         if (!ReadPasswordFile(*options.passwordFile, password, error))
@@ -266,6 +92,8 @@ std::optional<Failure> ReadPassword(const Options& options, const Environment& e
     } else if (auto fromEnvironment = environment(kPasswordVariable);
                fromEnvironment && !fromEnvironment->empty()) {
         password = std::move(*fromEnvironment);
+    } else if (auto remembered = RememberedPassword(user)) {
+        password = std::move(*remembered);
     } else {
         return Failure{kExitCredentials,
                        "no password: use --password-file FILE or set " + std::string(kPasswordVariable)};
@@ -285,7 +113,7 @@ std::optional<Failure> ComposeSessionRequest(const Options& options, const Envir
     }
     if (!options.userName) return Failure{kExitUsage, "--user NAME is required"};
     request.userName = *options.userName;
-    if (auto bad = ReadPassword(options, environment, request.password)) return bad;
+    if (auto bad = ReadPassword(options, environment, request.userName, request.password)) return bad;
     return CheckCredentials(request.userName, request.password, command);
 }
 
@@ -367,8 +195,15 @@ std::optional<Failure> CheckCommandOptions(const Options& options) {
 // Logs in as every command does and stays until a signal or until no login can follow.
 std::optional<Failure> WatchCommand(const Options& options, const Environment& environment, std::ostream& out,
                                     std::ostream& err) {
+#ifdef _WIN32
+    // It waits for signals and starts its change command the POSIX way.
+    (void)options, (void)environment, (void)out, (void)err;
+    return Usage("watch is not available on Windows");
+#else
     SessionRequest login;
-    if (auto bad = ComposeSessionRequest(options, environment, StatusCommand(), login)) return bad;
+    // The status row: what watch asks for again and again.
+    const CtlCommand& status = *FindCtlCommand({"status"});
+    if (auto bad = ComposeSessionRequest(options, environment, status, login)) return bad;
     WatchRequest request;
     request.endpoint = login.endpoint;
     request.userName = login.userName;
@@ -380,6 +215,7 @@ std::optional<Failure> WatchCommand(const Options& options, const Environment& e
     const WatchResult result = RunWatch(request, out, err);
     if (result.status != kExitOk) return Failure{result.status, result.reason};
     return std::nullopt;
+#endif
 }
 
 // Reads the history of the account the session would log in to; no password, no connection.
@@ -404,79 +240,6 @@ std::optional<Failure> HistoryCommand(const Options& options, std::ostream& out)
 }
 
 }  // namespace
-
-std::string HelpText() {
-    std::string text = std::string("Usage: ") + kProgram + R"( [OPTION]... COMMAND
-       )" + kProgram + R"( [OPTION]... watch [--interval S] [--on-change PROGRAM [ARG]...]
-       )" + kProgram + R"( [OPTION]... history [--days N] [--csv|--json]
-Log in to the streaming host's service server, run one command, print its answer and log off.
-For scripts and monitoring. watch stays logged in and tells each change of the server's state;
-history prints the states kept so far.
-
-Options:
-  --user NAME           the account's user name (required)
-  --password-file FILE  read the password from the first line of FILE, which only its owner may
-                        read or write (chmod 600); without it the password comes from the
-                        environment variable )" +
-                       std::string(kPasswordVariable) + R"(. Never on the command line.
-  --server HOST[:PORT]  the service server: a name, an IPv4 address or an IPv6 one in brackets
-                        when a port follows (default )" +
-                       FormatHostAddress(ServiceEndpoint()) + R"()
-  --timeout S           give up after S seconds (default 10); covers connecting, the login and the
-                        answer; the log-off notice afterwards may take up to 2 s more
-  --json                print the status, settings, reply or history as JSON
-  --help                show this text and exit
-  --version             show the version and exit
-
-Commands:
-)";
-    for (const CtlCommand& command : CtlCommands()) {
-        std::string words(command.words);
-        words.resize(std::max<std::size_t>(words.size() + 2, 22), ' ');
-        text += "  " + words + std::string(command.summary) + "\n";
-    }
-    text += R"(  watch                 stay logged in (logging in again after a loss) and print one line per
-                        change of state: the time and the state
-  history               print the station history: a table of spans and a summary
-
-watch:
-  --interval S          ask for the status every S seconds, 10 to 300 (default 20); the session
-                        asks at least every 20 s whatever S is, to notice a dead connection
-  --on-change PROGRAM [ARG]...
-                        run PROGRAM at each change, without a shell, one run at a time in order
-                        (a run going on for 30 s no longer holds up the next); it takes the
-                        rest of the command line. Its environment adds OSTRAVEL_STATE and
-                        OSTRAVEL_PREVIOUS (down, no-source, on-air, lost; the previous one empty
-                        at first), OSTRAVEL_SINCE (ISO 8601 local time) and OSTRAVEL_ACCOUNT
-                        ("host:port user"), and loses )" +
-            std::string(kPasswordVariable) + R"(
-  SIGINT or SIGTERM logs off, closes the history's span and exits 0. The systemd user unit
-  ostravel-watch@USER.service runs it with --password-file ~/.config/zandrel/USER.password.
-history (no password, no connection; the account of --user and --server):
-  --days N              the last N days, 1 to 400 (default 7)
-  --csv                 CSV (RFC 4180) instead of the table
-The history is kept in $XDG_STATE_HOME/zandrel/history.sqlite (~/.local/state/zandrel/...).
-
-Exit status:
-  0  done
-  1  the host answered with an error
-  2  bad command line
-  3  no usable user name or password (none given, password file open to others, too long)
-  4  the service server could not be reached
-  5  the host refused the login
-  6  no answer within the time-out
-  7  the host ended the connection first
-  8  the account's plan has no such service (AutoTV)
-  9  a local failure: the history cannot be read, or watch cannot wait for signals
-watch ends with 0 after SIGINT or SIGTERM, 5 when a login is refused, 7 when reconnecting gave up.
-check follows the monitoring plugin convention instead: it prints one line, "OSTRAVEL OK - ..."
-with performance data, and exits 0 (OK: server up and public), 1 (WARNING: server up without a
-source), 2 (CRITICAL: server down, or the login refused) or 3 (UNKNOWN: no answer, no connection,
-or any other failure).
-Every failure is also told in one line on standard error.
-)";
-    return text;
-}
 
 int Run(const std::vector<std::string>& args, const Environment& environment, std::ostream& out,
         std::ostream& err) {

@@ -6,27 +6,56 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ostravel::ctl {
 
 // Exit statuses of every command but check.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitRefused = 1;      // the host answered with an error
-inline constexpr int kExitUsage = 2;        // bad command line
-inline constexpr int kExitCredentials = 3;  // no usable user name or password
-inline constexpr int kExitConnect = 4;      // the service server could not be reached
-inline constexpr int kExitLogin = 5;        // the host refused the login
-inline constexpr int kExitTimeout = 6;      // no answer within --timeout
-inline constexpr int kExitEnded = 7;        // the host ended the connection first
-inline constexpr int kExitUnavailable = 8;  // the account's plan has no such service
-inline constexpr int kExitLocal = 9;        // this machine failed us: the history unreadable, no signals
+inline constexpr int kExitRefused = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitCredentials = 3;
+inline constexpr int kExitConnect = 4;
+inline constexpr int kExitLogin = 5;
+inline constexpr int kExitTimeout = 6;
+inline constexpr int kExitEnded = 7;
+inline constexpr int kExitUnavailable = 8;
+inline constexpr int kExitLocal = 9;
 
 // Exit statuses of check, as monitoring systems read them.
 inline constexpr int kCheckOk = 0;
 inline constexpr int kCheckWarning = 1;
 inline constexpr int kCheckCritical = 2;
 inline constexpr int kCheckUnknown = 3;
+
+// What each status means, as --help says it; the manual page is checked against --help.
+struct ExitStatus {
+    int status;
+    std::string_view meaning;
+};
+
+inline constexpr ExitStatus kExitStatuses[] = {
+    {kExitOk, "done"},
+    {kExitRefused, "the host answered with an error"},
+    {kExitUsage, "bad command line (a mistake, no command, no --user)"},
+    {kExitCredentials,
+     "no usable password (none given, a password file open to others, --password) or a\n"
+     "user name or password the host cannot take (empty name, too long, a line break)"},
+    {kExitConnect, "the service server could not be reached (connection refused, no such name)"},
+    {kExitLogin, "the host refused the login"},
+    {kExitTimeout, "no connection, login or answer within --timeout"},
+    {kExitEnded, "the host ended the connection first"},
+    {kExitUnavailable, "the account's plan has no such service (AutoTV)"},
+    {kExitLocal, "a local failure: the history cannot be read, or watch cannot wait for signals"},
+};
+
+inline constexpr ExitStatus kCheckStatuses[] = {
+    {kCheckOk, "OK: the server is up and public"},
+    {kCheckWarning, "WARNING: the server is up without a source"},
+    {kCheckCritical, "CRITICAL: the server is down, or the login was refused"},
+    {kCheckUnknown, "UNKNOWN: no answer, no connection, or any other failure"},
+};
 
 inline constexpr char kProgram[] = "ostravel-ctl";
 inline constexpr char kPasswordVariable[] = "OSTRAVEL_PASSWORD";

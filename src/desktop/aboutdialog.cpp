@@ -6,6 +6,7 @@
 #include <wx/stattext.h>
 
 #include "desktop/artwork.h"
+#include "platform/programinfo.h"
 #include "session/sessionview.h"
 
 namespace ostravel {
@@ -21,9 +22,13 @@ AboutDialog::AboutDialog(wxWindow* parent)
     auto* row = new wxBoxSizer(wxHORIZONTAL);
     row->Add(new wxStaticBitmap(this, wxID_STATIC, wxBitmap(SmallIcon(kIconApplication))), 0, wxALL, 10);
     auto* texts = new wxBoxSizer(wxVERTICAL);
-    texts->Add(new wxStaticText(this, wxID_STATIC, "Quenlor Ostravel 1.0"));
-    texts->Add(new wxStaticText(this, wxID_STATIC, kAboutYear), 0, wxTOP, 4);
-    texts->Add(new wxStaticText(this, wxID_STATIC, wxString("Report errors to ") + kSupportAddress), 0, wxTOP,
+    texts->Add(new wxStaticText(this, wxID_STATIC, wxString("Quenlor Ostravel ") + kProgramVersion));
+    // The same terms as LICENSE: the owner's, all rights kept.
+    texts->Add(new wxStaticText(
+                   this, wxID_STATIC,
+                   wxString::Format("Copyright (C) %s %s. All rights reserved.", kCopyrightYears, kVendor)),
+               0, wxTOP, 4);
+    texts->Add(new wxStaticText(this, wxID_STATIC, wxString("Report errors to ") + kContactAddress), 0, wxTOP,
                4);
     row->Add(texts, 1, wxTOP | wxBOTTOM, 10);
     auto* ok = new wxButton(this, wxID_OK, "OK");

@@ -1,12 +1,10 @@
-// The About box: the program's name, version, year and where to report errors.
+// The About box: the program's name, version, years, terms and where to report errors, as the
+// build's platform/programinfo.h has them.
 #pragma once
 
 #include <wx/dialog.h>
 
 namespace ostravel {
-
-inline constexpr char kAboutYear[] = "Copyright (C) 2025";
-inline constexpr char kSupportAddress[] = "support@quenlor.example";
 
 class AboutDialog : public wxDialog {
 public:

@@ -16,6 +16,7 @@ using OptionAction = bool (*)(CommandLine& line, const OptionSpec& option, std::
 struct OptionSpec {
     const char* name;
     const char* value;  // the value's name; nullptr for a switch
+    char shortName;     // 0 for none
     const char* help;
     OptionAction take;
 };
@@ -28,32 +29,32 @@ bool PassToToolkit(CommandLine& line, const OptionSpec& option, std::string valu
 }
 
 constexpr OptionSpec kOptions[] = {
-    {"help", nullptr, "show this help and exit",
+    {"help", nullptr, 'h', "show this help and exit",
      [](CommandLine& line, const OptionSpec&, std::string) {
          line.outcome = CommandLine::Help;
          return false;
      }},
-    {"version", nullptr, "show the version and exit",
+    {"version", nullptr, 0, "show the version and exit",
      [](CommandLine& line, const OptionSpec&, std::string) {
          line.outcome = CommandLine::Version;
          return true;
      }},
-    {"demo-screenshots", "DIR", "log in to the demo account, save screenshots into DIR and exit",
+    {"demo-screenshots", "DIR", 0, "log in, start the server, wait for it to stop; screenshots into DIR",
      [](CommandLine& line, const OptionSpec&, std::string value) {
          line.screenshotDir = std::move(value);
          return true;
      }},
-    {"demo-user", "NAME", "user name for --demo-screenshots (default demo)",
+    {"demo-user", "NAME", 0, "user name for --demo-screenshots (default demo)",
      [](CommandLine& line, const OptionSpec&, std::string value) {
          line.demoUser = std::move(value);
          return true;
      }},
-    {"demo-password", "PASSWORD", "password for --demo-screenshots (default demo)",
+    {"demo-password", "PASSWORD", 0, "password for --demo-screenshots (default demo)",
      [](CommandLine& line, const OptionSpec&, std::string value) {
          line.demoPassword = std::move(value);
          return true;
      }},
-    {"host", "HOST[:PORT]", "connect to this service host for this run (a name, IPv4, or [IPv6]:PORT)",
+    {"host", "HOST[:PORT]", 0, "connect to this service host for this run (a name, IPv4, or [IPv6]:PORT)",
      [](CommandLine& line, const OptionSpec&, std::string value) {
          std::string error;
          line.host = ParseHostAddress(value, kServicePort, &error);
@@ -62,30 +63,30 @@ constexpr OptionSpec kOptions[] = {
          line.error = "--host: " + error;
          return false;
      }},
-    {"hidden", nullptr, "start with only the tray icon (minimised where there is no tray)",
+    {"hidden", nullptr, 0, "start with only the tray icon (minimised where there is no tray)",
      [](CommandLine& line, const OptionSpec&, std::string) {
          line.hidden = true;
          return true;
      }},
-    {"exit-when-shown", nullptr, "exit as soon as the main window is shown (start-up timing)",
+    {"exit-when-shown", nullptr, 0, "exit as soon as the main window is shown (start-up timing)",
      [](CommandLine& line, const OptionSpec&, std::string) {
          line.exitWhenShown = true;
          return true;
      }},
-    {"verbose", nullptr, "log more of what the toolkit does", &PassToToolkit},
+    {"verbose", nullptr, 0, "log more of what the toolkit does", &PassToToolkit},
 };
 
 #ifdef __WXGTK__
 constexpr OptionSpec kToolkitOptions[] = {
-    {"display", "DISPLAY", nullptr, &PassToToolkit},
-    {"class", "CLASS", nullptr, &PassToToolkit},
-    {"name", "NAME", nullptr, &PassToToolkit},
-    {"gtk-module", "MODULES", nullptr, &PassToToolkit},
-    {"gdk-debug", "FLAGS", nullptr, &PassToToolkit},
-    {"gdk-no-debug", "FLAGS", nullptr, &PassToToolkit},
-    {"gtk-debug", "FLAGS", nullptr, &PassToToolkit},
-    {"gtk-no-debug", "FLAGS", nullptr, &PassToToolkit},
-    {"g-fatal-warnings", nullptr, nullptr, &PassToToolkit},
+    {"display", "DISPLAY", 0, nullptr, &PassToToolkit},
+    {"class", "CLASS", 0, nullptr, &PassToToolkit},
+    {"name", "NAME", 0, nullptr, &PassToToolkit},
+    {"gtk-module", "MODULES", 0, nullptr, &PassToToolkit},
+    {"gdk-debug", "FLAGS", 0, nullptr, &PassToToolkit},
+    {"gdk-no-debug", "FLAGS", 0, nullptr, &PassToToolkit},
+    {"gtk-debug", "FLAGS", 0, nullptr, &PassToToolkit},
+    {"gtk-no-debug", "FLAGS", 0, nullptr, &PassToToolkit},
+    {"g-fatal-warnings", nullptr, 0, nullptr, &PassToToolkit},
 };
 #endif
 
@@ -93,6 +94,14 @@ template <std::size_t N>
 const OptionSpec* FindOption(const OptionSpec (&options)[N], std::string_view name) {
     for (const OptionSpec& option : options) {
         if (name == option.name) return &option;
+    }
+    return nullptr;
+}
+
+const OptionSpec* FindShortOption(std::string_view arg) {
+    for (const OptionSpec& option : kOptions) {
+        if (option.shortName != 0 && arg.size() == 2 && arg[0] == '-' && arg[1] == option.shortName)
+            return &option;
     }
     return nullptr;
 }
@@ -108,28 +117,29 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     };
     auto fail = [&end](std::string error) { return end(CommandLine::Error, std::move(error)); };
     for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "-h") return end(CommandLine::Help);
-        if (arg.size() < 3 || !arg.starts_with("--"))
-            return fail("unexpected argument '" + std::string(arg) + "'");
-        std::string_view name = arg.substr(2);
+        std::string_view arg = argv[i];  // as the messages name it: "-h", "--host"
         std::string value;
-        const std::size_t equals = name.find('=');
-        const bool inlineValue = equals != std::string_view::npos;
-        if (inlineValue) {
-            value = name.substr(equals + 1);
-            name = name.substr(0, equals);
-        }
-        const OptionSpec* option = FindOption(kOptions, name);
+        bool inlineValue = false;
+        const OptionSpec* option = FindShortOption(arg);
+        if (option == nullptr) {
+            if (arg.size() < 3 || !arg.starts_with("--"))
+                return fail("unexpected argument '" + std::string(arg) + "'");
+            if (const std::size_t equals = arg.find('='); equals != std::string_view::npos) {
+                inlineValue = true;
+                value = arg.substr(equals + 1);
+                arg = arg.substr(0, equals);
+            }
+            option = FindOption(kOptions, arg.substr(2));
 #ifdef __WXGTK__
-        if (option == nullptr) option = FindOption(kToolkitOptions, name);
+            if (option == nullptr) option = FindOption(kToolkitOptions, arg.substr(2));
 #endif
-        if (option == nullptr) return fail("unknown option '--" + std::string(name) + "'");
+            if (option == nullptr) return fail("unknown option '" + std::string(arg) + "'");
+        }
         if (option->value == nullptr && inlineValue) {
-            return fail("option '--" + std::string(name) + "' takes no value");
+            return fail("option '" + std::string(arg) + "' takes no value");
         }
         if (option->value != nullptr && !inlineValue) {
-            if (i + 1 >= argc) return fail("option '--" + std::string(name) + "' needs a value");
+            if (i + 1 >= argc) return fail("option '" + std::string(arg) + "' needs a value");
             value = argv[++i];
         }
         if (!option->take(line, *option, std::move(value))) return end(line.outcome, std::string(line.error));
@@ -142,13 +152,18 @@ void PrintUsage() {
         "Usage: ostravel [OPTION]...\n"
         "Manage your hosted radio server, AutoDJ and AutoTV.\n\n");
     for (const OptionSpec& option : kOptions) {
-        std::string left = std::string("--") + option.name;
+        std::string left =
+            option.shortName != 0 ? std::string{'-', option.shortName, ',', ' '} : std::string();
+        left += std::string("--") + option.name;
         if (option.value != nullptr) left += std::string(" ") + option.value;
         std::printf("  %-28s %s\n", left.c_str(), option.help);
     }
 #ifdef __WXGTK__
-    std::printf("\nThe toolkit's options (--display and the like) are passed on to it.\n");
+    std::printf("The toolkit's options (--display and the like) are passed on to it.\n");
 #endif
+    std::printf(
+        "An option's value may also follow it after '=': --host=radio.example.net.\n\nExit status:\n");
+    for (const ExitStatus& status : kExitStatuses) std::printf("  %d  %s\n", status.status, status.meaning);
 }
 
 }  // namespace ostravel

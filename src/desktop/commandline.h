@@ -20,7 +20,25 @@ struct CommandLine {
     std::vector<std::string> toolkitArgs;  // handed to the toolkit after the program's name
 };
 
+// The program's exit statuses, and what each means as --help says it (the manual page is checked
+// against --help).
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitCannotStart = 1;
+inline constexpr int kExitUsage = 2;
+
+struct ExitStatus {
+    int status;
+    const char* meaning;
+};
+
+inline constexpr ExitStatus kExitStatuses[] = {
+    {kExitOk, "the program ended, or --help or --version was answered"},
+    {kExitCannotStart, "the program could not start: no display"},
+    {kExitUsage, "an option was not understood"},
+};
+
 CommandLine ParseCommandLine(int argc, char** argv);
+// --help, from the table the command line is read by.
 void PrintUsage();
 
 }  // namespace ostravel

@@ -25,7 +25,7 @@
 #include "desktop/uithreadview.h"
 #include "desktop/wxtext.h"
 #include "platform/autostart.h"
-#include "platform/linux/sessionbus.h"
+#include "platform/linux/sessionnotifier.h"
 #include "protocol/commands.h"
 #include "session/sessiondocument.h"
 #include "session/shellrules.h"
@@ -392,20 +392,51 @@ void MainFrame::ApplyAutostart(bool on) {
                  kAppTitle, wxOK | wxICON_WARNING, dialog != nullptr ? dialog : this);
 }
 
+#ifndef __WXMSW__
+namespace {
+
+// A picture as the notifier takes it.
+RgbaImage Rgba(wxImage image) {
+    RgbaImage rgba;
+    if (!image.IsOk()) return rgba;
+    if (!image.HasAlpha()) image.InitAlpha();
+    rgba.width = image.GetWidth();
+    rgba.height = image.GetHeight();
+    const std::size_t pixels = static_cast<std::size_t>(rgba.width) * rgba.height;
+    rgba.bytes.resize(pixels * 4);
+    const unsigned char* rgb = image.GetData();
+    const unsigned char* alpha = image.GetAlpha();
+    for (std::size_t i = 0; i < pixels; ++i) {
+        rgba.bytes[i * 4] = rgb[i * 3];
+        rgba.bytes[i * 4 + 1] = rgb[i * 3 + 1];
+        rgba.bytes[i * 4 + 2] = rgb[i * 3 + 2];
+        rgba.bytes[i * 4 + 3] = alpha[i];
+    }
+    return rgba;
+}
+
+}  // namespace
+#endif
+
 bool MainFrame::ShowStateNotification(const StateNotice& notice) {
     if (exiting_) return false;
-#ifndef __WXMSW__
-    // The desktop's notification service is reached over the session bus; without one there is
-    // nobody to show it (and no bus is started for it). Windows shows it from the notification area.
-    if (!SessionBusAvailable()) return false;
-#endif
-    // A newer state replaces the older notice.
+    const bool warning = notice.state == 0 || notice.state == kStateSessionLost;
+#ifdef __WXMSW__
+    // Windows shows it from the notification area. A newer state replaces the older notice.
     if (notification_) notification_->Close();
-    notification_ = std::make_unique<wxNotificationMessage>(
-        WxText(notice.title), WxText(notice.text), this,
-        notice.state == 0 || notice.state == kStateSessionLost ? wxICON_WARNING : wxICON_INFORMATION);
+    notification_ = std::make_unique<wxNotificationMessage>(WxText(notice.title), WxText(notice.text), this,
+                                                            warning ? wxICON_WARNING : wxICON_INFORMATION);
     notification_->SetIcon(IconBundle(notice.icon).GetIcon(wxSize(32, 32)));
     if (!notification_->Show(wxNotificationMessage::Timeout_Auto)) return false;
+#else
+    // The desktop's notification service, under the program's own name, with the picture the tray
+    // shows for the state; it replaces the older notice.
+    if (!notifier_) notifier_ = std::make_unique<SessionNotifier>();
+    const wxBitmap picture(IconBundle(notice.icon).GetIcon(wxSize(48, 48)));
+    if (!notifier_->Show(notice.title, notice.text, Rgba(picture.ConvertToImage()),
+                         warning ? NoticeLevel::Warning : NoticeLevel::Information))
+        return false;
+#endif
     ++notificationsShown_;
     return true;
 }

@@ -16,6 +16,7 @@
 #include <wx/weakref.h>
 
 #include "net/hostaddress.h"
+#include "platform/notifier.h"
 #include "session/sessioncontrol.h"
 #include "session/sessionview.h"
 
@@ -152,7 +153,11 @@ private:
     bool exiting_ = false;
     std::function<void()> processEnd_;
     std::unique_ptr<ModalWatch> modal_;
+#ifdef __WXMSW__
     std::unique_ptr<wxNotificationMessage> notification_;  // the last one shown
+#else
+    std::unique_ptr<Notifier> notifier_;  // made at the first notice
+#endif
     int notificationsShown_ = 0;
     std::unique_ptr<PreferencesWindow> preferences_;
     HistoryRecorder* history_ = nullptr;

@@ -6,24 +6,51 @@
 #include <vector>
 
 #include <wx/init.h>
+#include <wx/log.h>
 
 #include "desktop/application.h"
 #include "desktop/commandline.h"
 
 namespace ostravel {
 
+namespace {
+
+// What wxEntry does, but a toolkit that cannot start (no display) is told in one line and exit
+// status 1: wxEntry would flush its own message to a message box that cannot open either, and
+// abort in the attempt.
+int RunToolkit(int& argc, char** argv) {
+    {
+        wxLogNull quiet;
+        if (!wxEntryStart(argc, argv)) {
+            std::fprintf(stderr, "ostravel: cannot open the display (is DISPLAY set?)\n");
+            return kExitCannotStart;
+        }
+    }
+    int status = kExitCannotStart;
+    if (wxTheApp->CallOnInit()) {
+        status = wxTheApp->OnRun();
+        wxTheApp->OnExit();
+    }
+    wxEntryCleanup();
+    return status;
+}
+
+}  // namespace
+
 int RunDesktopProgram(int argc, char** argv, const char* version) {
     CommandLine line = ParseCommandLine(argc, argv);
     switch (line.outcome) {
         case CommandLine::Help:
             PrintUsage();
-            return 0;
+            return kExitOk;
         case CommandLine::Version:
             std::printf("Ostravel %s\n", version);
-            return 0;
+            return kExitOk;
         case CommandLine::Error:
-            std::fprintf(stderr, "ostravel: %s. Try --help.\n", line.error.c_str());
-            return 2;
+            // The host parser's reasons end with their own full stop.
+            std::fprintf(stderr, "ostravel: %s%s Try --help.\n", line.error.c_str(),
+                         line.error.ends_with('.') ? "" : ".");
+            return kExitUsage;
         case CommandLine::Run:
             break;
     }
@@ -34,7 +61,7 @@ int RunDesktopProgram(int argc, char** argv, const char* version) {
     int toolkitArgc = static_cast<int>(toolkitArgv.size()) - 1;
     // The application object is made here, with its options; the toolkit takes it over.
     wxApp::SetInstance(new Application(std::move(line)));
-    return wxEntry(toolkitArgc, toolkitArgv.data());
+    return RunToolkit(toolkitArgc, toolkitArgv.data());
 }
 
 }  // namespace ostravel

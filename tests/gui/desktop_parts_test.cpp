@@ -241,7 +241,9 @@ TEST(CommandLine, HelpVersionAndMistakesAreAnsweredWithoutADisplay) {
         EXPECT_NE(run.err.find("Try --help"), std::string::npos) << run.err;
     }
     // A well-formed command line gets as far as the toolkit, which wants a display.
-    EXPECT_NE(RunProgram({"--demo-user=x", "--demo-password", "y", "--exit-when-shown"}).status, 2);
+    const ProgramRun noDisplay = RunProgram({"--demo-user=x", "--demo-password", "y", "--exit-when-shown"});
+    EXPECT_EQ(noDisplay.status, 1);
+    EXPECT_EQ(noDisplay.err, "ostravel: cannot open the display (is DISPLAY set?)\n");
 }
 
 // The settings live in the desktop's configuration folder; a recent-file list an earlier version

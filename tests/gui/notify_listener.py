@@ -31,6 +31,7 @@ class Listener(dbus.service.Object):
             "summary": str(summary),
             "body": str(body),
             "hints": sorted(str(key) for key in hints.keys()),
+            "desktop-entry": str(hints.get("desktop-entry", "")),
             "timeout": int(expire_timeout),
         }
         image = hints.get("image-data") or hints.get("image_data") or hints.get("icon_data")

@@ -19,6 +19,7 @@
 #include "net/hostconnect.h"
 #include "platform/linux/secretstore.h"
 #include "platform/linux/sessionbus.h"
+#include "platform/programinfo.h"
 #include "platform/settingsfile.h"
 #include "session/statustracker.h"
 #include "toolkit_scope.h"
@@ -49,8 +50,20 @@ struct Recorded {
     std::string line;
     std::string summary;
     std::string body;
+    std::string app;
+    std::string desktopEntry;
+    std::string id, replaces;
     bool image = false;
 };
+
+// A number's digits.
+std::string JsonNumber(const std::string& line, const std::string& key) {
+    const std::string mark = "\"" + key + "\": ";
+    const std::size_t at = line.find(mark);
+    if (at == std::string::npos) return {};
+    const std::size_t from = at + mark.size();
+    return line.substr(from, line.find_first_not_of("0123456789", from) - from);
+}
 
 std::string JsonString(const std::string& line, const std::string& key) {
     const std::string mark = "\"" + key + "\": \"";
@@ -69,8 +82,9 @@ std::vector<Recorded> Notifications() {
     std::ifstream in(Env("OSTRAVEL_TEST_NOTIFY_RECORD"));
     for (std::string line; std::getline(in, line);) {
         if (line.empty()) continue;
-        all.push_back({line, JsonString(line, "summary"), JsonString(line, "body"),
-                       line.find("\"image\": [") != std::string::npos});
+        all.push_back({line, JsonString(line, "summary"), JsonString(line, "body"), JsonString(line, "app"),
+                       JsonString(line, "desktop-entry"), JsonNumber(line, "id"),
+                       JsonNumber(line, "replaces"), line.find("\"image\": [48, 48]") != std::string::npos});
     }
     return all;
 }
@@ -133,7 +147,8 @@ protected:
 };
 
 // A scripted sequence of reports from the stand-in: exactly one Notify call per change, with the
-// state's text and icon; none while the toggle is off; one for the session lost.
+// state's text and icon, under the program's name and desktop entry, each in place of the one
+// before; none while the toggle is off; one for the session lost.
 TEST_F(ServicesTest, OneNotificationPerChangeAndNoneWhileSwitchedOff) {
     HostSim host;  // of its own: its end is the session lost
     ASSERT_TRUE(host.Start("notify"));
@@ -190,6 +205,11 @@ TEST_F(ServicesTest, OneNotificationPerChangeAndNoneWhileSwitchedOff) {
         const Recorded& n = all[before + i];
         EXPECT_EQ(n.summary, expected[i]) << n.line;
         EXPECT_TRUE(n.image) << "the state's icon goes with it: " << n.line;
+        EXPECT_EQ(n.app, "Ostravel") << n.line;
+        EXPECT_EQ(n.desktopEntry, kAppId) << "the desktop finds the program's settings by it: " << n.line;
+        if (i > 0) {
+            EXPECT_EQ(n.replaces, all[before + i - 1].id) << n.line;
+        }
         EXPECT_NE(n.body.find(i + 1 == expected.size() ? " At " : " Since "), std::string::npos) << n.line;
     }
     EXPECT_NE(all[before + 4].body.find("Connection to the server ended."), std::string::npos);
@@ -331,6 +351,16 @@ TEST_F(ServicesTest, RememberedPasswordLivesInTheKeyringOnly) {
     EXPECT_EQ(looked, kCanary);
     frame_->ExitProgram();
     ASSERT_TRUE(PumpUntil([&] { return !alive_; }));
+
+    // Kept by an earlier version under its own schema: found, and moved to the app id's.
+    const std::string former = std::string("xdg:schema org.quenlor.Ostravel.Password user ") + kKeeper;
+    ASSERT_TRUE(DesktopPasswordStore().Remove(kKeeper));
+    ASSERT_TRUE(Shell("printf %s '" + kCanary + "' | secret-tool store --label=former " + former));
+    EXPECT_EQ(DesktopPasswordStore().Lookup(kKeeper), kCanary);
+    EXPECT_FALSE(Shell("secret-tool lookup " + former + " 2>/dev/null"));
+    EXPECT_TRUE(
+        Shell(std::string("secret-tool lookup xdg:schema ") + kAppId + ".Password user " + kKeeper, &looked));
+    EXPECT_EQ(looked, kCanary);
 
     // The next start: the user name from the settings, the password from the keyring.
     NewSettings();

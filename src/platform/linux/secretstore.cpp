@@ -7,6 +7,7 @@
 #include <libsecret/secret.h>
 
 #include "platform/linux/sessionbus.h"
+#include "platform/programinfo.h"
 
 namespace ostravel {
 
@@ -14,19 +15,30 @@ namespace {
 
 constexpr char kSecretServiceName[] = "org.freedesktop.secrets";
 
+// Items are filed under the desktop's name for the program; earlier versions filed them under a
+// name of their own, and such an item is moved over the first time it is looked up.
+SecretSchema MakeSchema(const char* name) {
+    return {name,
+            SECRET_SCHEMA_NONE,
+            {{"user", SECRET_SCHEMA_ATTRIBUTE_STRING}, {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
+            0,
+            nullptr,
+            nullptr,
+            nullptr,
+            nullptr,
+            nullptr,
+            nullptr,
+            nullptr};
+}
+
 const SecretSchema* Schema() {
-    static const SecretSchema schema = {
-        "org.quenlor.Ostravel.Password",
-        SECRET_SCHEMA_NONE,
-        {{"user", SECRET_SCHEMA_ATTRIBUTE_STRING}, {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-        0,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr};
+    static const std::string name = std::string(kAppId) + ".Password";
+    static const SecretSchema schema = MakeSchema(name.c_str());
+    return &schema;
+}
+
+const SecretSchema* FormerSchema() {
+    static const SecretSchema schema = MakeSchema("org.quenlor.Ostravel.Password");
     return &schema;
 }
 
@@ -39,22 +51,9 @@ void Report(const char* what, GError* error) {
 // Whether the bus has the Secret Service now, or can start it on demand.
 bool ServiceReachable() {
     // A connection of its own, closed again: the answer is about the bus the environment names now.
+    GDBusConnection* bus = ConnectSessionBus("keyring");
+    if (bus == nullptr) return false;
     GError* error = nullptr;
-    gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    if (address == nullptr) {
-        Report("session bus", error);
-        return false;
-    }
-    GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
-        address,
-        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, &error);
-    g_free(address);
-    if (bus == nullptr) {
-        Report("session bus", error);
-        return false;
-    }
     bool found = false;
     GVariant* owned = g_dbus_connection_call_sync(
         bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
@@ -100,11 +99,11 @@ std::string SecretServiceStore::Unavailable() {
     return {};
 }
 
-std::optional<std::string> SecretServiceStore::Lookup(std::string_view user) {
-    if (!Unavailable().empty()) return std::nullopt;
-    const std::string name(user);
+namespace {
+
+std::optional<std::string> LookupIn(const SecretSchema* schema, const std::string& user) {
     GError* error = nullptr;
-    gchar* password = secret_password_lookup_sync(Schema(), nullptr, &error, "user", name.c_str(), nullptr);
+    gchar* password = secret_password_lookup_sync(schema, nullptr, &error, "user", user.c_str(), nullptr);
     Report("lookup", error);
     if (password == nullptr) return std::nullopt;
     std::string kept(password);
@@ -112,27 +111,50 @@ std::optional<std::string> SecretServiceStore::Lookup(std::string_view user) {
     return kept;
 }
 
+bool StoreIn(const SecretSchema* schema, const std::string& user, const std::string& password) {
+    const std::string label = "Ostravel password for " + user;
+    GError* error = nullptr;
+    const gboolean stored =
+        secret_password_store_sync(schema, SECRET_COLLECTION_DEFAULT, label.c_str(), password.c_str(),
+                                   nullptr, &error, "user", user.c_str(), nullptr);
+    Report("store", error);
+    return stored != FALSE;
+}
+
+bool ClearIn(const SecretSchema* schema, const std::string& user) {
+    GError* error = nullptr;
+    secret_password_clear_sync(schema, nullptr, &error, "user", user.c_str(), nullptr);
+    const bool failed = error != nullptr;
+    Report("clear", error);
+    return !failed;
+}
+
+}  // namespace
+
+std::optional<std::string> SecretServiceStore::Lookup(std::string_view user) {
+    if (!Unavailable().empty()) return std::nullopt;
+    const std::string name(user);
+    if (std::optional<std::string> kept = LookupIn(Schema(), name)) return kept;
+    std::optional<std::string> former = LookupIn(FormerSchema(), name);
+    // Moved only once it is safely under the new name.
+    if (former && StoreIn(Schema(), name, *former)) ClearIn(FormerSchema(), name);
+    return former;
+}
+
 bool SecretServiceStore::Store(std::string_view user, std::string_view password) {
     if (!Unavailable().empty()) return false;
     const std::string name(user);
-    const std::string secret(password);
-    const std::string label = "Ostravel password for " + name;
-    GError* error = nullptr;
-    const gboolean stored =
-        secret_password_store_sync(Schema(), SECRET_COLLECTION_DEFAULT, label.c_str(), secret.c_str(),
-                                   nullptr, &error, "user", name.c_str(), nullptr);
-    Report("store", error);
-    return stored != FALSE;
+    if (!StoreIn(Schema(), name, std::string(password))) return false;
+    // An item under the former name would outlive this one's removal and come back.
+    ClearIn(FormerSchema(), name);
+    return true;
 }
 
 bool SecretServiceStore::Remove(std::string_view user) {
     if (!Unavailable().empty()) return false;
     const std::string name(user);
-    GError* error = nullptr;
-    secret_password_clear_sync(Schema(), nullptr, &error, "user", name.c_str(), nullptr);
-    const bool failed = error != nullptr;
-    Report("clear", error);
-    return !failed;
+    const bool cleared = ClearIn(Schema(), name);
+    return ClearIn(FormerSchema(), name) && cleared;
 }
 
 PasswordStore& DesktopPasswordStore() {

@@ -1,6 +1,7 @@
 // The remembered password in the desktop's keyring, through libsecret (the freedesktop Secret
-// Service: GNOME Keyring, KeePassXC, KWallet's bridge). Items carry the schema
-// "org.quenlor.Ostravel.Password" and the attribute "user".
+// Service: GNOME Keyring, KeePassXC, KWallet's bridge). Items carry the schema "<app id>.Password"
+// ("net.quenlor.Ostravel.Password") and the attribute "user"; one kept under the former schema
+// "org.quenlor.Ostravel.Password" is moved to it when first looked up.
 #pragma once
 
 #include "platform/passwordstore.h"

@@ -178,7 +178,7 @@ TEST(Program, BadOptionsExitWithStatus2) {
     for (const std::vector<std::string>& args : {std::vector<std::string>{"--listen", "localhost"},
                                                  {"--fault", "explode"},
                                                  {"--keepalive", "-1"},
-                                                 {"--accounts", "/nonexistent/accounts"},
+                                                 {"--listen=127.0.0.1:0", "--no-portal=yes"},
                                                  {"--frobnicate"},
                                                  {"--quiet=yes"}}) {
         SCOPED_TRACE(args[0]);
@@ -189,8 +189,13 @@ TEST(Program, BadOptionsExitWithStatus2) {
     }
 }
 
-// An account nobody could log in with stops the program with the file and the line at fault.
+// An account nobody could log in with stops the program with the file and the line at fault; the
+// command line was right, so the exit status is not the one for a bad option.
 TEST(Program, AccountsThatCanNeverLogInAreRefusedWithFileAndLine) {
+    Program missing({"--accounts", "/nonexistent/accounts"});
+    const std::string said = missing.rest();
+    EXPECT_EQ(missing.wait(), 3) << said;
+    EXPECT_NE(said.find("ostravel-hostsim: "), std::string::npos) << said;
     ScratchDir dir;
     for (const char* line : {"\tpass\t128\tnormal\n", "a,b\tpass\t128\tnormal\n"}) {
         SCOPED_TRACE(line);
@@ -202,7 +207,7 @@ TEST(Program, AccountsThatCanNeverLogInAreRefusedWithFileAndLine) {
         Program program({"--accounts", file.string(), "--data", dir.path().string(), "--listen",
                          "127.0.0.1:0", "--no-portal"});
         const std::string text = program.rest();
-        EXPECT_EQ(program.wait(), 2) << text;
+        EXPECT_EQ(program.wait(), 3) << text;
         EXPECT_NE(text.find(file.string() + ": line 3: "), std::string::npos) << text;
         EXPECT_NE(text.find("nobody could log in"), std::string::npos) << text;
     }
