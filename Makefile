@@ -2,7 +2,7 @@
 PRESET ?= dev
 BUILD := build/$(PRESET)
 
-.PHONY: all deps build run test tsan fuzz-build fuzz-smoke fuzz package bench windows-test windows-app \
+.PHONY: all deps build run test pot tsan fuzz-build fuzz-smoke fuzz package bench windows-test windows-app \
 	windows-installer windows-smoke clean
 
 all: build
@@ -25,6 +25,11 @@ run: build
 
 test: build
 	ctest --preset $(PRESET)
+
+# po/ostravel.pot from the sources again, after a marked text changed (then msgmerge each po/*.po).
+pot: $(DEPS)
+	cmake --preset $(PRESET)
+	cmake --build --preset $(PRESET) --target pot
 
 tsan: deps
 	cmake --preset tsan

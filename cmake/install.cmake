@@ -65,9 +65,10 @@ if(TARGET ostravel AND NOT WIN32)
   configure_file(${CMAKE_SOURCE_DIR}/data/ostravel.desktop.in ${ostravel_gen}/${OSTRAVEL_APP_ID}.desktop @ONLY)
   configure_file(${CMAKE_SOURCE_DIR}/data/ostravel.metainfo.xml.in
     ${ostravel_gen}/${OSTRAVEL_APP_ID}.metainfo.xml @ONLY)
-  install(FILES ${ostravel_gen}/${OSTRAVEL_APP_ID}.desktop
+  # Installed with their translations (cmake/translations.cmake).
+  install(FILES ${OSTRAVEL_TRANSLATED_DESKTOP}
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT ostravel)
-  install(FILES ${ostravel_gen}/${OSTRAVEL_APP_ID}.metainfo.xml
+  install(FILES ${OSTRAVEL_TRANSLATED_METAINFO}
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT ostravel)
 endif()
 

@@ -26,9 +26,10 @@ set(CPACK_DEBIAN_OSTRAVEL_PACKAGE_NAME ostravel)
 # Proprietary terms (LICENSE): Debian's non-free area.
 set(CPACK_DEBIAN_OSTRAVEL_PACKAGE_SECTION non-free/sound)
 # Run, not linked: web addresses open through xdg-open; the audio library is loaded on first use,
-# and only the voice features need it.
+# and only the voice features need it; the toolkit's own texts (its stock buttons and dialogs) in
+# the user's language come with wx3.2-i18n.
 set(CPACK_DEBIAN_OSTRAVEL_PACKAGE_DEPENDS "xdg-utils")
-set(CPACK_DEBIAN_OSTRAVEL_PACKAGE_RECOMMENDS "libportaudio2")
+set(CPACK_DEBIAN_OSTRAVEL_PACKAGE_RECOMMENDS "libportaudio2, wx3.2-i18n")
 set(CPACK_DEBIAN_OSTRAVEL_PACKAGE_SUGGESTS "ostravel-hostsim")
 # The first line of each description is the package's synopsis.
 set(CPACK_DEBIAN_OSTRAVEL_DESCRIPTION "manage a hosted internet radio server, AutoDJ and AutoTV

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/translate.h"
+
 namespace ostravel {
 
 // A drop-down list (no typing). items are in display order.
@@ -114,8 +116,8 @@ struct DialogLayout {
 };
 
 inline constexpr int kTooltipMaxWidth = 500;
-inline constexpr const char* kEnabledRadioText = "Enabled";
-inline constexpr const char* kDisabledRadioText = "Disabled";
+inline constexpr const char* kEnabledRadioText = N_("Enabled");
+inline constexpr const char* kDisabledRadioText = N_("Disabled");
 inline constexpr int kCancelButtonId = 2;
 
 }  // namespace ostravel

@@ -33,11 +33,11 @@ std::span<const Preference> PreferenceRows() { return kPreferenceRows; }
 const char* PreferencePageName(PreferencePage page) {
     switch (page) {
         case PreferencePage::General:
-            return "General";
+            return NC_("preferences page", "General");
         case PreferencePage::Notifications:
-            return "Notifications";
+            return NC_("preferences page", "Notifications");
         case PreferencePage::Connection:
-            return "Connection";
+            return NC_("preferences page", "Connection");
     }
     return "";
 }

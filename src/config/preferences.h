@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/translate.h"
+
 namespace ostravel {
 
 enum class PreferencePage { General, Notifications, Connection };
@@ -30,10 +32,22 @@ inline constexpr char kShowSinceWhen[] = "View/ShowSinceWhen";
 inline constexpr char kServiceHost[] = "Connection/ServiceHost";
 inline constexpr char kPortalAddress[] = "Connection/PortalAddress";
 inline constexpr char kConnectSeconds[] = "Connection/ConnectSeconds";
+inline constexpr char kLanguage[] = "General/Language";
 }  // namespace pref
 
 // The web portal's host[:port] as built in (a build-time setting).
 extern const char kBuiltInPortalHost[];
+
+// One entry of a setting that is a choice: the text kept, and what the list shows for it.
+struct PreferenceChoice {
+    const char* value;
+    const char* label;
+};
+
+// The languages the program speaks; each named in its own language, which is not translated. The
+// empty value follows the environment.
+inline constexpr PreferenceChoice kLanguageChoices[] = {
+    {"", N_("System default")}, {"en", "English"}, {"de", "Deutsch"}, {"fr", "Français"}, {"es", "Español"}};
 
 // A row names the fields it sets; the others keep these defaults.
 struct Preference {
@@ -42,14 +56,15 @@ struct Preference {
     PreferenceKind kind;
     const char* label;  // with its '&' mnemonic
     const char* tooltip = nullptr;
-    bool defaultOn = false;           // Bool
-    int defaultNumber = 0;            // Int, within [min, max]
-    int min = 0;                      // Int
-    int max = 0;                      // Int
-    const char* unit = nullptr;       // Int: the word after the number ("seconds")
-    const char* defaultText = "";     // Text
-    TextForm form = TextForm::Plain;  // Text
-    const char* onlyWith = nullptr;   // the Bool without which this setting has no effect
+    bool defaultOn = false;                          // Bool
+    int defaultNumber = 0;                           // Int, within [min, max]
+    int min = 0;                                     // Int
+    int max = 0;                                     // Int
+    const char* unit = nullptr;                      // Int: the word after the number ("seconds")
+    const char* defaultText = "";                    // Text
+    TextForm form = TextForm::Plain;                 // Text
+    const char* onlyWith = nullptr;                  // the Bool without which this setting has no effect
+    std::span<const PreferenceChoice> choices = {};  // Text: the values it may take, else any
 };
 
 // The pages' rows in their order on the page; the pages themselves in PreferencePage's order.
@@ -57,75 +72,82 @@ inline constexpr Preference kPreferenceRows[] = {
     {.key = pref::kStartWithDesktop,
      .page = PreferencePage::General,
      .kind = PreferenceKind::Bool,
-     .label = "&Start Ostravel when I log in",
-     .tooltip = "Start Ostravel hidden in the notification area whenever you log in to the desktop"},
+     .label = N_("&Start Ostravel when I log in"),
+     .tooltip = N_("Start Ostravel hidden in the notification area whenever you log in to the desktop")},
     {.key = pref::kStartHidden,
      .page = PreferencePage::General,
      .kind = PreferenceKind::Bool,
-     .label = "Start &hidden in the notification area",
-     .tooltip = "Start with the window hidden; the notification area's icon opens it"},
+     .label = N_("Start &hidden in the notification area"),
+     .tooltip = N_("Start with the window hidden; the notification area's icon opens it")},
     {.key = pref::kLoginAtStart,
      .page = PreferencePage::General,
      .kind = PreferenceKind::Bool,
-     .label = "&Log in at start",
-     .tooltip = "Log in with the last user name as soon as Ostravel starts. Needs a remembered password: "
-                "check \"Remember password\" in the login dialog once"},
+     .label = N_("&Log in at start"),
+     .tooltip = N_("Log in with the last user name as soon as Ostravel starts. Needs a remembered password: "
+                   "check \"Remember password\" in the login dialog once")},
     {.key = pref::kReconnect,
      .page = PreferencePage::General,
      .kind = PreferenceKind::Bool,
-     .label = "&Reconnect automatically",
-     .tooltip = "Log in again by itself when the connection to the server is lost",
+     .label = N_("&Reconnect automatically"),
+     .tooltip = N_("Log in again by itself when the connection to the server is lost"),
      .defaultOn = true},
+    {.key = pref::kLanguage,
+     .page = PreferencePage::General,
+     .kind = PreferenceKind::Text,
+     .label = N_("&Language:"),
+     .tooltip = N_("The language of the program's windows and messages, from its next start on"),
+     .choices = kLanguageChoices},
     {.key = pref::kNotifyOnStatusChanges,
      .page = PreferencePage::Notifications,
      .kind = PreferenceKind::Bool,
-     .label = "&Notify on status changes",
-     .tooltip = "Show a desktop notification when the server's state changes or the session is lost",
+     .label = N_("&Notify on status changes"),
+     .tooltip = N_("Show a desktop notification when the server's state changes or the session is lost"),
      .defaultOn = true},
     {.key = pref::kRefreshStatusAutomatically,
      .page = PreferencePage::Notifications,
      .kind = PreferenceKind::Bool,
-     .label = "&Refresh status automatically",
-     .tooltip = "Ask for the server status at the interval below while logged in"},
+     .label = N_("&Refresh status automatically"),
+     .tooltip = N_("Ask for the server status at the interval below while logged in")},
     {.key = pref::kRefreshIntervalSeconds,
      .page = PreferencePage::Notifications,
      .kind = PreferenceKind::Int,
-     .label = "Refresh &every",
-     .tooltip = "How long to wait between two status requests of the automatic refresh",
+     .label = N_("Refresh &every"),
+     .tooltip = N_("How long to wait between two status requests of the automatic refresh"),
      .defaultNumber = 20,
      .min = 10,
      .max = 300,
-     .unit = "seconds",
+     .unit = NC_("unit", "seconds"),
      .onlyWith = pref::kRefreshStatusAutomatically},
     {.key = pref::kShowSinceWhen,
      .page = PreferencePage::Notifications,
      .kind = PreferenceKind::Bool,
-     .label = "Show &since when",
-     .tooltip = "Add since when the server's state holds to the status box and the notification area's tip",
+     .label = N_("Show &since when"),
+     .tooltip =
+         N_("Add since when the server's state holds to the status box and the notification area's tip"),
      .defaultOn = true},
     {.key = pref::kServiceHost,
      .page = PreferencePage::Connection,
      .kind = PreferenceKind::Text,
-     .label = "Service &host:",
-     .tooltip = "The service server: a host name, an IPv4 address or an IPv6 address in brackets, with "
-                "an optional \":port\". Empty: the built-in server",
+     .label = N_("Service &host:"),
+     .tooltip = N_("The service server: a host name, an IPv4 address or an IPv6 address in brackets, with "
+                   "an optional \":port\". Empty: the built-in server"),
      .form = TextForm::ServiceHost},
     {.key = pref::kPortalAddress,
      .page = PreferencePage::Connection,
      .kind = PreferenceKind::Text,
-     .label = "&Portal address:",
-     .tooltip = "The web portal's host[:port], where the account's pages and tune-in links are opened",
+     .label = N_("&Portal address:"),
+     .tooltip = N_("The web portal's host[:port], where the account's pages and tune-in links are opened"),
      .defaultText = kBuiltInPortalHost,
      .form = TextForm::PortalHost},
     {.key = pref::kConnectSeconds,
      .page = PreferencePage::Connection,
      .kind = PreferenceKind::Int,
-     .label = "Connect &time-out:",
-     .tooltip = "How long a login waits for the service server to answer",
+     .label = N_("Connect &time-out:"),
+     .tooltip = N_("How long a login waits for the service server to answer"),
      .defaultNumber = 10,
      .min = 1,
      .max = 120,
-     .unit = "seconds"},
+     .unit = NC_("unit", "seconds")},
 };
 
 // The row of `key`; nullptr for a key of no row.

@@ -24,6 +24,7 @@
 #include "desktop/mainframe.h"
 #include "desktop/mainview.h"
 #include "desktop/preferenceswindow.h"
+#include "desktop/translations.h"
 #include "desktop/uithreadview.h"
 #include "desktop/wxtext.h"
 #include "history/historyrecorder.h"
@@ -83,6 +84,8 @@ bool Application::OnInit() {
 
     // Settings under "Quenlor" / "zandrel", with a recent-file list of four entries.
     wxConfigBase::Set(OpenSettings().release());
+    // The language is a preference: the catalogues as soon as the settings can be read.
+    SetUpTranslations();
     recentFiles_ = std::make_unique<wxFileHistory>(kRecentFileCount);
     recentFiles_->Load(*wxConfigBase::Get());
 

@@ -7,6 +7,7 @@
 #include <wx/msgdlg.h>
 #include <wx/textctrl.h>
 
+#include "desktop/translations.h"
 #include "desktop/wxtext.h"
 #include "net/blockingsocket.h"
 #include "session/chat.h"
@@ -31,13 +32,13 @@ void ShowSocketError(wxWindow* parent, const BlockingSocketException& error) {
 }  // namespace
 
 ChatView::ChatView(wxWindow* parent, SessionDocument& document)
-    : wxPanel(parent, wxID_ANY), m_display(kChatWelcome), document_(document) {
+    : wxPanel(parent, wxID_ANY), m_display(Tr(kChatWelcome)), document_(document) {
     SetName("ChatView");
     display_ = new wxTextCtrl(this, kDisplayId, wxString(), At(this, 0, 3), Size(this, 140, 12),
                               wxTE_MULTILINE | wxTE_READONLY | wxBORDER_NONE | wxHSCROLL | wxTE_DONTWRAP);
     input_ = new wxTextCtrl(this, kMessageId, wxString(), At(this, 8, 26), Size(this, 78, 14), wxHSCROLL);
-    new wxButton(this, kSendId, "Send", At(this, 90, 25), Size(this, 50, 14));
-    new wxButton(this, kConnectId, "Connect", At(this, 90, 7), Size(this, 50, 14));
+    new wxButton(this, kSendId, _("Send"), At(this, 90, 25), Size(this, 50, 14));
+    new wxButton(this, kConnectId, _("Connect"), At(this, 90, 7), Size(this, 50, 14));
     m_list = new wxListBox(this, kListId, At(this, 8, 52), Size(this, 123, 40), 0, nullptr,
                            wxLB_SINGLE | wxLB_ALWAYS_SB | wxBORDER_SIMPLE);
     SetClientSize(Size(this, 141, 102));

@@ -7,6 +7,7 @@
 #include <wx/graphics.h>
 #include <wx/settings.h>
 
+#include "desktop/translations.h"
 #include "desktop/wxtext.h"
 #include "history/timeline.h"
 
@@ -139,8 +140,8 @@ void HistoryBand::OnPaint(wxPaintEvent&) {
         gc->DrawText(label, x + swatch + FromDIP(5), y);
         x += swatch + FromDIP(5) + w + FromDIP(18);
     };
-    for (const int state : kStates) entry(WxText(HistoryStateLabel(state)), wxBrush(StateColour(state)));
-    entry("Not watched", *wxTRANSPARENT_BRUSH);
+    for (const int state : kStates) entry(Tr(HistoryStateLabel(state).data()), wxBrush(StateColour(state)));
+    entry(_("Not watched"), *wxTRANSPARENT_BRUSH);
 }
 
 void HistoryBand::OnMotion(wxMouseEvent& event) {

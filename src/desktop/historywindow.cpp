@@ -13,6 +13,7 @@
 
 #include "desktop/historyband.h"
 #include "desktop/preferenceswindow.h"
+#include "desktop/translations.h"
 #include "desktop/wxtext.h"
 #include "history/historyrecorder.h"
 #include "history/timeline.h"
@@ -26,12 +27,15 @@ struct PeriodRow {
     std::int64_t seconds;
 };
 constexpr PeriodRow kPeriods[] = {
-    {"Last 24 hours", 24 * 60 * 60},
-    {"Last 7 days", 7 * 24 * 60 * 60},
-    {"Last 30 days", 30 * 24 * 60 * 60},
+    {N_("Last 24 hours"), 24 * 60 * 60},
+    {N_("Last 7 days"), 7 * 24 * 60 * 60},
+    {N_("Last 30 days"), 30 * 24 * 60 * 60},
 };
 // An open window follows the open span as it grows.
 constexpr int kRefreshMilliseconds = 60 * 1000;
+
+// The locale's date and time.
+constexpr char kDateAndTime[] = "%x %X";
 
 wxString LocalText(std::int64_t at, const char* format) {
     return wxDateTime(static_cast<time_t>(at)).Format(format);
@@ -55,10 +59,10 @@ public:
     explicit OutageList(wxWindow* parent)
         : wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                      wxLC_REPORT | wxLC_VIRTUAL | wxLC_SINGLE_SEL) {
-        AppendColumn("Start", wxLIST_FORMAT_LEFT, FromDIP(170));
-        AppendColumn("End", wxLIST_FORMAT_LEFT, FromDIP(170));
-        AppendColumn("Length", wxLIST_FORMAT_RIGHT, FromDIP(90));
-        AppendColumn("What", wxLIST_FORMAT_LEFT, FromDIP(180));
+        AppendColumn(wxGETTEXT_IN_CONTEXT("time", "Start"), wxLIST_FORMAT_LEFT, FromDIP(170));
+        AppendColumn(wxGETTEXT_IN_CONTEXT("time", "End"), wxLIST_FORMAT_LEFT, FromDIP(170));
+        AppendColumn(_("Length"), wxLIST_FORMAT_RIGHT, FromDIP(90));
+        AppendColumn(_("What"), wxLIST_FORMAT_LEFT, FromDIP(180));
         // The last column takes what is left of the width.
         Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
             event.Skip();
@@ -80,13 +84,13 @@ private:
         const HistorySpan& span = outages_[item];
         switch (column) {
             case kStart:
-                return LocalText(span.start, "%Y-%m-%d %H:%M:%S");
+                return LocalText(span.start, kDateAndTime);
             case kEnd:
-                return span.end >= to_ ? wxString("still") : LocalText(span.end, "%Y-%m-%d %H:%M:%S");
+                return span.end >= to_ ? _("still") : LocalText(span.end, kDateAndTime);
             case kLength:
                 return WxText(DurationText(span.end - span.start));
             default:
-                return WxText(HistoryStateLabel(span.state));
+                return Tr(HistoryStateLabel(span.state).data());
         }
     }
 
@@ -95,7 +99,7 @@ private:
 };
 
 HistoryWindow::HistoryWindow(wxWindow* parent, std::filesystem::path file, HistoryRecorder* recorder)
-    : wxDialog(parent, wxID_ANY, "Station History", wxDefaultPosition, wxDefaultSize,
+    : wxDialog(parent, wxID_ANY, _("Station History"), wxDefaultPosition, wxDefaultSize,
                wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER | wxMINIMIZE_BOX | wxMAXIMIZE_BOX),
       file_(std::move(file)),
       recorder_(recorder) {
@@ -116,12 +120,12 @@ void HistoryWindow::BuildControls() {
 
     auto* top = new wxBoxSizer(wxHORIZONTAL);
     period_ = new wxChoice(this, wxID_ANY);
-    for (const PeriodRow& period : kPeriods) period_->Append(period.label);
+    for (const PeriodRow& period : kPeriods) period_->Append(Tr(period.label));
     period_->SetSelection(0);
     period_->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { ReadAgain(); });
-    top->Add(MnemonicLabel(this, "&Period:", period_), 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, gap);
+    top->Add(MnemonicLabel(this, _("&Period:"), period_), 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, gap);
     top->Add(period_, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, gap);
-    auto* refresh = new wxButton(this, wxID_REFRESH, "&Refresh");
+    auto* refresh = new wxButton(this, wxID_REFRESH, _("&Refresh"));
     refresh->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ReadAgain(); });
     top->Add(refresh, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 2 * gap);
     accountLabel_ = new wxStaticText(this, wxID_ANY, "", wxDefaultPosition, wxDefaultSize,
@@ -142,11 +146,12 @@ void HistoryWindow::BuildControls() {
     outer->Add(summary_, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, margin);
 
     outages_ = new OutageList(this);
-    outer->Add(MnemonicLabel(this, "&Outages, newest first:", outages_), 0, wxLEFT | wxRIGHT | wxTOP, margin);
+    outer->Add(MnemonicLabel(this, _("&Outages, newest first:"), outages_), 0, wxLEFT | wxRIGHT | wxTOP,
+               margin);
     outer->Add(outages_, 1, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, gap);
 
     auto* bottom = new wxBoxSizer(wxHORIZONTAL);
-    auto* exportButton = new wxButton(this, wxID_SAVEAS, "&Export CSV...");
+    auto* exportButton = new wxButton(this, wxID_SAVEAS, _("&Export CSV..."));
     exportButton->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnExport(); });
     bottom->Add(exportButton, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, gap);
     note_ = new wxStaticText(this, wxID_ANY, "", wxDefaultPosition, wxDefaultSize,
@@ -191,7 +196,8 @@ void HistoryWindow::ReadAgain() {
         clipped_ = ClipSpans(store_->Spans(shownAccount_, from_, to_), from_, to_);
     const HistorySummary summary = Summarise(clipped_);
 
-    accountLabel_->SetLabel(shownAccount_.empty() ? wxString() : "Account: " + WxText(shownAccount_));
+    accountLabel_->SetLabel(
+        shownAccount_.empty() ? wxString() : wxString::Format(_("Account: %s"), WxText(shownAccount_)));
     summary_->SetLabel(WxText(store_ ? SummaryLine(summary) : notice));
     outages_->SetOutages(summary.outages, to_);
     band_->SetSpans(clipped_, from_, to_);
@@ -200,21 +206,22 @@ void HistoryWindow::ReadAgain() {
 
 void HistoryWindow::ShowPointed(const HistorySpan* span) {
     if (span == nullptr) {
-        pointed_->SetLabel("Point at the band to see a span's times.");
+        pointed_->SetLabel(_("Point at the band to see a span's times."));
         return;
     }
-    const char* kDayAndTime = "%a %d %b %H:%M:%S";
+    const char* kDayAndTime = "%a %x %X";
     const bool sameDay = LocalText(span->start, "%Y-%m-%d") == LocalText(span->end, "%Y-%m-%d");
-    const wxString end =
-        span->end >= to_ ? wxString("now") : LocalText(span->end, sameDay ? "%H:%M:%S" : kDayAndTime);
-    pointed_->SetLabel(WxText(HistoryStateLabel(span->state)) + ": " + LocalText(span->start, kDayAndTime) +
-                       " to " + end + " (" + WxText(DurationText(span->end - span->start)) + ")");
+    const wxString end = span->end >= to_ ? _("now") : LocalText(span->end, sameDay ? "%X" : kDayAndTime);
+    // TRANSLATORS: a span of the history: its state, its start, its end and its length.
+    pointed_->SetLabel(wxString::Format(_("%s: %s to %s (%s)"), Tr(HistoryStateLabel(span->state).data()),
+                                        LocalText(span->start, kDayAndTime), end,
+                                        WxText(DurationText(span->end - span->start))));
 }
 
 void HistoryWindow::OnExport() {
-    wxFileDialog chooser(this, "Export the station history", "",
+    wxFileDialog chooser(this, _("Export the station history"), "",
                          "station-history-" + LocalText(to_, "%Y-%m-%d") + ".csv",
-                         "CSV files (*.csv)|*.csv|All files|*", wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+                         _("CSV files (*.csv)|*.csv|All files|*"), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (chooser.ShowModal() != wxID_OK) return;
 #ifdef _WIN32
     ExportTo(std::filesystem::path(chooser.GetPath().ToStdWstring()));
@@ -239,10 +246,13 @@ bool HistoryWindow::ExportTo(const std::filesystem::path& file) {
     }
     const wxString name = PathText(file);
     if (!written) {
-        note_->SetLabel("Could not write " + name + ": " + WxText(std::strerror(error != 0 ? error : EIO)));
+        note_->SetLabel(wxString::Format(_("Could not write %s: %s"), name,
+                                         WxText(std::strerror(error != 0 ? error : EIO))));
         return false;
     }
-    note_->SetLabel(wxString::Format("%zu spans written to ", clipped_.size()) + name);
+    note_->SetLabel(
+        wxString::Format(wxPLURAL("%zu span written to %s", "%zu spans written to %s", clipped_.size()),
+                         clipped_.size(), name));
     return true;
 }
 

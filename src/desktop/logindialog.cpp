@@ -10,6 +10,7 @@
 #include "config/preferences.h"
 #include "desktop/mainframe.h"
 #include "desktop/preferenceswindow.h"
+#include "desktop/translations.h"
 #include "desktop/uithreadview.h"
 #include "desktop/wxtext.h"
 #include "platform/passwordstore.h"
@@ -23,7 +24,7 @@
 namespace ostravel {
 
 LoginDialog::LoginDialog(MainFrame* parent, SessionControl& session, PasswordStore* passwords)
-    : wxDialog(parent, kLoginDialogId, "Account Login"),
+    : wxDialog(parent, kLoginDialogId, _("Account Login")),
       frame_(parent),
       session_(session),
       passwords_(passwords),
@@ -35,48 +36,48 @@ LoginDialog::LoginDialog(MainFrame* parent, SessionControl& session, PasswordSto
     userNameEdit_ =
         new wxTextCtrl(this, kUserNameEdit, wxEmptyString, wxDefaultPosition, wxSize(editSize.x, -1));
     // Alt + a label's underlined letter moves the keyboard into its edit.
-    wxStaticText* userNameLabel = MnemonicLabel(this, "&Username", userNameEdit_);
+    wxStaticText* userNameLabel = MnemonicLabel(this, _("&Username"), userNameEdit_);
     column->Add(userNameLabel, 0, wxLEFT | wxRIGHT | wxTOP, 10);
     column->Add(userNameEdit_, 0, wxLEFT | wxRIGHT | wxBOTTOM, 10);
     passwordEdit_ = new wxTextCtrl(this, kPasswordEdit, wxEmptyString, wxDefaultPosition,
                                    wxSize(editSize.x, -1), wxTE_PASSWORD);
-    wxStaticText* passwordLabel = MnemonicLabel(this, "&Password", passwordEdit_);
+    wxStaticText* passwordLabel = MnemonicLabel(this, _("&Password"), passwordEdit_);
     column->Add(passwordLabel, 0, wxLEFT | wxRIGHT, 10);
     column->Add(passwordEdit_, 0, wxLEFT | wxRIGHT, 10);
     // The session keeps at most 99 characters of each.
     userNameEdit_->SetMaxLength(kCredentialMaxLength);
     passwordEdit_->SetMaxLength(kCredentialMaxLength);
 
-    remember_ = new wxCheckBox(this, kRememberPasswordCheck, kRememberPasswordText);
+    remember_ = new wxCheckBox(this, kRememberPasswordCheck, Tr(kRememberPasswordText));
     column->Add(remember_, 0, wxLEFT | wxRIGHT | wxTOP, 10);
     // Without a keyring there is nowhere safe to keep it: the box says why instead.
     const std::string why =
-        passwords_ != nullptr ? passwords_->Unavailable() : std::string("No keyring is available.");
+        passwords_ != nullptr ? passwords_->Unavailable() : Translated(N_("No keyring is available."));
     canRemember_ = why.empty();
     if (!canRemember_) {
         remember_->Disable();
         remember_->SetToolTip(WxText(why));
     } else {
-        remember_->SetToolTip("Keep the password in the desktop's keyring, never in a file");
+        remember_->SetToolTip(_("Keep the password in the desktop's keyring, never in a file"));
     }
 
     // Empty for the built-in server, whose address shows greyed in the empty edit.
     hostEdit_ = new wxTextCtrl(this, kHostEdit, wxEmptyString, wxDefaultPosition, wxSize(editSize.x, -1));
-    hostEdit_->SetToolTip(FindPreference(pref::kServiceHost)->tooltip);
-    column->Add(MnemonicLabel(this, "&Host", hostEdit_), 0, wxLEFT | wxRIGHT | wxTOP, 10);
+    hostEdit_->SetToolTip(Tr(FindPreference(pref::kServiceHost)->tooltip));
+    column->Add(MnemonicLabel(this, _("&Host"), hostEdit_), 0, wxLEFT | wxRIGHT | wxTOP, 10);
     column->Add(hostEdit_, 0, wxLEFT | wxRIGHT, 10);
 
     // Says that OK is connecting; its room is kept while it is empty, so nothing moves.
-    progress_ = new wxStaticText(this, wxID_STATIC, kConnectingText, wxDefaultPosition, wxDefaultSize,
+    progress_ = new wxStaticText(this, wxID_STATIC, Tr(kConnectingText), wxDefaultPosition, wxDefaultSize,
                                  wxST_NO_AUTORESIZE);
     progress_->SetMinSize(progress_->GetBestSize());
     column->Add(progress_, 0, wxLEFT | wxRIGHT | wxTOP, 10);
 
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
-    auto* ok = new wxButton(this, wxID_OK, "OK");
+    auto* ok = new wxButton(this, wxID_OK, _("OK"));
     ok->SetDefault();
     buttons->Add(ok, 0, wxRIGHT, 10);
-    buttons->Add(new wxButton(this, wxID_CANCEL, "Cancel"));
+    buttons->Add(new wxButton(this, wxID_CANCEL, _("Cancel")));
     column->Add(buttons, 0, wxALIGN_CENTER | wxALL, 10);
     SetSizerAndFit(column);
     progress_->SetLabel(wxEmptyString);
@@ -202,7 +203,7 @@ void LoginDialog::ShowConnecting(bool connecting) {
     hostEdit_->Enable(!connecting);
     remember_->Enable(!connecting && canRemember_);
     FindWindow(wxID_OK)->Enable(!connecting);
-    progress_->SetLabel(connecting ? wxString(kConnectingText) : wxString());
+    progress_->SetLabel(connecting ? Tr(kConnectingText) : wxString());
     // Cancel is all that is left to press.
     if (connecting) FindWindow(wxID_CANCEL)->SetFocus();
 }

@@ -13,6 +13,8 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "platform/translate.h"
+
 namespace ostravel {
 
 class SessionControl;
@@ -24,14 +26,14 @@ inline constexpr int kUserNameEdit = 1001;
 inline constexpr int kPasswordEdit = 1002;
 // An extension of our own: the password kept in the desktop's keyring (off by default).
 inline constexpr int kRememberPasswordCheck = 1004;
-inline constexpr char kRememberPasswordText[] = "&Remember password";
+inline constexpr const char* kRememberPasswordText = N_("&Remember password");
 // The last user name, kept in the settings (never the password).
 inline constexpr char kUserNameKey[] = "Login/UserName";
 // An extension of our own: the service host, as Preferences keep it ("Connection/ServiceHost"); empty
 // for the built-in one.
 inline constexpr int kHostEdit = 1005;
 inline constexpr int kCredentialMaxLength = 99;
-inline constexpr char kConnectingText[] = "Connecting to the server...";
+inline constexpr const char* kConnectingText = N_("Connecting to the server...");
 
 class LoginDialog : public wxDialog {
 public:

@@ -1,6 +1,7 @@
 #include "desktop/preferenceswindow.h"
 
 #include <wx/checkbox.h>
+#include <wx/choice.h>
 #include <wx/config.h>
 #include <wx/gbsizer.h>
 #include <wx/panel.h>
@@ -12,6 +13,7 @@
 #include <dlfcn.h>
 #endif
 
+#include "desktop/translations.h"
 #include "desktop/wxtext.h"
 #include "session/sessioncontrol.h"
 #include "session/shellrules.h"
@@ -49,9 +51,7 @@ void SettingsFileStore::WriteText(const char* key, const std::string& value) {
     wxConfigBase::Get()->Write(key, WxText(value));
 }
 
-void SettingsFileStore::Remove(const char* key) {
-    wxConfigBase::Get()->DeleteEntry(key);
-}
+void SettingsFileStore::Remove(const char* key) { wxConfigBase::Get()->DeleteEntry(key); }
 
 void SettingsFileStore::Flush() { wxConfigBase::Get()->Flush(); }
 
@@ -110,6 +110,9 @@ private:
     void AddSwitch(wxGridBagSizer* grid, int line, Field& field, int indent);
     void AddNumber(wxGridBagSizer* grid, int line, Field& field, int indent);
     int AddText(wxGridBagSizer* grid, int line, Field& field);
+    void AddChoice(wxGridBagSizer* grid, int line, Field& field);
+    // A text setting's value as its control shows it.
+    std::string ShownText(const Field& field) const;
     enum class Outcome { Same, Kept, Refused };
     // Keeps what the control shows, unless it is what is kept already or a host text that is no host
     // (whose reason it then shows).
@@ -140,12 +143,16 @@ PreferencesWindow::Panel::Panel(wxWindow* parent, PreferencePage page, Preferenc
                 AddNumber(grid, line++, field, indent);
                 break;
             case PreferenceKind::Text:
-                line = AddText(grid, line, field);
+                if (row.choices.empty()) {
+                    line = AddText(grid, line, field);
+                } else {
+                    AddChoice(grid, line++, field);
+                }
                 break;
         }
         if (row.tooltip != nullptr) {
-            field.control->SetToolTip(row.tooltip);
-            if (field.label != nullptr) field.label->SetToolTip(row.tooltip);
+            field.control->SetToolTip(Tr(row.tooltip));
+            if (field.label != nullptr) field.label->SetToolTip(Tr(row.tooltip));
         }
         fields_.push_back(field);
     }
@@ -157,7 +164,7 @@ PreferencesWindow::Panel::Panel(wxWindow* parent, PreferencePage page, Preferenc
 }
 
 void PreferencesWindow::Panel::AddSwitch(wxGridBagSizer* grid, int line, Field& field, int indent) {
-    auto* box = new wxCheckBox(this, wxID_ANY, field.row->label, wxDefaultPosition, wxDefaultSize, 0,
+    auto* box = new wxCheckBox(this, wxID_ANY, Tr(field.row->label), wxDefaultPosition, wxDefaultSize, 0,
                                wxDefaultValidator, field.row->key);
     grid->Add(box, wxGBPosition(line, 0), wxGBSpan(1, 2), wxLEFT, indent);
     field.control = box;
@@ -169,13 +176,13 @@ void PreferencesWindow::Panel::AddNumber(wxGridBagSizer* grid, int line, Field& 
     const Preference& row = *field.row;
     auto* spin = new wxSpinCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
                                 wxSP_ARROW_KEYS, row.min, row.max, row.defaultNumber, row.key);
-    field.label = MnemonicLabel(this, row.label, spin);
+    field.label = MnemonicLabel(this, Tr(row.label), spin);
     grid->Add(field.label, wxGBPosition(line, 0), wxGBSpan(1, 1), wxALIGN_CENTER_VERTICAL | wxLEFT, indent);
     auto* number = new wxBoxSizer(wxHORIZONTAL);
     number->Add(spin, 0, wxALIGN_CENTER_VERTICAL);
     if (row.unit != nullptr)
-        number->Add(new wxStaticText(this, wxID_STATIC, row.unit), 0, wxALIGN_CENTER_VERTICAL | wxLEFT,
-                    FromDIP(6));
+        number->Add(new wxStaticText(this, wxID_STATIC, Tr("unit", row.unit)), 0,
+                    wxALIGN_CENTER_VERTICAL | wxLEFT, FromDIP(6));
     grid->Add(number, wxGBPosition(line, 1));
     field.control = spin;
     if (wxPreferencesEditor::ShouldApplyChangesImmediately())
@@ -187,7 +194,7 @@ int PreferencesWindow::Panel::AddText(wxGridBagSizer* grid, int line, Field& fie
     auto* edit = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxSize(fieldWidth_, -1), 0,
                                 wxDefaultValidator, row.key);
     if (row.form == TextForm::ServiceHost && owner_ != nullptr) edit->SetHint(owner_->builtInServiceHost_);
-    field.label = MnemonicLabel(this, row.label, edit);
+    field.label = MnemonicLabel(this, Tr(row.label), edit);
     grid->Add(field.label, wxGBPosition(line, 0), wxGBSpan(1, 1), wxALIGN_CENTER_VERTICAL);
     grid->Add(edit, wxGBPosition(line++, 1), wxGBSpan(1, 1), wxEXPAND);
     field.control = edit;
@@ -203,6 +210,26 @@ int PreferencesWindow::Panel::AddText(wxGridBagSizer* grid, int line, Field& fie
     return line;
 }
 
+void PreferencesWindow::Panel::AddChoice(wxGridBagSizer* grid, int line, Field& field) {
+    const Preference& row = *field.row;
+    auto* choice = new wxChoice(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, nullptr, 0,
+                                wxDefaultValidator, row.key);
+    for (const PreferenceChoice& entry : row.choices) choice->Append(Tr(entry.label));
+    field.label = MnemonicLabel(this, Tr(row.label), choice);
+    grid->Add(field.label, wxGBPosition(line, 0), wxGBSpan(1, 1), wxALIGN_CENTER_VERTICAL);
+    grid->Add(choice, wxGBPosition(line, 1), wxGBSpan(1, 1));
+    field.control = choice;
+    if (wxPreferencesEditor::ShouldApplyChangesImmediately())
+        choice->Bind(wxEVT_CHOICE, [this, at = fields_.size()](wxCommandEvent&) { Changed(fields_[at]); });
+}
+
+std::string PreferencesWindow::Panel::ShownText(const Field& field) const {
+    if (field.row->choices.empty()) return NarrowText(static_cast<wxTextCtrl*>(field.control)->GetValue());
+    const int at = static_cast<wxChoice*>(field.control)->GetSelection();
+    return at >= 0 && static_cast<std::size_t>(at) < field.row->choices.size() ? field.row->choices[at].value
+                                                                               : std::string();
+}
+
 void PreferencesWindow::Panel::ShowKept() {
     SettingsFileStore store;
     const Preferences kept(store);
@@ -216,8 +243,16 @@ void PreferencesWindow::Panel::ShowKept() {
                 static_cast<wxSpinCtrl*>(field.control)->SetValue(kept.Int(key));
                 break;
             case PreferenceKind::Text:
-                if (field.problem == nullptr || field.problem->GetLabel().empty())
+                if (!field.row->choices.empty()) {
+                    const std::string value = kept.Text(key);
+                    int at = 0;  // an unknown value shows as the first entry
+                    for (std::size_t i = 0; i < field.row->choices.size(); ++i) {
+                        if (value == field.row->choices[i].value) at = static_cast<int>(i);
+                    }
+                    static_cast<wxChoice*>(field.control)->SetSelection(at);
+                } else if (field.problem == nullptr || field.problem->GetLabel().empty()) {
                     static_cast<wxTextCtrl*>(field.control)->ChangeValue(WxText(kept.Text(key)));
+                }
                 break;
         }
     }
@@ -244,7 +279,7 @@ PreferencesWindow::Panel::Outcome PreferencesWindow::Panel::Store(const Field& f
         case PreferenceKind::Text:
             break;
     }
-    const std::string text = NarrowText(static_cast<wxTextCtrl*>(field.control)->GetValue());
+    const std::string text = ShownText(field);
     std::string problem;
     if (field.row->form != TextForm::Plain) HostOfSetting(field.row->form, text, &problem);
     if (field.problem != nullptr) ShowProblem(field, problem);
@@ -294,8 +329,7 @@ void PreferencesWindow::Panel::ShowProblem(const Field& field, const std::string
         field.problem->SetMinSize(wxSize(room.x, needed));
         wxGetTopLevelParent(this)->Fit();
     }
-    static_cast<wxTextCtrl*>(field.control)
-        ->SetToolTip(problem.empty() ? wxString(field.row->tooltip) : text);
+    static_cast<wxTextCtrl*>(field.control)->SetToolTip(problem.empty() ? Tr(field.row->tooltip) : text);
 }
 
 void PreferencesWindow::Panel::FollowSwitches() {
@@ -317,7 +351,7 @@ void PreferencesWindow::Panel::FollowSwitches() {
 class PreferencesWindow::Page : public wxPreferencesPage {
 public:
     Page(PreferencesWindow& owner, PreferencePage page) : owner_(owner), page_(page) {}
-    wxString GetName() const override { return PreferencePageName(page_); }
+    wxString GetName() const override { return Tr("preferences page", PreferencePageName(page_)); }
     wxWindow* CreateWindow(wxWindow* parent) override {
         auto* panel = new Panel(parent, page_, owner_);
         owner_.panels_.emplace_back(panel);
@@ -333,7 +367,7 @@ PreferencesWindow::PreferencesWindow(std::function<void(const char* key)> applie
                                      wxString builtInServiceHost)
     : applied_(std::move(applied)),
       builtInServiceHost_(std::move(builtInServiceHost)),
-      editor_(wxString(kAppTitle) + " Preferences") {
+      editor_(wxString::Format(_("%s Preferences"), kAppTitle)) {
     for (const PreferencePage page : kPreferencePages) editor_.AddPage(new Page(*this, page));
 }
 

@@ -12,14 +12,14 @@ namespace ostravel {
 
 PrivateMessageDialog::PrivateMessageDialog(wxWindow* parent, SessionDocument& document,
                                            std::function<std::string()> recipient)
-    : wxDialog(parent, kWindowId, "Private Message", wxDefaultPosition, wxDefaultSize,
+    : wxDialog(parent, kWindowId, _("Private Message"), wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
       document_(document),
       recipient_(std::move(recipient)) {
     SetName("PrivateMessageDialog");
     message_ = new wxTextCtrl(this, kMessageId, wxString(), ConvertDialogToPixels(wxPoint(7, 7)),
                               ConvertDialogToPixels(wxSize(264, 90)), wxHSCROLL);
-    new wxButton(this, kSendId, "Send", ConvertDialogToPixels(wxPoint(135, 103)),
+    new wxButton(this, kSendId, _("Send"), ConvertDialogToPixels(wxPoint(135, 103)),
                  ConvertDialogToPixels(wxSize(50, 14)));
     SetClientSize(ConvertDialogToPixels(wxSize(278, 129)));
     Bind(wxEVT_BUTTON, &PrivateMessageDialog::OnSend, this, kSendId);

@@ -13,6 +13,7 @@
 #include <wx/tooltip.h>
 
 #include "config/serverconfig.h"
+#include "desktop/translations.h"
 
 namespace ostravel {
 
@@ -28,7 +29,8 @@ wxString FromHost(const std::string& text) {
     return shown;
 }
 
-wxString FromUtf8(const char* text) { return text != nullptr ? wxString::FromUTF8(text) : wxString(); }
+// A text of the dialog's table, in the user's language (an empty text is no catalogue entry).
+wxString TableText(const char* text) { return text != nullptr && *text != '\0' ? Tr(text) : wxString(); }
 
 template <typename Control>
 int IndexOfId(const std::vector<Control>& controls, int id) {
@@ -69,7 +71,7 @@ constexpr int kFileListHeight = 40;  // dialog units: three entries
 
 SettingsDialog::SettingsDialog(wxWindow* parent, const DialogLayout& layout, const DialogModel& model,
                                int saveId)
-    : wxDialog(parent, layout.dialogId, FromUtf8(layout.caption)),
+    : wxDialog(parent, layout.dialogId, TableText(layout.caption)),
       model_(model),
       inputWidth_(layout.widthDialogUnits / 5) {
 #ifdef __WXMSW__
@@ -80,7 +82,7 @@ SettingsDialog::SettingsDialog(wxWindow* parent, const DialogLayout& layout, con
 
     auto* boxes = new wxBoxSizer(wxHORIZONTAL);
     for (const GroupBox& group : layout.groupBoxes) {
-        auto* box = new wxStaticBox(this, group.id, FromUtf8(group.text));
+        auto* box = new wxStaticBox(this, group.id, TableText(group.text));
         auto* boxSizer = new wxStaticBoxSizer(box, wxHORIZONTAL);
         if (group.column < 0) {
             boxSizer->Add(BuildColumn(box, layout, 0), 1, wxALL | wxEXPAND, 5);
@@ -94,7 +96,7 @@ SettingsDialog::SettingsDialog(wxWindow* parent, const DialogLayout& layout, con
 
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
     for (const ButtonText& text : layout.buttons) {
-        auto* button = new wxButton(this, text.id, FromUtf8(text.text));
+        auto* button = new wxButton(this, text.id, TableText(text.text));
         if (text.isDefault) {
             button->SetDefault();
         }
@@ -133,12 +135,12 @@ wxSizer* SettingsDialog::BuildColumn(wxWindow* parent, const DialogLayout& layou
         if (row.column != column) {
             continue;
         }
-        auto* label = new wxStaticText(parent, row.labelId, FromUtf8(row.label));
-        label->SetToolTip(FromUtf8(row.tooltip));
+        auto* label = new wxStaticText(parent, row.labelId, TableText(row.label));
+        label->SetToolTip(TableText(row.tooltip));
         wxSizer* inputs = nullptr;
         wxWindow* input = nullptr;
         if (row.fixedText != nullptr) {
-            input = new wxStaticText(parent, row.controlId, FromUtf8(row.fixedText));
+            input = new wxStaticText(parent, row.controlId, TableText(row.fixedText));
         } else if (row.enabledRadioId != 0) {
             inputs = BuildOptionalSetting(parent, row);
         } else {
@@ -163,9 +165,9 @@ wxSizer* SettingsDialog::BuildOptionalSetting(wxWindow* parent, const SettingRow
     const int pair = IndexOfRadioPair(model_.radios, row.enabledRadioId);
     const bool enabled = pair >= 0 && model_.radios[static_cast<std::size_t>(pair)].enabled;
     // Each pair is a group of its own, so choosing one clears only its partner.
-    auto* on = new wxRadioButton(parent, row.enabledRadioId, kEnabledRadioText, wxDefaultPosition,
+    auto* on = new wxRadioButton(parent, row.enabledRadioId, Tr(kEnabledRadioText), wxDefaultPosition,
                                  wxDefaultSize, wxRB_GROUP);
-    auto* off = new wxRadioButton(parent, row.disabledRadioId, kDisabledRadioText);
+    auto* off = new wxRadioButton(parent, row.disabledRadioId, Tr(kDisabledRadioText));
     on->SetValue(enabled);
     off->SetValue(!enabled);
     if (pair >= 0) {
@@ -175,7 +177,7 @@ wxSizer* SettingsDialog::BuildOptionalSetting(wxWindow* parent, const SettingRow
     auto* radios = new wxBoxSizer(wxHORIZONTAL);
     radios->Add(on, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 4);
     radios->Add(off, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
-    auto* valueLabel = new wxStaticText(parent, row.valueLabelId, FromUtf8(row.valueLabel));
+    auto* valueLabel = new wxStaticText(parent, row.valueLabelId, TableText(row.valueLabel));
 
     if (row.customEditId == 0) {
         radios->Add(valueLabel, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 4);

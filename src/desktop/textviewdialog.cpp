@@ -21,7 +21,7 @@ TextViewDialog::TextViewDialog(wxWindow* parent)
                               wxTE_MULTILINE | wxTE_READONLY | wxHSCROLL | wxVSCROLL | wxTE_DONTWRAP);
     column->Add(textBox_, 1, wxEXPAND | wxALL, 10);
     // OK is not the default button: Enter does not close the viewer.
-    column->Add(new wxButton(this, wxID_OK, "OK"), 0, wxALIGN_CENTER | wxBOTTOM, 10);
+    column->Add(new wxButton(this, wxID_OK, _("OK")), 0, wxALIGN_CENTER | wxBOTTOM, 10);
     SetSizerAndFit(column);
     CentreOnParent();
 }

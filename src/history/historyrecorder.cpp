@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "history/historystore.h"
+#include "platform/translate.h"
 
 namespace ostravel {
 
@@ -60,7 +61,7 @@ void HistoryRecorder::Write(HistoryStore& store, const Change& change) {
     // A disk that fills up later is said once; the changes after it are tried again as they come.
     if (!ok && !saidWriteFailure_ && notice_) {
         saidWriteFailure_ = true;
-        notice_("The station history could not be written: " + store.LastError());
+        notice_(FillIn(Translated(N_("The station history could not be written: {1}")), {store.LastError()}));
     }
 }
 

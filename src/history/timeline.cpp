@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "platform/clock.h"
+#include "platform/translate.h"
 
 namespace ostravel {
 
@@ -71,34 +72,27 @@ HistorySummary Summarise(const std::vector<HistorySpan>& clipped) {
 
 std::string DurationText(std::int64_t seconds) {
     const std::int64_t minutes = seconds / 60, hours = minutes / 60, days = hours / 24;
-    char text[48];
     if (seconds < 60) {
-        std::snprintf(text, sizeof text, "%lld s", static_cast<long long>(seconds));
+        return FillIn(Translated(N_("{1} s")), {std::to_string(seconds)});
     } else if (hours == 0) {
-        std::snprintf(text, sizeof text, "%lld min", static_cast<long long>(minutes));
+        return FillIn(Translated(N_("{1} min")), {std::to_string(minutes)});
     } else if (days == 0) {
-        std::snprintf(text, sizeof text, "%lld h %lld min", static_cast<long long>(hours),
-                      static_cast<long long>(minutes % 60));
-    } else {
-        std::snprintf(text, sizeof text, "%lld d %lld h", static_cast<long long>(days),
-                      static_cast<long long>(hours % 24));
+        return FillIn(Translated(N_("{1} h {2} min")), {std::to_string(hours), std::to_string(minutes % 60)});
     }
-    return text;
+    return FillIn(Translated(N_("{1} d {2} h")), {std::to_string(days), std::to_string(hours % 24)});
 }
 
 std::string SummaryLine(const HistorySummary& summary) {
-    if (summary.watched == 0) return "Nobody watched the station in this period.";
+    if (summary.watched == 0) return Translated(N_("Nobody watched the station in this period."));
     // Rounded down, so that a single lost minute never shows as 100%.
     const double share = std::floor(1000.0 * summary.onAir / summary.watched) / 10.0;
-    char text[160];
+    char percent[16];
+    std::snprintf(percent, sizeof percent, "%.1f%%", share);
     const std::size_t count = summary.outages.size();
-    if (count == 0) {
-        std::snprintf(text, sizeof text, "On air %.1f%% of the watched time; no outages", share);
-    } else {
-        std::snprintf(text, sizeof text, "On air %.1f%% of the watched time; %zu %s, longest %s", share,
-                      count, count == 1 ? "outage" : "outages", DurationText(summary.longestOutage).c_str());
-    }
-    return text;
+    if (count == 0) return FillIn(Translated(N_("On air {1} of the watched time; no outages")), {percent});
+    return FillIn(TranslatedPlural("On air {1} of the watched time; {2} outage, longest {3}",
+                                   "On air {1} of the watched time; {2} outages, longest {3}", count),
+                  {percent, std::to_string(count), DurationText(summary.longestOutage)});
 }
 
 namespace {
@@ -110,12 +104,12 @@ struct StateWords {
     std::string_view word;
 };
 constexpr StateWords kStateWords[] = {
-    {kHistoryDown, "Server Down", "down"},
-    {kHistoryNoSource, "Server Up, Stream Down", "no-source"},
-    {kHistoryOnAir, "Server Up, Stream Up", "on-air"},
-    {kHistoryLost, "Session Lost", "lost"},
+    {kHistoryDown, N_("Server Down"), "down"},
+    {kHistoryNoSource, N_("Server Up, Stream Down"), "no-source"},
+    {kHistoryOnAir, N_("Server Up, Stream Up"), "on-air"},
+    {kHistoryLost, N_("Session Lost"), "lost"},
 };
-constexpr StateWords kUnknownState{0, "Unknown", "unknown"};
+constexpr StateWords kUnknownState{0, N_("Unknown"), "unknown"};
 
 const StateWords& WordsOf(int state) {
     for (const StateWords& words : kStateWords) {

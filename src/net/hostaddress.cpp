@@ -9,6 +9,8 @@
 #include <arpa/inet.h>
 #endif
 
+#include "platform/translate.h"
+
 namespace ostravel {
 
 namespace {
@@ -62,8 +64,9 @@ bool IsHostName(std::string_view name) {
     return !allNumeric;
 }
 
-std::optional<HostAddress> Refuse(std::string* error, std::string_view text, const std::string& why) {
-    if (error != nullptr) *error = "\"" + std::string(text) + "\" is not a host: " + why + ".";
+std::optional<HostAddress> Refuse(std::string* error, std::string_view text, const char* why) {
+    if (error != nullptr)
+        *error = FillIn(Translated(N_("\"{1}\" is not a host: {2}.")), {text, Translated(why)});
     return std::nullopt;
 }
 
@@ -78,7 +81,7 @@ std::string Lower(std::string_view text) {
 std::optional<HostAddress> ParseHostAddress(std::string_view text, unsigned short defaultPort,
                                             std::string* error) {
     const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return Refuse(error, text, "no host given");
+    if (first == std::string_view::npos) return Refuse(error, text, N_("no host given"));
     text = text.substr(first, text.find_last_not_of(" \t") - first + 1);
 
     std::string_view host = text;
@@ -86,11 +89,12 @@ std::optional<HostAddress> ParseHostAddress(std::string_view text, unsigned shor
     bool bracketed = false;
     if (text.front() == '[') {
         const std::size_t close = text.find(']');
-        if (close == std::string_view::npos) return Refuse(error, text, "the \"[\" is never closed");
+        if (close == std::string_view::npos) return Refuse(error, text, N_("the \"[\" is never closed"));
         host = text.substr(1, close - 1);
         const std::string_view rest = text.substr(close + 1);
-        if (!rest.empty() && rest.front() != ':') return Refuse(error, text, "only a port may follow \"]\"");
-        if (rest == ":") return Refuse(error, text, "the port is missing after \":\"");
+        if (!rest.empty() && rest.front() != ':')
+            return Refuse(error, text, N_("only a port may follow \"]\""));
+        if (rest == ":") return Refuse(error, text, N_("the port is missing after \":\""));
         if (!rest.empty()) port = rest.substr(1);
         bracketed = true;
     } else if (const std::size_t colon = text.find(':'); colon != std::string_view::npos) {
@@ -98,7 +102,7 @@ std::optional<HostAddress> ParseHostAddress(std::string_view text, unsigned shor
         if (text.find(':', colon + 1) == std::string_view::npos) {
             host = text.substr(0, colon);
             port = text.substr(colon + 1);
-            if (port.empty()) return Refuse(error, text, "the port is missing after \":\"");
+            if (port.empty()) return Refuse(error, text, N_("the port is missing after \":\""));
         }
     }
 
@@ -107,12 +111,12 @@ std::optional<HostAddress> ParseHostAddress(std::string_view text, unsigned shor
     if (!port.empty()) {
         const int number = IsDigits(port) && port.size() <= 5 ? std::stoi(std::string(port)) : 0;
         if (number < 1 || number > 65535)
-            return Refuse(error, text, "the port must be a number from 1 to 65535");
+            return Refuse(error, text, N_("the port must be a number from 1 to 65535"));
         address.port = static_cast<unsigned short>(number);
     }
-    if (host.empty()) return Refuse(error, text, "no host given");
+    if (host.empty()) return Refuse(error, text, N_("no host given"));
     if (bracketed || host.find(':') != std::string_view::npos) {
-        if (!IsIPv6(host)) return Refuse(error, text, "not an IPv6 address");
+        if (!IsIPv6(host)) return Refuse(error, text, N_("not an IPv6 address"));
         address.kind = HostAddress::Kind::IPv6;
         address.host = Lower(host);
     } else if (IsIPv4(host)) {
@@ -125,8 +129,8 @@ std::optional<HostAddress> ParseHostAddress(std::string_view text, unsigned shor
         return Refuse(
             error, text,
             std::all_of(host.begin(), host.end(), [](char c) { return c == '.' || (c >= '0' && c <= '9'); })
-                ? "not an IPv4 address"
-                : "not a host name (letters, digits, \"-\" and \".\")");
+                ? N_("not an IPv4 address")
+                : N_("not a host name (letters, digits, \"-\" and \".\")"));
     }
     return address;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "config/settingsgrammar.h"
+#include "platform/translate.h"
 #include "protocol/commands.h"
 
 namespace ostravel {
@@ -60,13 +61,16 @@ std::string ComposeSettingsRequest(std::string_view word, std::string_view userN
 }
 
 std::string SettingsTooLongMessage(std::size_t length) {
-    return "Settings not sent: they are " + std::to_string(length) + " characters long, at most " +
-           std::to_string(kSettingsBlockSize - 1) + " fit in one request.";
+    return FillIn(
+        Translated(N_("Settings not sent: they are {1} characters long, at most {2} fit in one request.")),
+        {std::to_string(length), std::to_string(kSettingsBlockSize - 1)});
 }
 
 std::string CommandTooLongMessage(std::size_t length, std::size_t blockSize) {
-    return "Command not sent: the request is " + std::to_string(length) + " characters long, at most " +
-           std::to_string(blockSize > 0 ? blockSize - 1 : 0) + " fit in one request.";
+    return FillIn(
+        Translated(
+            N_("Command not sent: the request is {1} characters long, at most {2} fit in one request.")),
+        {std::to_string(length), std::to_string(blockSize > 0 ? blockSize - 1 : 0)});
 }
 
 }  // namespace ostravel

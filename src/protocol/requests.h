@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/translate.h"
+
 namespace ostravel {
 
 struct CommandInfo;
@@ -18,8 +20,8 @@ inline constexpr int kCommandSendSeconds = 3;
 inline constexpr int kLogOffSendSeconds = 1;
 inline constexpr char kLogOffNotice[] = "/disconnected";
 
-inline constexpr char kSendFailedMessage[] = "Error sending command to server. Please reconnect.";
-inline constexpr char kLoggedOffTip[] = "Quenlor Ostravel - Logged Off";
+inline constexpr const char* kSendFailedMessage = N_("Error sending command to server. Please reconnect.");
+inline constexpr const char* kLoggedOffTip = N_("Quenlor Ostravel - Logged Off");
 
 // The text, then NUL and zero fill up to `size`; a text of `size` bytes or more is cut to `size`
 // and carries no NUL. Requests are never sent cut: check FitsBlock first.

@@ -3,6 +3,7 @@
 #include <set>
 #include <vector>
 
+#include "platform/translate.h"
 #include "protocol/replyroutes.h"
 
 namespace ostravel {
@@ -61,11 +62,12 @@ std::vector<Field> FieldsInOrder(const DialogModel& model, const DialogLayout& l
         }
     };
     for (const SettingRow& row : layout.rows) {
-        const std::string label(TrimLabel(row.label ? row.label : ""));
+        // As the dialog shows it, in the user's language.
+        const std::string label(TrimLabel(row.label ? Translated(row.label) : ""));
         add(row.controlId, label);
         if (row.customEditId != 0) {
             std::string custom = label;
-            if (row.valueLabel) custom += " (" + std::string(TrimLabel(row.valueLabel)) + ")";
+            if (row.valueLabel) custom += " (" + std::string(TrimLabel(Translated(row.valueLabel))) + ")";
             add(row.customEditId, std::move(custom));
         }
     }
@@ -113,7 +115,8 @@ std::optional<SettingsProblem> FindSettingsProblem(const DialogModel& edited, co
 }
 
 std::string SettingsProblemMessage(const SettingsProblem& problem) {
-    return "Settings not sent: \"" + problem.field + "\" may not contain \"" + problem.forbidden + "\".";
+    return FillIn(Translated(N_("Settings not sent: \"{1}\" may not contain \"{2}\".")),
+                  {problem.field, problem.forbidden});
 }
 
 }  // namespace ostravel

@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/translate.h"
+
 namespace ostravel {
 
 class SessionDocument;
 
-inline constexpr char kChatWelcome[] = "*** Welcome to Zandrel ***";
+inline constexpr const char* kChatWelcome = N_("*** Welcome to Zandrel ***");
 inline constexpr int kChatSendSeconds = 3;
 inline constexpr int kChatReceiveSeconds = 3;
 inline constexpr int kChatReceiveSize = 256;

@@ -101,9 +101,9 @@ namespace {
 
 // A failure to open goes to the top of the message list, naming what failed and why. It may come
 // after the command has returned, from another thread; the document's calls are safe from any.
-UrlOpenFailed ReportTo(SessionDocument& doc, std::string what) {
-    return [&doc, what = std::move(what)](const std::string& reason) {
-        doc.InsertMessage(what + ": " + reason);
+UrlOpenFailed ReportTo(SessionDocument& doc, const char* what) {
+    return [&doc, what](const std::string& reason) {
+        doc.InsertMessage(FillIn(Translated(N_("{1}: {2}")), {Translated(what), reason}));
     };
 }
 
@@ -118,7 +118,7 @@ bool RunWebCommand(SessionDocument& doc, int commandId, UrlOpener& opener) {
     }
     const std::string address = WebCommandAddress(commandId, doc.Snapshot());
     if (address.empty()) {
-        doc.InsertMessage(kTuneInErrorMessage);
+        doc.InsertMessage(Translated(kTuneInErrorMessage));
         return true;
     }
     opener.Open(address, ReportTo(doc, command->kind == CommandKind::TuneIn ? kTuneInErrorMessage
@@ -133,7 +133,7 @@ void OpenLogoPage(SessionDocument& doc, UrlOpener& opener) {
 void OpenServerLogsPage(SessionDocument& doc, UrlOpener& opener) {
     const SessionState session = doc.Snapshot();
     if (!session.LoggedIn()) {
-        doc.InsertMessage(kInvalidLoginMessage);
+        doc.InsertMessage(Translated(kInvalidLoginMessage));
         return;
     }
     opener.Open(ServerLogsAddress(session.userName, session.password, session.portalHost),

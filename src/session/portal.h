@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/translate.h"
 #include "session/sessiondocument.h"
 
 namespace ostravel {
@@ -14,12 +15,12 @@ class SessionDocument;
 class UrlOpener;
 struct SessionState;
 
-inline constexpr char kTuneInErrorMessage[] = "Error opening Tune-In Link";
+inline constexpr const char* kTuneInErrorMessage = N_("Error opening Tune-In Link");
 // A page that could not be opened: this, ": " and the reason.
-inline constexpr char kWebPageErrorMessage[] = "Error opening web page";
-inline constexpr char kInvalidLoginMessage[] =
-    "Invalid login. Please login with a valid user name and password";
-inline constexpr char kServerLogsTitle[] = "Shoutcast Server Logs";
+inline constexpr const char* kWebPageErrorMessage = N_("Error opening web page");
+inline constexpr const char* kInvalidLoginMessage =
+    N_("Invalid login. Please login with a valid user name and password");
+inline constexpr const char* kServerLogsTitle = N_("Shoutcast Server Logs");
 
 // RFC 3986: unreserved characters (ALPHA, DIGIT, "-", ".", "_", "~") stay, every other byte
 // becomes "%XX" with upper-case hex digits.

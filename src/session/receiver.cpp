@@ -27,9 +27,9 @@ struct StateTray {
 constexpr char kStateTipPrefix[] = "Quenlor Ostravel - ";
 
 constexpr StateTray kStateTrays[] = {
-    {"Quenlor Ostravel - Server Down", kIconServerDown},
-    {"Quenlor Ostravel - Server Up, Stream Down", kIconServerUpStreamDown},
-    {"Quenlor Ostravel - Server Up, Stream Up", kIconServerUpStreamUp},
+    {N_("Quenlor Ostravel - Server Down"), kIconServerDown},
+    {N_("Quenlor Ostravel - Server Up, Stream Down"), kIconServerUpStreamDown},
+    {N_("Quenlor Ostravel - Server Up, Stream Up"), kIconServerUpStreamUp},
 };
 static_assert(std::size(kStateTrays) == std::size(kStatePhrases));
 
@@ -105,14 +105,14 @@ int Receiver::Run() {
             }
             currentTime_ = clock_.Now();
             if (currentTime_ - lastActivity_ >= kIdleSeconds) {
-                document_.InsertMessage(kTimedOutMessage);
+                document_.InsertMessage(Translated(kTimedOutMessage));
                 EndSilentSession();
                 continue;
             }
             const std::int64_t check = checkDue_.load();
             if (check != 0 && currentTime_ >= check) {
                 checkDue_ = 0;
-                document_.InsertMessage(kTimedOutMessage);
+                document_.InsertMessage(Translated(kTimedOutMessage));
                 EndSilentSession();
                 continue;
             }
@@ -242,7 +242,7 @@ std::string Receiver::TakeGathered() {
     gatheredCut_ = false;
     if (cut && IsSettings(route)) {
         // Half a configuration saved back would overwrite the rest on the host.
-        document_.InsertMessage(kIncompleteSettingsMessage);
+        document_.InsertMessage(Translated(kIncompleteSettingsMessage));
         return {};
     }
     return reply;
@@ -353,11 +353,11 @@ void Receiver::EndOfLoop(End end) {
             AnnounceSessionLost();
             document_.ResetSession();
             // With reconnection on, the session's keeper says what happens next instead.
-            if (!document_.Reconnect()) document_.InsertMessage(kSessionEndedMessage);
+            if (!document_.Reconnect()) document_.InsertMessage(Translated(kSessionEndedMessage));
             document_.ReportSessionEvent(SessionEvent::Lost);
             document_.SetStatusBox("");
             if (document_.HasMainWindow()) {
-                document_.SetTrayIcon(TrayOperation::Modify, kLoggedOffTip, kIconApplication);
+                document_.SetTrayIcon(TrayOperation::Modify, Translated(kLoggedOffTip), kIconApplication);
             }
         }
         document_.SetDisconnected(true);
@@ -377,7 +377,7 @@ void Receiver::LogOff() {
         document_.HoldingSends([&] {
             const auto notice = MakeBlock(kLogOffNotice, kLogOffBlockSize);
             document_.SendAllOnService(notice.data(), static_cast<int>(notice.size()), kLogOffSendSeconds);
-            if (document_.LoginId() != 0) document_.InsertMessage(kFarewellMessage);
+            if (document_.LoginId() != 0) document_.InsertMessage(Translated(kFarewellMessage));
             document_.SetStatusBox("");
             loggedOff_ = true;
             running_ = 0;
@@ -386,7 +386,7 @@ void Receiver::LogOff() {
             document_.ResetSession();
         });
         if (document_.HasMainWindow()) {
-            document_.SetTrayIcon(TrayOperation::Modify, kLoggedOffTip, kIconApplication);
+            document_.SetTrayIcon(TrayOperation::Modify, Translated(kLoggedOffTip), kIconApplication);
         }
     }
     stop_.request_stop();
@@ -450,9 +450,10 @@ bool Receiver::ParseServerStatus(const std::string& reply) {
             const StateTray& tray = kStateTrays[state];
             document_.SetServerState(state);
             const bool last = i + 1 == report.states.size();
-            document_.SetTrayIcon(TrayOperation::Modify,
-                                  last && !since.empty() ? std::string(kStateTipPrefix) + since : tray.tip,
-                                  tray.icon);
+            document_.SetTrayIcon(
+                TrayOperation::Modify,
+                last && !since.empty() ? std::string(kStateTipPrefix) + since : Translated(tray.tip),
+                tray.icon);
         }
     }
     document_.SetStatusBox(since.empty() ? report.display : report.display + since + "\r\n");

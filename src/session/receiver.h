@@ -14,6 +14,7 @@
 
 #include "net/blockingsocket.h"
 #include "platform/clock.h"
+#include "platform/translate.h"
 #include "protocol/replyroutes.h"
 #include "protocol/statusreport.h"
 #include "session/sessioncontrol.h"
@@ -33,14 +34,15 @@ inline constexpr std::int64_t kIdleSeconds = 30;
 // often while logged in (the live status's own period may be shorter or, without reconnection, longer).
 inline constexpr std::int64_t kAutoRefreshSeconds = 20;
 
-inline constexpr char kTimedOutMessage[] = "Connection timed out.";
-inline constexpr char kFarewellMessage[] = "Logging off... Have a great day!";
+inline constexpr const char* kTimedOutMessage = N_("Connection timed out.");
+inline constexpr const char* kFarewellMessage = N_("Logging off... Have a great day!");
 // Shown whenever the session ends without the user logging off.
-inline constexpr char kSessionEndedMessage[] = "Connection to the server ended. Please log in again.";
+inline constexpr const char* kSessionEndedMessage =
+    N_("Connection to the server ended. Please log in again.");
 // Also for settings cut short at a NUL byte.
-inline constexpr char kIncompleteSettingsMessage[] =
-    "The server's settings reply did not arrive whole, so the settings dialog was not opened. Please try "
-    "again.";
+inline constexpr const char* kIncompleteSettingsMessage =
+    N_("The server's settings reply did not arrive whole, so the settings dialog was not opened. Please "
+       "try again.");
 
 // A reply that feeds a parser or a window is read until its end marker, until the next reply
 // begins (a read that opens with a reply's keyword, "Logged In: " or "/bye"), or until the

@@ -21,7 +21,7 @@ Reconnection::Random DefaultRandom() {
 
 std::string ReconnectingMessage(std::chrono::milliseconds delay) {
     const auto seconds = std::chrono::ceil<std::chrono::seconds>(delay).count();
-    return "Connection lost. Reconnecting in " + std::to_string(seconds) + " s.";
+    return FillIn(Translated(N_("Connection lost. Reconnecting in {1} s.")), {std::to_string(seconds)});
 }
 
 Reconnection::Reconnection(const Clock& clock, Random random)

@@ -13,13 +13,14 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/translate.h"
 
 namespace ostravel {
 
-inline constexpr char kReconnectRefusedMessage[] =
-    "The server refused the login, so Ostravel stopped reconnecting.";
-inline constexpr char kReconnectFlappingMessage[] =
-    "The connection ended right after each of the last three logins, so Ostravel stopped reconnecting.";
+inline constexpr const char* kReconnectRefusedMessage =
+    N_("The server refused the login, so Ostravel stopped reconnecting.");
+inline constexpr const char* kReconnectFlappingMessage =
+    N_("The connection ended right after each of the last three logins, so Ostravel stopped reconnecting.");
 // "Connection lost. Reconnecting in N s.", N the delay in whole seconds, rounded up.
 std::string ReconnectingMessage(std::chrono::milliseconds delay);
 

@@ -11,10 +11,10 @@ namespace ostravel {
 namespace {
 
 void OnSendFailed(SessionDocument& doc) {
-    doc.InsertMessage(kSendFailedMessage);
+    doc.InsertMessage(Translated(kSendFailedMessage));
     doc.ResetSession();
     // The session is over: show it as logged off, never as a running stream.
-    doc.SetTrayIcon(TrayOperation::Modify, kLoggedOffTip, kIconApplication);
+    doc.SetTrayIcon(TrayOperation::Modify, Translated(kLoggedOffTip), kIconApplication);
     // With reconnection on, the receiver is stopped reading at once rather than at the 30-second
     // rule: its end reports the session lost, and the next login follows on the usual delays.
     if (doc.Reconnect()) doc.StopReceivingIf(doc.ServiceHandle());

@@ -110,7 +110,7 @@ void SessionControl::LoginAccepted() {
         return;
     }
     doc_.ClearMessages();
-    doc_.InsertMessage(kConnectFailedMessage);
+    doc_.InsertMessage(Translated(kConnectFailedMessage));
     doc_.SetStatusBox("");
 }
 

@@ -14,13 +14,14 @@
 
 #include "net/blockingsocket.h"
 #include "net/hostaddress.h"
+#include "platform/translate.h"
 
 namespace ostravel {
 
 class SessionDocument;
 
 inline constexpr unsigned short kServicePort = 28000;
-inline constexpr char kConnectFailedMessage[] = "Failed to connect to login server.";
+inline constexpr const char* kConnectFailedMessage = N_("Failed to connect to login server.");
 
 // The thread that reads the service connection.
 class ReceiverThread {

@@ -12,8 +12,8 @@ namespace ostravel {
 StateNotice MakeBackOnlineNotice(std::int64_t since) {
     StateNotice notice;
     notice.state = kStateBackOnline;
-    notice.title = "Back Online";
-    notice.text = "Back online since " + TimeOfDay(since) + ".";
+    notice.title = Translated(N_("Back Online"));
+    notice.text = FillIn(Translated(N_("Back online since {1}.")), {TimeOfDay(since)});
     notice.icon = kIconApplication;
     notice.since = since;
     return notice;
@@ -70,12 +70,13 @@ void SessionKeeper::SessionLost() {
     if (!delay) {
         reconnecting_ = false;
         doc_.CloseHistory(clock_.Now());
-        doc_.InsertMessage(reconnection_.StopReason());
+        doc_.InsertMessage(Translated(reconnection_.StopReason().c_str()));
         return;
     }
     reconnecting_ = true;
     doc_.InsertMessage(ReconnectingMessage(*delay));
-    if (doc_.HasMainWindow()) doc_.SetTrayIcon(TrayOperation::Modify, kReconnectingTip, kIconApplication);
+    if (doc_.HasMainWindow())
+        doc_.SetTrayIcon(TrayOperation::Modify, Translated(kReconnectingTip), kIconApplication);
     timer_.Start(*delay);
 }
 
@@ -134,9 +135,10 @@ void SessionKeeper::Refused() {
     } catch (const BlockingSocketException&) {
         // Closed already; nothing to tell the host.
     }
-    if (doc_.HasMainWindow()) doc_.SetTrayIcon(TrayOperation::Modify, kLoggedOffTip, kIconApplication);
+    if (doc_.HasMainWindow())
+        doc_.SetTrayIcon(TrayOperation::Modify, Translated(kLoggedOffTip), kIconApplication);
     if (wasReconnecting) {
-        doc_.InsertMessage(reconnection_.StopReason());
+        doc_.InsertMessage(Translated(reconnection_.StopReason().c_str()));
     } else if (refused_) {
         refused_();  // the login at start: the user is asked for the right credentials
     }

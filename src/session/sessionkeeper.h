@@ -15,6 +15,7 @@
 
 #include "platform/clock.h"
 #include "platform/openurl.h"
+#include "platform/translate.h"
 #include "session/reconnection.h"
 #include "session/sessionview.h"
 
@@ -23,7 +24,7 @@ namespace ostravel {
 class SessionDocument;
 class SessionControl;
 
-inline constexpr char kReconnectingTip[] = "Reconnecting...";
+inline constexpr const char* kReconnectingTip = N_("Reconnecting...");
 // A live session is asked for the status after a sleep or a network change; no answer within this
 // long ends it as lost.
 inline constexpr std::chrono::seconds kCheckAnswerTime{5};

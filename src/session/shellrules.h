@@ -6,15 +6,17 @@
 #include <string>
 #include <string_view>
 
+#include "platform/translate.h"
+
 namespace ostravel {
 
 inline constexpr char kAppTitle[] = "Quenlor Ostravel";
 inline constexpr char kRegistryKey[] = "Quenlor";
 inline constexpr char kAppName[] = "zandrel";
-inline constexpr char kReadyPrompt[] = "Ready";
-inline constexpr char kSocketsFailedMessage[] = "Windows sockets initialization failed.";
-inline constexpr char kOleFailedMessage[] =
-    "OLE initialization failed.  Make sure that the OLE libraries are the correct version.";
+inline constexpr const char* kReadyPrompt = N_("Ready");
+inline constexpr const char* kSocketsFailedMessage = N_("Windows sockets initialization failed.");
+inline constexpr const char* kOleFailedMessage =
+    N_("OLE initialization failed.  Make sure that the OLE libraries are the correct version.");
 inline constexpr int kRecentFileCount = 4;
 
 // The tray tip holds at most 127 characters; a cut never splits a UTF-8 sequence.

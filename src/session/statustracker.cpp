@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "platform/translate.h"
+
 #ifndef _WIN32
 #include <langinfo.h>
 #endif
@@ -52,13 +54,13 @@ std::optional<std::int64_t> StatusTracker::Since() const {
 std::string_view StateLabel(int state) {
     switch (state) {
         case 0:
-            return "Server Down";
+            return N_("Server Down");
         case 1:
-            return "Server Up, Stream Down";
+            return N_("Server Up, Stream Down");
         case 2:
-            return "Server Up, Stream Up";
+            return N_("Server Up, Stream Up");
         case kStateSessionLost:
-            return "Logged Off";
+            return N_("Logged Off");
         default:
             return {};
     }
@@ -67,13 +69,13 @@ std::string_view StateLabel(int state) {
 std::string_view StateSentence(int state) {
     switch (state) {
         case 0:
-            return "Your radio server is down.";
+            return N_("Your radio server is down.");
         case 1:
-            return "Your radio server is up, but no source feeds the stream.";
+            return N_("Your radio server is up, but no source feeds the stream.");
         case 2:
-            return "Your radio server is up and your stream is public.";
+            return N_("Your radio server is up and your stream is public.");
         case kStateSessionLost:
-            return "Connection to the server ended. Please log in again.";
+            return N_("Connection to the server ended. Please log in again.");
         default:
             return {};
     }
@@ -95,9 +97,10 @@ int StateIcon(int state) {
 StateNotice MakeStateNotice(int state, std::int64_t since) {
     StateNotice notice;
     notice.state = state;
-    notice.title = StateLabel(state);
-    notice.text = std::string(StateSentence(state)) + " " + (state == kStateSessionLost ? "At " : "Since ") +
-                  TimeOfDay(since) + ".";
+    notice.title = Translated(StateLabel(state).data());
+    notice.text =
+        FillIn(state == kStateSessionLost ? Translated(N_("{1} At {2}.")) : Translated(N_("{1} Since {2}.")),
+               {Translated(StateSentence(state).data()), TimeOfDay(since)});
     notice.icon = StateIcon(state);
     notice.since = since;
     return notice;
@@ -174,7 +177,7 @@ std::string TimeOfDay(std::int64_t secondsSince1970) {
 }
 
 std::string SinceText(int state, std::int64_t since) {
-    return std::string(StateLabel(state)) + " since " + TimeOfDay(since);
+    return FillIn(Translated(N_("{1} since {2}")), {Translated(StateLabel(state).data()), TimeOfDay(since)});
 }
 
 }  // namespace ostravel

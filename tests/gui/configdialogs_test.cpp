@@ -32,6 +32,7 @@
 #include "desktop/autodjconfigdialog.h"
 #include "desktop/autotvconfigdialog.h"
 #include "desktop/serverconfigdialog.h"
+#include "desktop/translations.h"
 
 namespace ostravel {
 namespace {
@@ -391,7 +392,7 @@ bool SameImage(const wxImage& a, const wxImage& b) {
                        static_cast<std::size_t>(a.GetWidth()) * a.GetHeight() * 3) == 0;
 }
 
-int SaveScreenshots(const wxString& folder) {
+int SaveScreenshots(const wxString& folder, const wxString& prefix) {
     wxImage::AddHandler(new wxPNGHandler);
     int failures = 0;
     for (const DialogKind& kind : Kinds()) {
@@ -414,7 +415,7 @@ int SaveScreenshots(const wxString& folder) {
             }
             last = now;
         }
-        const wxString path = folder + "/" + kind.name + ".png";
+        const wxString path = folder + "/" + prefix + kind.name + ".png";
         if (!now.IsOk() || !wxFileName::Mkdir(folder, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL) ||
             !now.SaveFile(path, wxBITMAP_TYPE_PNG)) {
             ++failures;
@@ -446,9 +447,12 @@ wxIMPLEMENT_APP_NO_MAIN(GuiTestApp);
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     wxString screenshots;
+    const char* language = nullptr;  // --language=de: the pictures in that language, named de-*.png
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--screenshots=", 14) == 0) {
             screenshots = wxString::FromUTF8(argv[i] + 14);
+        } else if (std::strncmp(argv[i], "--language=", 11) == 0) {
+            language = argv[i] + 11;
         }
     }
     // wx sees only the program name: the options above are ours.
@@ -463,7 +467,15 @@ int main(int argc, char** argv) {
         [](const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg) {
             ADD_FAILURE() << file << ":" << line << " " << func << ": " << cond << " " << msg;
         });
-    const int result = screenshots.empty() ? RUN_ALL_TESTS() : ostravel::SaveScreenshots(screenshots);
+    if (language != nullptr) {
+        ::setenv("LANGUAGE", language, 1);
+        wxFileTranslationsLoader::AddCatalogLookupPathPrefix(OSTRAVEL_TEST_LOCALE_DIR);
+        ostravel::SetUpTranslations();
+    }
+    const int result =
+        screenshots.empty()
+            ? RUN_ALL_TESTS()
+            : ostravel::SaveScreenshots(screenshots, language != nullptr ? wxString(language) + "-" : "");
     wxTheApp->OnExit();
     wxEntryCleanup();
     return result;

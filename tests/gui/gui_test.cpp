@@ -14,6 +14,7 @@
 #include "config/preferences.h"
 #include "desktop/artwork.h"
 #include "desktop/autodjconfigdialog.h"
+#include "desktop/translations.h"
 #include "desktop_fixture.h"
 #include "platform/openurl.h"
 #include "protocol/requests.h"
@@ -111,6 +112,60 @@ TEST_F(DesktopTest, AutoDJSettingsRoundTripThroughTheHost) {
     ASSERT_TRUE(PumpUntil([&] { return Lines().size() > before; }));
     wxTEST_DIALOG(ASSERT_TRUE(configure(second)), EditAutoDJTitle(&second));
     EXPECT_EQ(second, "Round Trip Radio");
+}
+
+// The program in German (LANGUAGE=de, as a desktop session sets it): the windows and the messages
+// change, the requests do not. The host gets byte for byte what the English program sends: the
+// login, the AutoDJ settings saved and the log-off.
+TEST_F(DesktopTest, InGermanTheWindowsChangeAndTheRequestsDoNot) {
+    HostSim host;  // one of its own, with a portal, so that it prints every request it reads
+    if (!host.Start("german", 0, "127.0.0.1:0")) GTEST_SKIP() << "the host stand-in is not built";
+    auto requests = [&] {
+        std::vector<std::string> read;
+        std::istringstream printed(host.Printed());
+        for (std::string line; std::getline(printed, line);)
+            if (const auto at = line.find("] <- "); at != std::string::npos)
+                read.push_back(line.substr(at + 2));
+        return read;
+    };
+    auto session = [&](const wxString& loginTitle, const std::string& farewell) {
+        Open(host.port);
+        LogIn("dj", "djpass");
+        EXPECT_EQ(view_->LoginWindow().GetTitle(), loginTitle);
+        wxString shown;
+        const std::size_t before = Lines().size();
+        view_->RunCommand(cmd::kDjConfigure);
+        wxTEST_DIALOG(ASSERT_TRUE(PumpUntil([&] { return !shown.empty(); })),
+                      EditAutoDJTitle(&shown, "Zweisprachig"));
+        ASSERT_TRUE(PumpUntil([&] { return Lines().size() > before; }));
+        const std::size_t sent = requests().size();
+        view_->RunCommand(cmd::kLogout);
+        EXPECT_TRUE(PumpUntil([&] { return std::ranges::count(Lines(), farewell) == 1; }));
+        EXPECT_TRUE(PumpUntil([&] { return requests().size() > sent; })) << host.Printed();
+        frame_->ExitProgram();
+        PumpUntil([&] { return !alive_; });
+    };
+    session("Account Login", "Logging off... Have a great day!");
+    const std::vector<std::string> english = requests();
+    {
+        const char* language = std::getenv("LANGUAGE");
+        const std::string before = language != nullptr ? language : "";
+        ::setenv("LANGUAGE", "de", 1);
+        wxFileTranslationsLoader::AddCatalogLookupPathPrefix(OSTRAVEL_TEST_LOCALE_DIR);
+        SetUpTranslations();
+        session("Anmeldung am Konto", "Abmeldung... Einen schönen Tag noch!");
+        // The rest of the program's tests see English again.
+        InstallTranslator(nullptr, nullptr);
+        wxTranslations::Set(nullptr);
+        if (language != nullptr)
+            ::setenv("LANGUAGE", before.c_str(), 1);
+        else
+            ::unsetenv("LANGUAGE");
+    }
+    const std::vector<std::string> both = requests();
+    ASSERT_EQ(both.size(), 2 * english.size());
+    EXPECT_EQ(std::vector<std::string>(both.begin() + english.size(), both.end()), english);
+    host.Stop();
 }
 
 // The embedded browser is a module of its own: View Server Logs loads it and opens the browser dialog.

@@ -213,7 +213,7 @@ TEST(Preferences, RowsAgreeWithTheTogglesTheSessionAndTheStore) {
             EXPECT_EQ(FindPreference(row.onlyWith)->kind, PreferenceKind::Bool);
         }
     }
-    EXPECT_EQ(keys.size(), 11u);
+    EXPECT_EQ(keys.size(), 12u);
     for (const ToggleInfo& toggle : SettingToggles()) {
         const Preference* row = FindPreference(toggle.settingKey);
         ASSERT_NE(row, nullptr) << toggle.settingKey;
