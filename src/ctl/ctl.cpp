@@ -15,6 +15,7 @@
 #include "ctl/watch.h"
 #endif
 #include "history/historystore.h"
+#include "platform/catalogues.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
 #include "session/sessioncontrol.h"
@@ -250,6 +251,8 @@ std::optional<Failure> HistoryCommand(const Options& options, std::ostream& out)
 }
 
 }  // namespace
+
+void SetUpLanguage() { UseEnvironmentCatalogues(); }
 
 int Run(const std::vector<std::string>& args, const Environment& environment, std::ostream& out,
         std::ostream& err) {

@@ -68,6 +68,10 @@ inline constexpr const char* kLoginRefused = N_("login refused: ");
 // Looks up an environment variable; nothing when it is not set.
 using Environment = std::function<std::optional<std::string>(const std::string& name)>;
 
+// The program's texts in the environment's language (English on Windows); once, before Run.
+// Without it (the tests) they stay English.
+void SetUpLanguage();
+
 // `args` are the arguments after the program name. Returns the exit status.
 int Run(const std::vector<std::string>& args, const Environment& environment, std::ostream& out,
         std::ostream& err);

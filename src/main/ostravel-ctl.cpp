@@ -3,10 +3,9 @@
 #include <iostream>
 
 #include "ctl/ctl.h"
-#include "platform/catalogues.h"
 
 int main(int argc, char** argv) {
-    ostravel::UseEnvironmentCatalogues();
+    ostravel::ctl::SetUpLanguage();
     const std::vector<std::string> args(argv + 1, argv + argc);
     const auto environment = [](const std::string& name) -> std::optional<std::string> {
         const char* value = std::getenv(name.c_str());
