@@ -287,7 +287,7 @@ std::optional<Failure> ParseOptions(const std::vector<std::string>& args, Option
 std::string HelpText() {
     const std::string program(kProgram), usage = Translated(N_("Usage:"));
     // The synopsis lines under each other, however long the word before them is.
-    const std::string under = "\n" + std::string(TextWidth(usage) + 1, ' ') + program;
+    const std::string under = std::string(1, '\n').append(TextWidth(usage) + 1, ' ') + program;
     std::string text = usage + " " + program + " [OPTION]... COMMAND" + under +
                        " [OPTION]... watch [--interval S] [--on-change PROGRAM [ARG]...]" + under +
                        " [OPTION]... history [--days N] [--csv|--json]\n";
@@ -295,7 +295,7 @@ std::string HelpText() {
         N_("Log in to the streaming host's service server, run one command, print its answer and log off.\n"
            "For scripts and monitoring. watch stays logged in and tells each change of the server's state;\n"
            "history prints the states kept so far.\n"));
-    text += "\n" + Translated(N_("Options:")) + "\n";
+    text += '\n' + Translated(N_("Options:")) + '\n';
     AppendOptions(text, Part::Every);
     text += Translated(N_("An option's value may also follow it after '=': --timeout=20.")) + "\n\n" +
             Translated(N_("Commands:")) + "\n";
@@ -314,7 +314,7 @@ std::string HelpText() {
     text += Translated(
         N_("The history is kept in $XDG_STATE_HOME/zandrel/history.sqlite (~/.local/state/zandrel/...).\n"));
     // The heading the manual page's check looks for.
-    text += "\n" + Translated(N_("Exit status:")) + "\n";
+    text += '\n' + Translated(N_("Exit status:")) + '\n';
     AppendStatuses(text, kExitStatuses);
     text += Translated(N_(
         "watch ends with 0 after SIGINT or SIGTERM, 5 when a login is refused, 7 when reconnecting gave up.\n"
