@@ -13,6 +13,10 @@ target_compile_definitions(ostravel_ctl PRIVATE OSTRAVEL_CTL_VERSION="${PROJECT_
 
 add_executable(ostravel-ctl src/main/ostravel-ctl.cpp)
 target_link_libraries(ostravel-ctl PRIVATE ostravel_ctl)
+# The desktop program's catalogues are its too (platform/catalogues).
+if(TARGET ostravel_catalogues)
+  add_dependencies(ostravel-ctl ostravel_catalogues)
+endif()
 
 if(WIN32)
   # A console program like the Linux one, beside ostravel.exe in build/windows-app.

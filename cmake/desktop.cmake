@@ -52,9 +52,7 @@ set(OSTRAVEL_MODULE_DIR ${CMAKE_INSTALL_LIBDIR}/ostravel)
 file(RELATIVE_PATH ostravel_module_from_bin /${CMAKE_INSTALL_BINDIR} /${OSTRAVEL_MODULE_DIR})
 set_property(SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/src/desktop/browserloader.cpp APPEND PROPERTY
   COMPILE_DEFINITIONS OSTRAVEL_MODULE_FROM_BIN="${ostravel_module_from_bin}")
-# The catalogues likewise: <prefix>/share/locale installed, found from the program's place; the build
-# tree and the Windows program keep them in a locale folder beside the program (cmake/translations.cmake).
-file(RELATIVE_PATH ostravel_locale_from_bin /${CMAKE_INSTALL_BINDIR} /${CMAKE_INSTALL_LOCALEDIR})
+# The catalogues likewise (ostravel_locale_from_bin: CMakeLists.txt).
 set_property(SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/src/desktop/translations.cpp APPEND PROPERTY
   COMPILE_DEFINITIONS OSTRAVEL_LOCALE_FROM_BIN="${ostravel_locale_from_bin}")
 include(${CMAKE_CURRENT_LIST_DIR}/translations.cmake)

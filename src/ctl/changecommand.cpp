@@ -81,7 +81,7 @@ bool ChangeCommand::Start(const Variables& variables, std::string& error) {
     const int rc =
         ::posix_spawnp(&pid, argv[0], settings.Actions(), settings.Attributes(), argv.data(), envp.data());
     if (rc != 0) {
-        error = "cannot run " + command_[0] + ": " + std::strerror(rc);
+        error = FillIn(Translated(N_("cannot run {1}: {2}")), {command_[0], std::strerror(rc)});
         return false;
     }
     running_.push_back(pid);
@@ -93,10 +93,11 @@ void ChangeCommand::Reap(std::vector<std::string>& failures) {
         int status = 0;
         if (::waitpid(pid, &status, WNOHANG) != pid) return false;
         if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
-            failures.push_back(command_[0] + " ended with exit status " +
-                               std::to_string(WEXITSTATUS(status)));
+            failures.push_back(FillIn(Translated(N_("{1} ended with exit status {2}")),
+                                      {command_[0], std::to_string(WEXITSTATUS(status))}));
         } else if (WIFSIGNALED(status)) {
-            failures.push_back(command_[0] + " was ended by signal " + std::to_string(WTERMSIG(status)));
+            failures.push_back(FillIn(Translated(N_("{1} was ended by signal {2}")),
+                                      {command_[0], std::to_string(WTERMSIG(status))}));
         }
         if (pid == holding_) holding_ = 0;
         return true;

@@ -18,6 +18,8 @@
 #include <unistd.h>
 #endif
 
+#include "platform/translate.h"
+
 namespace ostravel::ctl {
 
 namespace {
@@ -30,7 +32,8 @@ bool TakeFirstLine(const std::string& text, const std::string& path, std::string
     std::string line = text.substr(0, text.find('\n'));
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty()) {
-        error = "the password file " + path + " is empty; put the password on its first line";
+        error = FillIn(Translated(N_("the password file {1} is empty; put the password on its first line")),
+                       {path});
         return false;
     }
     password = std::move(line);
@@ -150,23 +153,27 @@ bool ReadPasswordFile(const std::string& path, std::string& password, std::strin
     // The mode is checked on the file that was opened, not on a name that may change in between.
     Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)};
     if (file.fd < 0) {
-        error = "cannot open the password file " + path + ": " + std::strerror(errno);
+        error =
+            FillIn(Translated(N_("cannot open the password file {1}: {2}")), {path, std::strerror(errno)});
         return false;
     }
     struct stat info {};
     if (::fstat(file.fd, &info) != 0) {
-        error = "cannot read the password file " + path + ": " + std::strerror(errno);
+        error =
+            FillIn(Translated(N_("cannot read the password file {1}: {2}")), {path, std::strerror(errno)});
         return false;
     }
     if (!S_ISREG(info.st_mode)) {
-        error = "the password file " + path + " is not a regular file";
+        error = FillIn(Translated(N_("the password file {1} is not a regular file")), {path});
         return false;
     }
     if ((info.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
         char mode[8];
         std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
-        error = "the password file " + path + " may be read or written by others (mode " + mode +
-                "); make it private with: chmod 600 " + path;
+        error =
+            FillIn(Translated(N_("the password file {1} may be read or written by others (mode {2}); make "
+                                 "it private with: chmod 600 {1}")),
+                   {path, mode});
         return false;
     }
     std::string text;
@@ -175,7 +182,8 @@ bool ReadPasswordFile(const std::string& path, std::string& password, std::strin
         const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            error = "cannot read the password file " + path + ": " + std::strerror(errno);
+            error = FillIn(Translated(N_("cannot read the password file {1}: {2}")),
+                           {path, std::strerror(errno)});
             return false;
         }
         if (n == 0) break;

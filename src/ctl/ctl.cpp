@@ -15,6 +15,7 @@
 #include "ctl/watch.h"
 #endif
 #include "history/historystore.h"
+#include "platform/catalogues.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
 #include "session/sessioncontrol.h"
@@ -30,7 +31,7 @@ namespace {
 
 const std::vector<std::string> kWatchWords = {"watch"};
 const std::vector<std::string> kHistoryWords = {"history"};
-
+constexpr const char* kUserRequired = N_("--user NAME is required");
 
 std::optional<Failure> ParseServer(const std::string& text, HostAddress& endpoint) {
     std::string error;
@@ -46,37 +47,42 @@ std::optional<Failure> CheckCredentials(const std::string& user, const std::stri
                                         const CtlCommand& command) {
     const auto bad = [](std::string reason) { return Failure{kExitCredentials, std::move(reason)}; };
     constexpr std::size_t kMost = SessionDocument::kCredentialCapacity - 1;
-    if (user.empty()) return bad("the user name is empty");
+    const std::string most = std::to_string(kMost);
+    if (user.empty()) return bad(Translated(N_("the user name is empty")));
     if (user.size() > kMost)
-        return bad("the user name is longer than " + std::to_string(kMost) + " characters");
+        return bad(FillIn(TranslatedPlural("the user name is longer than {1} character",
+                                           "the user name is longer than {1} characters", kMost),
+                          {most}));
     if (password.size() > kMost)
-        return bad("the password is longer than " + std::to_string(kMost) + " characters");
+        return bad(FillIn(TranslatedPlural("the password is longer than {1} character",
+                                           "the password is longer than {1} characters", kMost),
+                          {most}));
     for (const std::string* text : {&user, &password}) {
         if (text->find_first_of(std::string("\0\r\n", 3)) != std::string::npos) {
-            return bad(text == &user ? "the user name holds a line break or NUL"
-                                     : "the password holds a line break or NUL");
+            return bad(Translated(text == &user ? N_("the user name holds a line break or NUL")
+                                                : N_("the password holds a line break or NUL")));
         }
     }
     const std::string request = ComposeCommandRequest(*FindCommand(command.commandId), user, password);
     if (!FitsBlock(FirstLoginBlockText(user), kCommandBlockSize) ||
         !FitsBlock(SecondLoginBlockText(user, password), kCommandBlockSize) ||
         !FitsBlock(request, kCommandBlockSize)) {
-        return bad("the user name and password are too long together for a " +
-                   std::to_string(kCommandBlockSize) + "-byte request");
+        return bad(
+            FillIn(Translated(N_("the user name and password are too long together for a {1}-byte request")),
+                   {std::to_string(kCommandBlockSize)}));
     }
     return std::nullopt;
 }
 
 // The catalogue row of the command words.
 std::optional<Failure> FindWantedCommand(const std::vector<std::string>& words, const CtlCommand*& command) {
-    if (words.empty())
-        return Failure{kExitUsage, "no command given (see " + std::string(kProgram) + " --help)"};
+    if (words.empty()) return Usage(FillIn(Translated(N_("no command given (see {1} --help)")), {kProgram}));
     command = FindCtlCommand(words);
     if (command == nullptr) {
         std::string typed;
         for (const std::string& word : words) typed += (typed.empty() ? "" : " ") + word;
-        return Failure{kExitUsage,
-                       "unknown command '" + OneLine(typed) + "' (see " + std::string(kProgram) + " --help)"};
+        return Usage(
+            FillIn(Translated(N_("unknown command '{1}' (see {2} --help)")), {OneLine(typed), kProgram}));
     }
     return std::nullopt;
 }
@@ -95,8 +101,9 @@ std::optional<Failure> ReadPassword(const Options& options, const Environment& e
     } else if (auto remembered = RememberedPassword(user)) {
         password = std::move(*remembered);
     } else {
-        return Failure{kExitCredentials,
-                       "no password: use --password-file FILE or set " + std::string(kPasswordVariable)};
+        return Failure{
+            kExitCredentials,
+            FillIn(Translated(N_("no password: use --password-file FILE or set {1}")), {kPasswordVariable})};
     }
     return std::nullopt;
 }
@@ -111,7 +118,7 @@ std::optional<Failure> ComposeSessionRequest(const Options& options, const Envir
     if (options.server) {
         if (auto bad = ParseServer(*options.server, request.endpoint)) return bad;
     }
-    if (!options.userName) return Failure{kExitUsage, "--user NAME is required"};
+    if (!options.userName) return Usage(Translated(kUserRequired));
     request.userName = *options.userName;
     if (auto bad = ReadPassword(options, environment, request.userName, request.password)) return bad;
     return CheckCredentials(request.userName, request.password, command);
@@ -183,12 +190,16 @@ int CheckFailure(const Failure& failure, std::ostream& out) {
 // Options that one command alone takes.
 std::optional<Failure> CheckCommandOptions(const Options& options) {
     const bool watch = options.words == kWatchWords, history = options.words == kHistoryWords;
-    if (!watch && options.intervalSeconds) return Usage("--interval is for watch only");
-    if (!watch && !options.onChange.empty()) return Usage("--on-change is for watch only");
-    if (!history && options.days) return Usage("--days is for history only");
-    if (!history && options.csv) return Usage("--csv is for history only");
-    if (watch && options.json) return Usage("watch prints one line per change; --json is not for it");
-    if (options.csv && options.json) return Usage("--csv and --json cannot go together");
+    const auto only = [](const char* option, const char* command) {
+        return Usage(FillIn(Translated(N_("{1} is for {2} only")), {option, command}));
+    };
+    if (!watch && options.intervalSeconds) return only("--interval", "watch");
+    if (!watch && !options.onChange.empty()) return only("--on-change", "watch");
+    if (!history && options.days) return only("--days", "history");
+    if (!history && options.csv) return only("--csv", "history");
+    if (watch && options.json)
+        return Usage(Translated(N_("watch prints one line per change; --json is not for it")));
+    if (options.csv && options.json) return Usage(Translated(N_("--csv and --json cannot go together")));
     return std::nullopt;
 }
 
@@ -225,7 +236,7 @@ std::optional<Failure> HistoryCommand(const Options& options, std::ostream& out)
     if (options.server) {
         if (auto bad = ParseServer(*options.server, endpoint)) return bad;
     }
-    if (!options.userName) return Usage("--user NAME is required");
+    if (!options.userName) return Usage(Translated(kUserRequired));
     request.file = HistoryFile();
     request.account = HistoryStore::AccountKey(FormatHostAddress(endpoint), *options.userName);
     request.days = options.days.value_or(kDefaultHistoryDays);
@@ -240,6 +251,8 @@ std::optional<Failure> HistoryCommand(const Options& options, std::ostream& out)
 }
 
 }  // namespace
+
+void SetUpLanguage() { UseEnvironmentCatalogues(); }
 
 int Run(const std::vector<std::string>& args, const Environment& environment, std::ostream& out,
         std::ostream& err) {

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/translate.h"
+
 namespace ostravel::ctl {
 
 // Exit statuses of every command but check.
@@ -36,33 +38,39 @@ struct ExitStatus {
 };
 
 inline constexpr ExitStatus kExitStatuses[] = {
-    {kExitOk, "done"},
-    {kExitRefused, "the host answered with an error"},
-    {kExitUsage, "bad command line (a mistake, no command, no --user)"},
-    {kExitCredentials,
-     "no usable password (none given, a password file open to others, --password) or a\n"
-     "user name or password the host cannot take (empty name, too long, a line break)"},
-    {kExitConnect, "the service server could not be reached (connection refused, no such name)"},
-    {kExitLogin, "the host refused the login"},
-    {kExitTimeout, "no connection, login or answer within --timeout"},
-    {kExitEnded, "the host ended the connection first"},
-    {kExitUnavailable, "the account's plan has no such service (AutoTV)"},
-    {kExitLocal, "a local failure: the history cannot be read, or watch cannot wait for signals"},
+    {kExitOk, N_("done")},
+    {kExitRefused, N_("the host answered with an error")},
+    {kExitUsage, N_("bad command line (a mistake, no command, no --user)")},
+    {kExitCredentials, N_("no usable password (none given, a password file open to others, --password) or a\n"
+                          "user name or password the host cannot take (empty name, too long, a line break)")},
+    {kExitConnect, N_("the service server could not be reached (connection refused, no such name)")},
+    {kExitLogin, N_("the host refused the login")},
+    {kExitTimeout, N_("no connection, login or answer within --timeout")},
+    {kExitEnded, N_("the host ended the connection first")},
+    {kExitUnavailable, N_("the account's plan has no such service (AutoTV)")},
+    {kExitLocal, N_("a local failure: the history cannot be read, or watch cannot wait for signals")},
 };
 
 inline constexpr ExitStatus kCheckStatuses[] = {
-    {kCheckOk, "OK: the server is up and public"},
-    {kCheckWarning, "WARNING: the server is up without a source"},
-    {kCheckCritical, "CRITICAL: the server is down, or the login was refused"},
-    {kCheckUnknown, "UNKNOWN: no answer, no connection, or any other failure"},
+    // TRANSLATORS: OK, WARNING, CRITICAL and UNKNOWN stay English: check prints them so.
+    {kCheckOk, N_("OK: the server is up and public")},
+    {kCheckWarning, N_("WARNING: the server is up without a source")},
+    {kCheckCritical, N_("CRITICAL: the server is down, or the login was refused")},
+    {kCheckUnknown, N_("UNKNOWN: no answer, no connection, or any other failure")},
 };
 
 inline constexpr char kProgram[] = "ostravel-ctl";
 inline constexpr char kPasswordVariable[] = "OSTRAVEL_PASSWORD";
 inline constexpr double kDefaultTimeoutSeconds = 10;
+// Before the host's own words for it.
+inline constexpr const char* kLoginRefused = N_("login refused: ");
 
 // Looks up an environment variable; nothing when it is not set.
 using Environment = std::function<std::optional<std::string>(const std::string& name)>;
+
+// The program's texts in the environment's language (English on Windows); once, before Run.
+// Without it (the tests) they stay English.
+void SetUpLanguage();
 
 // `args` are the arguments after the program name. Returns the exit status.
 int Run(const std::vector<std::string>& args, const Environment& environment, std::ostream& out,

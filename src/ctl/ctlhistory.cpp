@@ -5,27 +5,32 @@
 #include "ctl/ctl.h"
 #include "history/historystore.h"
 #include "history/timeline.h"
+#include "platform/translate.h"
 
 namespace ostravel::ctl {
 
 namespace {
 
+// Padded to `width` characters (a translated word may take more bytes than characters).
 std::string Padded(std::string text, std::size_t width) {
-    text.resize(std::max(text.size() + 2, width), ' ');
-    return text;
+    std::size_t characters = 0;
+    for (const char c : text) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return text + std::string(std::max<std::size_t>(2, width > characters ? width - characters : 0), ' ');
 }
 
 std::string Table(const std::string& account, std::int64_t from, std::int64_t to,
                   const std::vector<HistorySpan>& clipped) {
     constexpr std::size_t kTime = 27, kLasted = 12;
-    std::string text =
-        "Station history of " + account + " from " + IsoLocalTime(from) + " to " + IsoLocalTime(to) + "\n";
-    if (clipped.empty()) return text + "Nobody watched the station in this period.\n";
-    text += Padded("FROM", kTime) + Padded("TO", kTime) + Padded("LASTED", kLasted) + "STATE\n";
+    std::string text = FillIn(Translated(N_("Station history of {1} from {2} to {3}")),
+                              {account, IsoLocalTime(from), IsoLocalTime(to)}) +
+                       "\n";
+    if (clipped.empty()) return text + Translated(N_("Nobody watched the station in this period.")) + "\n";
+    text += Padded(Translated(N_("FROM")), kTime) + Padded(Translated(N_("TO")), kTime) +
+            Padded(Translated(N_("LASTED")), kLasted) + Translated(N_("STATE")) + "\n";
     for (const HistorySpan& span : clipped) {
         text += Padded(IsoLocalTime(span.start), kTime) + Padded(IsoLocalTime(span.end), kTime) +
                 Padded(DurationText(span.end - span.start), kLasted) +
-                std::string(HistoryStateLabel(span.state)) + "\n";
+                Translated(HistoryStateLabel(span.state).data()) + "\n";
     }
     return text + SummaryLine(Summarise(clipped)) + "\n";
 }
@@ -47,8 +52,8 @@ int PrintHistory(const HistoryRequest& request, std::ostream& out, std::string& 
         }
         clipped = ClipSpans(store->Spans(request.account, from, to), from, to);
         if (!store->LastError().empty()) {
-            error = "the station history cannot be read from " + request.file.string() + ": " +
-                    store->LastError();
+            error = FillIn(Translated(N_("the station history cannot be read from {1}: {2}")),
+                           {request.file.string(), store->LastError()});
             return kExitLocal;
         }
     }

@@ -9,9 +9,12 @@
 #include "ctl/ctlcommands.h"
 #include "ctl/ctlhistory.h"
 #include "history/historystore.h"
+#include "platform/translate.h"
 #include "session/sessioncontrol.h"
 
 namespace ostravel::ctl {
+
+std::string Said(std::string_view english) { return Translated(std::string(english).c_str()); }
 
 namespace {
 
@@ -39,8 +42,9 @@ Outcome TakeTimeout(const std::string& text, Options& options) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size() || !std::isfinite(seconds) ||
         seconds <= 0 || seconds > kMostTimeoutSeconds) {
-        return Usage("--timeout needs a number of seconds above 0 and at most " +
-                     std::to_string(static_cast<int>(kMostTimeoutSeconds)) + ", not '" + text + "'");
+        return Usage(
+            FillIn(Translated(N_("--timeout needs a number of seconds above 0 and at most {1}, not '{2}'")),
+                   {std::to_string(static_cast<int>(kMostTimeoutSeconds)), text}));
     }
     options.timeoutSeconds = seconds;
     return std::nullopt;
@@ -59,23 +63,25 @@ std::optional<int> WholeNumber(const std::string& text, int least, int most) {
 Outcome TakeInterval(const std::string& text, Options& options) {
     options.intervalSeconds = WholeNumber(text, kIntervalRow->min, kIntervalRow->max);
     if (options.intervalSeconds) return std::nullopt;
-    return Usage("--interval needs a whole number of seconds from " + std::to_string(kIntervalRow->min) +
-                 " to " + std::to_string(kIntervalRow->max) + ", not '" + text + "'");
+    return Usage(
+        FillIn(Translated(N_("--interval needs a whole number of seconds from {1} to {2}, not '{3}'")),
+               {std::to_string(kIntervalRow->min), std::to_string(kIntervalRow->max), text}));
 }
 
 // As far back as the history keeps.
 Outcome TakeDays(const std::string& text, Options& options) {
     options.days = WholeNumber(text, 1, kMostDays);
     if (options.days) return std::nullopt;
-    return Usage("--days needs a whole number from 1 to " + std::to_string(kMostDays) + ", not '" + text +
-                 "'");
+    return Usage(FillIn(Translated(N_("--days needs a whole number from 1 to {1}, not '{2}'")),
+                        {std::to_string(kMostDays), text}));
 }
 
 // Anything on the command line shows in every user's process list.
 Outcome RefusePassword(const std::string&, Options&) {
     return Failure{kExitCredentials,
-                   "the password is not taken on the command line; use --password-file FILE or " +
-                       std::string(kPasswordVariable)};
+                   FillIn(Translated(N_("the password is not taken on the command line; use --password-file "
+                                        "FILE or {1}")),
+                          {kPasswordVariable})};
 }
 
 enum class Takes {
@@ -102,46 +108,47 @@ struct OptionRow {
 };
 
 constexpr OptionRow kOptionRows[] = {
-    {"--user", "", "NAME", Takes::Value, Part::Every, "the account's user name (required)",
+    {"--user", "", "NAME", Takes::Value, Part::Every, N_("the account's user name (required)"),
      SetText<&Options::userName>},
     {"--password-file", "", "FILE", Takes::Value, Part::Every,
-     "read the password from the first line of FILE, which only its owner may\n"
-     "read or write (chmod 600); without it the password comes from the\n"
-     "environment variable {PASSWORD}",
+     N_("read the password from the first line of FILE, which only its owner may\n"
+        "read or write (chmod 600); without it the password comes from the\n"
+        "environment variable {PASSWORD}"),
      SetText<&Options::passwordFile>},
     {"--password", "-p", "PASSWORD", Takes::SkippedValue, Part::Every,
-     "refused (exit status 3): a password on the command line is visible to every\n"
-     "user of the machine in the process list",
+     N_("refused (exit status 3): a password on the command line is visible to every\n"
+        "user of the machine in the process list"),
      RefusePassword},
     {"--server", "", "HOST[:PORT]", Takes::Value, Part::Every,
-     "the service server: a name, an IPv4 address or an IPv6 one in brackets\n"
-     "when a port follows (default {SERVER})",
+     N_("the service server: a name, an IPv4 address or an IPv6 one in brackets\n"
+        "when a port follows (default {SERVER})"),
      SetText<&Options::server>},
     {"--timeout", "", "S", Takes::Value, Part::Every,
-     "give up after S seconds, above 0 and at most {MOST-TIMEOUT} (default {TIMEOUT}); covers\n"
-     "connecting, the login and the answer; the log-off notice afterwards may take\n"
-     "up to 2 s more",
+     N_("give up after S seconds, above 0 and at most {MOST-TIMEOUT} (default {TIMEOUT}); covers\n"
+        "connecting, the login and the answer; the log-off notice afterwards may take\n"
+        "up to 2 s more"),
      TakeTimeout},
-    {"--json", "", "", Takes::Nothing, Part::Every, "print the status, settings, reply or history as JSON",
-     SetFlag<&Options::json>},
-    {"--help", "-h", "", Takes::Nothing, Part::Every, "show this text and exit", SetFlag<&Options::help>},
-    {"--version", "", "", Takes::Nothing, Part::Every, "show the version and exit",
+    {"--json", "", "", Takes::Nothing, Part::Every,
+     N_("print the status, settings, reply or history as JSON"), SetFlag<&Options::json>},
+    {"--help", "-h", "", Takes::Nothing, Part::Every, N_("show this text and exit"), SetFlag<&Options::help>},
+    {"--version", "", "", Takes::Nothing, Part::Every, N_("show the version and exit"),
      SetFlag<&Options::version>},
     {"--interval", "", "S", Takes::Value, Part::Watch,
-     "ask for the status every S seconds, {INTERVAL} (default {DEFAULT-INTERVAL}); the session\n"
-     "asks at least every 20 s whatever S is, to notice a dead connection",
+     N_("ask for the status every S seconds, {INTERVAL} (default {DEFAULT-INTERVAL}); the session\n"
+        "asks at least every 20 s whatever S is, to notice a dead connection"),
      TakeInterval},
     {"--on-change", "", "PROGRAM [ARG]...", Takes::Rest, Part::Watch,
-     "run PROGRAM at each change, without a shell, one run at a time in order\n"
-     "(a run going on for 30 s no longer holds up the next); it takes the\n"
-     "rest of the command line. Its environment adds OSTRAVEL_STATE and\n"
-     "OSTRAVEL_PREVIOUS (down, no-source, on-air, lost; the previous one empty\n"
-     "at first), OSTRAVEL_SINCE (ISO 8601 local time) and OSTRAVEL_ACCOUNT\n"
-     "(\"host:port user\"), and loses {PASSWORD}",
+     // TRANSLATORS: the variables' names and the states' words (down, no-source, ...) stay as they are.
+     N_("run PROGRAM at each change, without a shell, one run at a time in order\n"
+        "(a run going on for 30 s no longer holds up the next); it takes the\n"
+        "rest of the command line. Its environment adds OSTRAVEL_STATE and\n"
+        "OSTRAVEL_PREVIOUS (down, no-source, on-air, lost; the previous one empty\n"
+        "at first), OSTRAVEL_SINCE (ISO 8601 local time) and OSTRAVEL_ACCOUNT\n"
+        "(\"host:port user\"), and loses {PASSWORD}"),
      nullptr},
-    {"--days", "", "N", Takes::Value, Part::History, "the last N days, 1 to {MOST-DAYS} (default {DAYS})",
+    {"--days", "", "N", Takes::Value, Part::History, N_("the last N days, 1 to {MOST-DAYS} (default {DAYS})"),
      TakeDays},
-    {"--csv", "", "", Takes::Nothing, Part::History, "CSV (RFC 4180) instead of the table",
+    {"--csv", "", "", Takes::Nothing, Part::History, N_("CSV (RFC 4180) instead of the table"),
      SetFlag<&Options::csv>},
 };
 
@@ -164,10 +171,10 @@ Outcome ParseOption(const std::vector<std::string>& args, std::size_t& i, Option
     }
     const OptionRow* row = FindOption(arg);
     if (value && (row == nullptr || (row->takes != Takes::Value && row->takes != Takes::Rest)))
-        return Usage(arg + " takes no value");
+        return Usage(FillIn(Translated(N_("{1} takes no value")), {arg}));
     if (row == nullptr) {
         if (!arg.empty() && arg[0] == '-' && arg != "-")
-            return Usage("unknown option '" + arg + "' (see " + std::string(kProgram) + " --help)");
+            return Usage(FillIn(Translated(N_("unknown option '{1}' (see {2} --help)")), {arg, kProgram}));
         options.words.push_back(arg);
         return std::nullopt;
     }
@@ -176,7 +183,7 @@ Outcome ParseOption(const std::vector<std::string>& args, std::size_t& i, Option
             break;
         case Takes::Value:
             if (!value) {
-                if (i + 1 >= args.size()) return Usage(arg + " needs a value");
+                if (i + 1 >= args.size()) return Usage(FillIn(Translated(N_("{1} needs a value")), {arg}));
                 value = args[++i];
             }
             break;
@@ -189,7 +196,7 @@ Outcome ParseOption(const std::vector<std::string>& args, std::size_t& i, Option
                                     args.end());
             i = args.size();
             if (options.onChange.empty() || options.onChange[0].empty())
-                return Usage(arg + " needs a program");
+                return Usage(FillIn(Translated(N_("{1} needs a program")), {arg}));
             return std::nullopt;
     }
     return row->action(value.value_or(std::string()), options);
@@ -202,7 +209,8 @@ std::string HelpValue(std::string_view name) {
     if (name == "SERVER") return FormatHostAddress(ServiceEndpoint());
     if (name == "TIMEOUT") return number(kDefaultTimeoutSeconds);
     if (name == "MOST-TIMEOUT") return number(kMostTimeoutSeconds);
-    if (name == "INTERVAL") return number(kIntervalRow->min) + " to " + number(kIntervalRow->max);
+    if (name == "INTERVAL")
+        return FillIn(Translated(N_("{1} to {2}")), {number(kIntervalRow->min), number(kIntervalRow->max)});
     if (name == "DEFAULT-INTERVAL") return number(kIntervalRow->defaultNumber);
     if (name == "DAYS") return number(kDefaultHistoryDays);
     if (name == "MOST-DAYS") return number(kMostDays);
@@ -222,13 +230,20 @@ std::string Filled(std::string_view help) {
     return text;
 }
 
+// The characters of a UTF-8 text, not its bytes.
+std::size_t TextWidth(std::string_view text) {
+    std::size_t width = 0;
+    for (const char c : text) width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return width;
+}
+
 // "  LEFT  help": the help in a column of its own, from the next line when LEFT is too wide for it.
 void AppendRow(std::string& text, std::string_view left, std::string_view help) {
     constexpr std::size_t kColumn = 24;
     const std::string indent(kColumn, ' ');
     text += "  " + std::string(left);
     text += left.size() + 4 > kColumn ? "\n" + indent : std::string(kColumn - 2 - left.size(), ' ');
-    const std::string lines = Filled(help);
+    const std::string lines = Filled(Said(help));
     for (std::size_t at = 0;;) {
         const std::size_t end = lines.find('\n', at);
         text += lines.substr(at, end - at) + "\n";
@@ -249,7 +264,7 @@ void AppendOptions(std::string& text, Part part) {
 
 void AppendStatuses(std::string& text, std::span<const ExitStatus> statuses) {
     for (const ExitStatus& status : statuses) {
-        std::string meaning(status.meaning);
+        std::string meaning = Said(status.meaning);
         for (std::size_t at = 0; (at = meaning.find('\n', at)) != std::string::npos; at += 6)
             meaning.insert(at + 1, "     ");
         text += "  " + std::to_string(status.status) + "  " + meaning + "\n";
@@ -270,42 +285,43 @@ std::optional<Failure> ParseOptions(const std::vector<std::string>& args, Option
 }
 
 std::string HelpText() {
-    const std::string program(kProgram);
-    std::string text = "Usage: " + program + " [OPTION]... COMMAND\n       " + program +
-                       " [OPTION]... watch [--interval S] [--on-change PROGRAM [ARG]...]\n       " + program +
-                       R"( [OPTION]... history [--days N] [--csv|--json]
-Log in to the streaming host's service server, run one command, print its answer and log off.
-For scripts and monitoring. watch stays logged in and tells each change of the server's state;
-history prints the states kept so far.
-
-Options:
-)";
+    const std::string program(kProgram), usage = Translated(N_("Usage:"));
+    // The synopsis lines under each other, however long the word before them is.
+    const std::string under = std::string(1, '\n').append(TextWidth(usage) + 1, ' ') + program;
+    std::string text = usage + " " + program + " [OPTION]... COMMAND" + under +
+                       " [OPTION]... watch [--interval S] [--on-change PROGRAM [ARG]...]" + under +
+                       " [OPTION]... history [--days N] [--csv|--json]\n";
+    text += Translated(
+        N_("Log in to the streaming host's service server, run one command, print its answer and log off.\n"
+           "For scripts and monitoring. watch stays logged in and tells each change of the server's state;\n"
+           "history prints the states kept so far.\n"));
+    text += '\n' + Translated(N_("Options:")) + '\n';
     AppendOptions(text, Part::Every);
-    text += "An option's value may also follow it after '=': --timeout=20.\n\nCommands:\n";
+    text += Translated(N_("An option's value may also follow it after '=': --timeout=20.")) + "\n\n" +
+            Translated(N_("Commands:")) + "\n";
     for (const CtlCommand& command : CtlCommands()) AppendRow(text, command.words, command.summary);
     AppendRow(text, "watch",
-              "stay logged in (logging in again after a loss) and print one line per\n"
-              "change of state: the time and the state");
-    AppendRow(text, "history", "print the station history: a table of spans and a summary");
+              N_("stay logged in (logging in again after a loss) and print one line per\n"
+                 "change of state: the time and the state"));
+    AppendRow(text, "history", N_("print the station history: a table of spans and a summary"));
     text += "\nwatch:\n";
     AppendOptions(text, Part::Watch);
-    text += R"(  SIGINT or SIGTERM logs off, closes the history's span and exits 0. The systemd user unit
-  ostravel-watch@USER.service runs it with --password-file ~/.config/zandrel/USER.password.
-history (no password, no connection; the account of --user and --server):
-)";
+    text += Translated(
+        N_("  SIGINT or SIGTERM logs off, closes the history's span and exits 0. The systemd user unit\n"
+           "  ostravel-watch@USER.service runs it with --password-file ~/.config/zandrel/USER.password.\n"
+           "history (no password, no connection; the account of --user and --server):\n"));
     AppendOptions(text, Part::History);
-    text += R"(The history is kept in $XDG_STATE_HOME/zandrel/history.sqlite (~/.local/state/zandrel/...).
-
-Exit status:
-)";
+    text += Translated(
+        N_("The history is kept in $XDG_STATE_HOME/zandrel/history.sqlite (~/.local/state/zandrel/...).\n"));
+    // The heading the manual page's check looks for.
+    text += '\n' + Translated(N_("Exit status:")) + '\n';
     AppendStatuses(text, kExitStatuses);
-    text +=
-        R"(watch ends with 0 after SIGINT or SIGTERM, 5 when a login is refused, 7 when reconnecting gave up.
-check follows the monitoring plugin convention instead: it prints one line, "OSTRAVEL OK - ..."
-with performance data, and exits
-)";
+    text += Translated(N_(
+        "watch ends with 0 after SIGINT or SIGTERM, 5 when a login is refused, 7 when reconnecting gave up.\n"
+        "check follows the monitoring plugin convention instead: it prints one line, \"OSTRAVEL OK - ...\"\n"
+        "with performance data, and exits\n"));
     AppendStatuses(text, kCheckStatuses);
-    return text + "Every failure is also told in one line on standard error.\n";
+    return text + Translated(N_("Every failure is also told in one line on standard error.")) + "\n";
 }
 
 }  // namespace ostravel::ctl

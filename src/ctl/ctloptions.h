@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ctl/ctl.h"
@@ -35,6 +36,9 @@ struct Failure {
 };
 
 Failure Usage(std::string reason);
+
+// A text of a table (marked with N_ where it is written) in the user's language.
+std::string Said(std::string_view english);
 
 // Reads every argument; the first mistake is returned, but the command words are collected even
 // after one, so that check still answers as a monitoring check.

@@ -116,6 +116,10 @@ bool IsErrorAnswer(const ViewEvent& event, const CtlCommand& command) {
                        [&](const ReplyRoute& route) { return HasErrorKeyword(route, event.text); });
 }
 
+// Parts of the reasons: "<command>: before the request: the host ended the connection".
+constexpr const char* kBeforeRequest = N_("before the request: ");
+constexpr const char* kHostEnded = N_("the host ended the connection");
+
 std::string Seconds(std::chrono::milliseconds timeout) {
     const double seconds = static_cast<double>(timeout.count()) / 1000.0;
     char text[32];
@@ -165,7 +169,7 @@ CtlSession::CtlSession(const SessionRequest& request)
       command_(*request.command),
       start_(Clock::now()),
       deadline_(start_ + request.timeout),
-      within_(" within " + Seconds(request.timeout)),
+      within_(FillIn(Translated(N_(" within {1}")), {Seconds(request.timeout)})),
       session_(doc_, request.endpoint, [](SessionDocument& d) { return std::make_unique<Receiver>(d); }),
       logout_(session_) {
     doc_.SetView(&view_);
@@ -176,8 +180,9 @@ CtlSession::CtlSession(const SessionRequest& request)
 // The receiver's own idle rule (nothing from the host for 30 s) is a time-out too.
 Stop CtlSession::Ended(const ViewEvent& end, const std::string& context) const {
     if (end.text == kTimedOutMessage)
-        return {kExitTimeout, context + "the host sent nothing for " + std::to_string(kIdleSeconds) + " s"};
-    return {kExitEnded, context + "the host ended the connection"};
+        return {kExitTimeout, context + FillIn(Translated(N_("the host sent nothing for {1} s")),
+                                               {std::to_string(kIdleSeconds)})};
+    return {kExitEnded, context + Translated(kHostEnded)};
 }
 
 std::optional<Stop> CtlSession::Connect() {
@@ -185,10 +190,13 @@ std::optional<Stop> CtlSession::Connect() {
     session_.BeginLogin(request_.userName, request_.password, [this] { connected_.Set(); });
     if (!connected_.WaitUntil(deadline_)) {
         session_.CancelLogin();
-        return Stop{kExitTimeout, "no connection to the service server at " + endpoint + within_};
+        return Stop{
+            kExitTimeout,
+            FillIn(Translated(N_("no connection to the service server at {1}")), {endpoint}) + within_};
     }
     if (doc_.Disconnected()) {
-        return Stop{kExitConnect, "cannot connect to the service server at " + endpoint};
+        return Stop{kExitConnect,
+                    FillIn(Translated(N_("cannot connect to the service server at {1}")), {endpoint})};
     }
     session_.LoginAccepted();
     return std::nullopt;
@@ -201,11 +209,12 @@ std::optional<Stop> CtlSession::AwaitLogin() {
         std::size_t at = 0;
         const auto line = view_.WaitFor(
             next, [](const ViewEvent& e, std::size_t) { return e.kind == Kind::Message; }, deadline_, &at);
-        if (!line) return Stop{kExitTimeout, "the host did not answer the login" + within_};
+        if (!line) return Stop{kExitTimeout, Translated(N_("the host did not answer the login")) + within_};
         next = at + 1;
-        if (EndsSession(*line)) return Ended(*line, "during the login: ");
+        if (EndsSession(*line)) return Ended(*line, Translated(N_("during the login: ")));
         if (doc_.LoginId() != 0) return std::nullopt;
-        if (EventKeyword(*line) == "Failed login.") return Stop{kExitLogin, "login refused: " + line->text};
+        if (EventKeyword(*line) == "Failed login.")
+            return Stop{kExitLogin, Translated(kLoginRefused) + line->text};
     }
 }
 
@@ -220,11 +229,12 @@ std::optional<Stop> CtlSession::CheckVideoPlan() {
                    EventKeyword(e) == RouteKeyword(ReplyAction::ServerStatus);
         },
         deadline_);
-    if (!report) return Stop{kExitTimeout, "no status report from the host" + within_};
-    if (EndsSession(*report)) return Ended(*report, Words() + ": before the request: ");
+    if (!report) return Stop{kExitTimeout, Translated(N_("no status report from the host")) + within_};
+    if (EndsSession(*report)) return Ended(*report, Words() + ": " + Translated(kBeforeRequest));
     if (!doc_.HighBitrate())
         return Stop{kExitUnavailable,
-                    Words() + ": this account has no AutoTV (it needs a plan of 250 kbps or more)"};
+                    Words() + ": " +
+                        Translated(N_("this account has no AutoTV (it needs a plan of 250 kbps or more)"))};
     return std::nullopt;
 }
 
@@ -235,13 +245,14 @@ std::optional<Stop> CtlSession::SendRequest() {
             return std::nullopt;
         case SendResult::NotLoggedIn:
             // The login was confirmed above: only the session's end since then logs it out.
-            return Stop{kExitEnded, Words() + ": before the request: the host ended the connection"};
+            return Stop{kExitEnded, Words() + ": " + Translated(kBeforeRequest) + Translated(kHostEnded)};
         case SendResult::Failed:
-            return Stop{kExitEnded,
-                        Words() + ": the request could not be sent: the host ended the connection"};
+            return Stop{kExitEnded, Words() + ": " + Translated(N_("the request could not be sent: ")) +
+                                        Translated(kHostEnded)};
         case SendResult::TooLong:
-            return Stop{kExitCredentials,
-                        Words() + ": the user name and password are too long for the request"};
+            return Stop{
+                kExitCredentials,
+                Words() + ": " + Translated(N_("the user name and password are too long for the request"))};
     }
     return std::nullopt;
 }
@@ -256,11 +267,12 @@ std::optional<Stop> CtlSession::AwaitAnswer(SessionResult& result) {
         },
         deadline_);
     result.elapsed = Clock::now() - start_;
-    if (!answer) return Stop{kExitTimeout, Words() + ": no answer from the host" + within_};
-    if (EndsSession(*answer)) return Ended(*answer, Words() + ": before the answer: ");
+    if (!answer)
+        return Stop{kExitTimeout, Words() + ": " + Translated(N_("no answer from the host")) + within_};
+    if (EndsSession(*answer)) return Ended(*answer, Words() + ": " + Translated(N_("before the answer: ")));
     result.answer = *answer;
     if (answer->text == kIncompleteSettingsMessage)
-        return Stop{kExitRefused, Words() + ": the settings reply did not arrive whole"};
+        return Stop{kExitRefused, Words() + ": " + Translated(N_("the settings reply did not arrive whole"))};
     if (IsErrorAnswer(*answer, command_)) return Stop{kExitRefused, Words() + ": " + answer->text};
     result.session = doc_.Snapshot();
     result.settings = doc_.Settings();

@@ -113,7 +113,7 @@ Watch::Watch(const WatchRequest& request, WatchLoop& loop, std::ostream& out, st
 }
 
 WatchResult Watch::Run() {
-    keeper_.SetRefusedHandler([this] { Finish(kExitLogin, "login refused: " + lastMessage_); });
+    keeper_.SetRefusedHandler([this] { Finish(kExitLogin, Translated(kLoginRefused) + lastMessage_); });
     loop_.SetDue([this] {
         keeper_.Due();
         CheckGivenUp();

@@ -10,6 +10,8 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include "platform/translate.h"
+
 namespace ostravel::ctl {
 
 namespace {
@@ -42,7 +44,7 @@ WatchLoop::~WatchLoop() {
 
 bool WatchLoop::Ready(std::string& error) const {
     if (setupError_ == 0) return true;
-    error = std::string("cannot watch for signals: ") + std::strerror(setupError_);
+    error = FillIn(Translated(N_("cannot watch for signals: {1}")), {std::strerror(setupError_)});
     return false;
 }
 

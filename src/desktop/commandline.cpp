@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "platform/translate.h"
 #include "session/sessioncontrol.h"
 
 namespace ostravel {
@@ -29,32 +30,32 @@ bool PassToToolkit(CommandLine& line, const OptionSpec& option, std::string valu
 }
 
 constexpr OptionSpec kOptions[] = {
-    {"help", nullptr, 'h', "show this help and exit",
+    {"help", nullptr, 'h', N_("show this help and exit"),
      [](CommandLine& line, const OptionSpec&, std::string) {
          line.outcome = CommandLine::Help;
          return false;
      }},
-    {"version", nullptr, 0, "show the version and exit",
+    {"version", nullptr, 0, N_("show the version and exit"),
      [](CommandLine& line, const OptionSpec&, std::string) {
          line.outcome = CommandLine::Version;
          return true;
      }},
-    {"demo-screenshots", "DIR", 0, "log in, start the server, wait for it to stop; screenshots into DIR",
+    {"demo-screenshots", "DIR", 0, N_("log in, start the server, wait for it to stop; screenshots into DIR"),
      [](CommandLine& line, const OptionSpec&, std::string value) {
          line.screenshotDir = std::move(value);
          return true;
      }},
-    {"demo-user", "NAME", 0, "user name for --demo-screenshots (default demo)",
+    {"demo-user", "NAME", 0, N_("user name for --demo-screenshots (default demo)"),
      [](CommandLine& line, const OptionSpec&, std::string value) {
          line.demoUser = std::move(value);
          return true;
      }},
-    {"demo-password", "PASSWORD", 0, "password for --demo-screenshots (default demo)",
+    {"demo-password", "PASSWORD", 0, N_("password for --demo-screenshots (default demo)"),
      [](CommandLine& line, const OptionSpec&, std::string value) {
          line.demoPassword = std::move(value);
          return true;
      }},
-    {"host", "HOST[:PORT]", 0, "connect to this service host for this run (a name, IPv4, or [IPv6]:PORT)",
+    {"host", "HOST[:PORT]", 0, N_("connect to this service host for this run (a name, IPv4, or [IPv6]:PORT)"),
      [](CommandLine& line, const OptionSpec&, std::string value) {
          std::string error;
          line.host = ParseHostAddress(value, kServicePort, &error);
@@ -63,17 +64,17 @@ constexpr OptionSpec kOptions[] = {
          line.error = "--host: " + error;
          return false;
      }},
-    {"hidden", nullptr, 0, "start with only the tray icon (minimised where there is no tray)",
+    {"hidden", nullptr, 0, N_("start with only the tray icon (minimised where there is no tray)"),
      [](CommandLine& line, const OptionSpec&, std::string) {
          line.hidden = true;
          return true;
      }},
-    {"exit-when-shown", nullptr, 0, "exit as soon as the main window is shown (start-up timing)",
+    {"exit-when-shown", nullptr, 0, N_("exit as soon as the main window is shown (start-up timing)"),
      [](CommandLine& line, const OptionSpec&, std::string) {
          line.exitWhenShown = true;
          return true;
      }},
-    {"verbose", nullptr, 0, "log more of what the toolkit does", &PassToToolkit},
+    {"verbose", nullptr, 0, N_("log more of what the toolkit does"), &PassToToolkit},
 };
 
 #ifdef __WXGTK__
@@ -123,7 +124,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         const OptionSpec* option = FindShortOption(arg);
         if (option == nullptr) {
             if (arg.size() < 3 || !arg.starts_with("--"))
-                return fail("unexpected argument '" + std::string(arg) + "'");
+                return fail(FillIn(Translated(N_("unexpected argument '{1}'")), {arg}));
             if (const std::size_t equals = arg.find('='); equals != std::string_view::npos) {
                 inlineValue = true;
                 value = arg.substr(equals + 1);
@@ -133,13 +134,13 @@ CommandLine ParseCommandLine(int argc, char** argv) {
 #ifdef __WXGTK__
             if (option == nullptr) option = FindOption(kToolkitOptions, arg.substr(2));
 #endif
-            if (option == nullptr) return fail("unknown option '" + std::string(arg) + "'");
+            if (option == nullptr) return fail(FillIn(Translated(N_("unknown option '{1}'")), {arg}));
         }
         if (option->value == nullptr && inlineValue) {
-            return fail("option '" + std::string(arg) + "' takes no value");
+            return fail(FillIn(Translated(N_("option '{1}' takes no value")), {arg}));
         }
         if (option->value != nullptr && !inlineValue) {
-            if (i + 1 >= argc) return fail("option '" + std::string(arg) + "' needs a value");
+            if (i + 1 >= argc) return fail(FillIn(Translated(N_("option '{1}' needs a value")), {arg}));
             value = argv[++i];
         }
         if (!option->take(line, *option, std::move(value))) return end(line.outcome, std::string(line.error));
@@ -148,22 +149,27 @@ CommandLine ParseCommandLine(int argc, char** argv) {
 }
 
 void PrintUsage() {
-    std::printf(
-        "Usage: ostravel [OPTION]...\n"
-        "Manage your hosted radio server, AutoDJ and AutoTV.\n\n");
+    std::printf("%s ostravel [OPTION]...\n%s\n\n", Translated(N_("Usage:")).c_str(),
+                Translated(N_("Manage your hosted radio server, AutoDJ and AutoTV.")).c_str());
     for (const OptionSpec& option : kOptions) {
         std::string left =
             option.shortName != 0 ? std::string{'-', option.shortName, ',', ' '} : std::string();
         left += std::string("--") + option.name;
         if (option.value != nullptr) left += std::string(" ") + option.value;
-        std::printf("  %-28s %s\n", left.c_str(), option.help);
+        std::printf("  %-28s %s\n", left.c_str(), Translated(option.help).c_str());
     }
 #ifdef __WXGTK__
-    std::printf("The toolkit's options (--display and the like) are passed on to it.\n");
-#endif
     std::printf(
-        "An option's value may also follow it after '=': --host=radio.example.net.\n\nExit status:\n");
-    for (const ExitStatus& status : kExitStatuses) std::printf("  %d  %s\n", status.status, status.meaning);
+        "%s\n",
+        Translated(N_("The toolkit's options (--display and the like) are passed on to it.")).c_str());
+#endif
+    // "Exit status:" is the heading the manual page's check looks for.
+    std::printf(
+        "%s\n\n%s\n",
+        Translated(N_("An option's value may also follow it after '=': --host=radio.example.net.")).c_str(),
+        Translated(N_("Exit status:")).c_str());
+    for (const ExitStatus& status : kExitStatuses)
+        std::printf("  %d  %s\n", status.status, Translated(status.meaning).c_str());
 }
 
 }  // namespace ostravel

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "net/hostaddress.h"
+#include "platform/translate.h"
 
 namespace ostravel {
 
@@ -32,9 +33,9 @@ struct ExitStatus {
 };
 
 inline constexpr ExitStatus kExitStatuses[] = {
-    {kExitOk, "the program ended, or --help or --version was answered"},
-    {kExitCannotStart, "the program could not start: no display"},
-    {kExitUsage, "an option was not understood"},
+    {kExitOk, N_("the program ended, or --help or --version was answered")},
+    {kExitCannotStart, N_("the program could not start: no display")},
+    {kExitUsage, N_("an option was not understood")},
 };
 
 CommandLine ParseCommandLine(int argc, char** argv);

@@ -15,6 +15,7 @@
 #include "desktop/mainframe.h"
 #include "desktop/serverconfigdialog.h"
 #include "desktop/textviewdialog.h"
+#include "desktop/translations.h"
 #include "desktop/uithreadview.h"
 #include "desktop/wxtext.h"
 #include "platform/openurl.h"
@@ -192,7 +193,7 @@ void MainView::OnServerLogs() {
         return;
     }
     const BrowserResult shown =
-        ShowBrowser(frame_, kServerLogsTitle,
+        ShowBrowser(frame_, Tr(kServerLogsTitle),
                     WxText(ServerLogsAddress(session.userName, session.password, session.portalHost)));
 #ifdef _WIN32
     // The Windows program is built without the embedded browser: the user's own shows the page.
@@ -202,7 +203,7 @@ void MainView::OnServerLogs() {
     }
 #endif
     if (shown != BrowserResult::Shown) {
-        wxMessageBox("The server logs need a web browser engine, and none is installed on this system.",
+        wxMessageBox(_("The server logs need a web browser engine, and none is installed on this system."),
                      kAppName, wxOK | wxICON_INFORMATION, frame_);
     }
 }
@@ -229,7 +230,7 @@ void MainView::OnSessionEvent(SessionEvent event) { keeper_->OnEvent(event); }
 MainView::CountdownTimer::CountdownTimer(MainView& view) : view_(view) {
     due_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
         tick_.Stop();
-        view_.frame_->SetStatusText(kReadyPrompt, 0);
+        view_.frame_->SetStatusText(Tr(kReadyPrompt), 0);
         view_.keeper_->Due();
     });
     tick_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Tick(); });
@@ -246,13 +247,13 @@ void MainView::CountdownTimer::Stop() {
     if (!due_.IsRunning() && !tick_.IsRunning()) return;
     due_.Stop();
     tick_.Stop();
-    view_.frame_->SetStatusText(kReadyPrompt, 0);
+    view_.frame_->SetStatusText(Tr(kReadyPrompt), 0);
 }
 
 void MainView::CountdownTimer::Tick() {
     const auto left = std::chrono::ceil<std::chrono::seconds>(deadline_ - std::chrono::steady_clock::now());
     view_.frame_->SetStatusText(
-        wxString::Format("Reconnecting in %lld s...",
+        wxString::Format(_("Reconnecting in %lld s..."),
                          static_cast<long long>(std::max<std::int64_t>(left.count(), 0))),
         0);
 }

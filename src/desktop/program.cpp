@@ -10,6 +10,8 @@
 
 #include "desktop/application.h"
 #include "desktop/commandline.h"
+#include "platform/catalogues.h"
+#include "platform/translate.h"
 
 namespace ostravel {
 
@@ -22,7 +24,8 @@ int RunToolkit(int& argc, char** argv) {
     {
         wxLogNull quiet;
         if (!wxEntryStart(argc, argv)) {
-            std::fprintf(stderr, "ostravel: cannot open the display (is DISPLAY set?)\n");
+            std::fprintf(stderr, "ostravel: %s\n",
+                         Translated(N_("cannot open the display (is DISPLAY set?)")).c_str());
             return kExitCannotStart;
         }
     }
@@ -38,6 +41,9 @@ int RunToolkit(int& argc, char** argv) {
 }  // namespace
 
 int RunDesktopProgram(int argc, char** argv, const char* version) {
+    // What is told before the toolkit starts, in the environment's language; the toolkit's
+    // catalogues (and the language chosen in Preferences) take over once it runs.
+    UseEnvironmentCatalogues();
     CommandLine line = ParseCommandLine(argc, argv);
     switch (line.outcome) {
         case CommandLine::Help:
@@ -48,8 +54,8 @@ int RunDesktopProgram(int argc, char** argv, const char* version) {
             return kExitOk;
         case CommandLine::Error:
             // The host parser's reasons end with their own full stop.
-            std::fprintf(stderr, "ostravel: %s%s Try --help.\n", line.error.c_str(),
-                         line.error.ends_with('.') ? "" : ".");
+            std::fprintf(stderr, "ostravel: %s%s %s\n", line.error.c_str(),
+                         line.error.ends_with('.') ? "" : ".", Translated(N_("Try --help.")).c_str());
             return kExitUsage;
         case CommandLine::Run:
             break;

@@ -5,6 +5,7 @@
 #include "ctl/ctl.h"
 
 int main(int argc, char** argv) {
+    ostravel::ctl::SetUpLanguage();
     const std::vector<std::string> args(argv + 1, argv + argc);
     const auto environment = [](const std::string& name) -> std::optional<std::string> {
         const char* value = std::getenv(name.c_str());
