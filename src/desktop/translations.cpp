@@ -54,15 +54,6 @@ void AddLookupFolders() {
     }
 }
 
-std::vector<std::string_view> PlaceParts(std::string_view place) {
-    std::vector<std::string_view> parts;
-    for (std::size_t slash; (slash = place.find('/')) != std::string_view::npos;
-         place.remove_prefix(slash + 1))
-        parts.push_back(place.substr(0, slash));
-    parts.push_back(place);
-    return parts;
-}
-
 }  // namespace
 
 void SetUpTranslations() {

@@ -333,16 +333,6 @@ constexpr ToggleInfo kSettingToggles[] = {
 constexpr const char* kMenuTitles[] = {"&File",   "&View",   "&Account",       "&Server",
                                        "Auto&DJ", "AutoT&V", "&Tune-In Links", "&Help"};
 
-// Splits "A/B/C" into its parts; the texts live in the tables, so views into them last.
-std::vector<std::string_view> PlaceParts(std::string_view place) {
-    std::vector<std::string_view> parts;
-    for (std::size_t slash; (slash = place.find('/')) != std::string_view::npos;
-         place.remove_prefix(slash + 1))
-        parts.push_back(place.substr(0, slash));
-    parts.push_back(place);
-    return parts;
-}
-
 // Stable storage for the popup texts of nested places ("&Logs"), which the entries point into.
 const char* Interned(std::string_view text) {
     static std::vector<std::unique_ptr<std::string>> texts;
@@ -426,6 +416,15 @@ constexpr TrayEntry kTrayMenu[] = {
 };
 
 }  // namespace
+
+std::vector<std::string_view> PlaceParts(std::string_view place) {
+    std::vector<std::string_view> parts;
+    for (std::size_t slash; (slash = place.find('/')) != std::string_view::npos;
+         place.remove_prefix(slash + 1))
+        parts.push_back(place.substr(0, slash));
+    parts.push_back(place);
+    return parts;
+}
 
 std::span<const CommandInfo> CommandCatalogue() { return kCatalogue; }
 

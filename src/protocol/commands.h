@@ -6,6 +6,7 @@
 
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace ostravel {
 
@@ -133,6 +134,8 @@ const ToggleInfo* FindToggle(int id);
 const CommandInfo* FindMenuCommand(int id);
 // The item's own text in its menu ("S&top"), the last part of its menu place; empty when in none.
 std::string_view MenuItemText(const CommandInfo& command);
+// Splits a menu place "A/B/C" into its parts, views into `place`.
+std::vector<std::string_view> PlaceParts(std::string_view place);
 
 bool IsEnabled(EnableRule rule, int loginId, bool highBitrate);
 // Commands outside the catalogue have no rule and stay enabled.
