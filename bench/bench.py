@@ -220,15 +220,15 @@ def main():
     # 9. The UI thread under a status request every second, and reconnection.
     stage("UI thread under status every second; reconnection")
     seconds = 10 if args.quick else 60
-    se = figures(run_program([os.path.join(bench, "bench_session"), str(seconds)], seconds + 120))
+    se = figures(run_program([os.path.join(bench, "bench_session"), str(seconds)], seconds * 2 + 120))
     table.add(f"UI thread's longest stall, status asked every second for {seconds} s",
-              f"{se['stall_max_ms']:.1f} ms", "", f"p99 {se['stall_p99_ms']:.2f} ms", "≤ 16 ms",
+              f"{se['stall_max_ms']:.1f} ms", f"nothing asked: {se['quiet_max_ms']:.1f} ms",
+              f"p99 {se['stall_p99_ms']:.2f} ms (nothing asked {se['quiet_p99_ms']:.2f} ms)", "≤ 16 ms",
               se["stall_max_ms"] <= 16)
     budget = se["round_trip_ms"] + 5
-    table.add("reconnection: delay over to logged in again (median of 2; slower)",
-              f"{se['reconnect_overhead_ms']:.1f} ms", f"1 × {se['round_trip_ms']:.2f} ms + 5 ms",
-              f"slower {se['reconnect_overhead_max_ms']:.1f} ms", "≤ 1 round trip + 5 ms",
-              se["reconnect_overhead_max_ms"] <= budget)
+    table.add("reconnection: delay over to logged in again (slower of 2)", f"{se['reconnect_slow_ms']:.1f} ms",
+              f"1 × {se['round_trip_ms']:.2f} ms + 5 ms", f"faster {se['reconnect_fast_ms']:.1f} ms",
+              "≤ 1 round trip + 5 ms", se["reconnect_slow_ms"] <= budget)
 
     # The reply router's own cost, for reference.
     stage("routing (Google Benchmark)")
