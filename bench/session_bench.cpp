@@ -5,8 +5,8 @@
 //    them waited is the longest the window could not have answered;
 //  - reconnection: a stand-in that closes every connection after a number of replies; from the
 //    moment the reconnection delay is over (its timer goes off and the status bar's countdown gives
-//    way to "Ready") until
-//    the session is logged in again, beside the command round trip measured on the same connection.
+//    way to "Ready") until the session is logged in again, beside the command round trip measured
+//    on the same connection.
 // Run under a display, e.g.  xvfb-run -a build/release/bench/bench_session [STALL_SECONDS]
 #include <algorithm>
 #include <atomic>
