@@ -7,98 +7,27 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <wx/app.h>
-#include <wx/evtloop.h>
 #include <wx/init.h>
 
 #include "desktop/mainframe.h"
 #include "desktop/mainview.h"
 #include "desktop/textviewdialog.h"
+#include "desktop_bench.h"
 #include "protocol/commands.h"
 #include "session/receiver.h"
 #include "session/sessioncontrol.h"
 #include "session/sessiondocument.h"
 
-extern char** environ;
-
 namespace {
 
 using namespace ostravel;
 using namespace std::chrono_literals;
-namespace fs = std::filesystem;
-
-class BenchApp : public wxApp {
-public:
-    bool OnInit() override { return true; }
-};
-
-// The host stand-in on a free port, as a process of its own.
-struct HostSim {
-    pid_t pid = 0;
-    unsigned short port = 0;
-    fs::path dir;
-
-    bool Start() {
-        dir = fs::temp_directory_path() / ("ostravel-growth-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
-        int out[2];
-        if (::pipe(out) != 0) return false;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::vector<std::string> args = {HOSTSIM_PROGRAM, "--listen", "127.0.0.1:0", "--no-portal",
-                                         "--keepalive",   "0",        "--reply-gap", "0",
-                                         "--quiet",       "--data",   dir.string()};
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const int rc = ::posix_spawn(&pid, HOSTSIM_PROGRAM, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        if (rc != 0) return false;
-        std::string line;
-        char c = 0;
-        while (::read(out[0], &c, 1) == 1 && c != '\n') line += c;
-        ::close(out[0]);
-        const auto at = line.find("service=127.0.0.1:");
-        if (at == std::string::npos) return false;
-        port = static_cast<unsigned short>(std::stoi(line.substr(at + 18)));
-        return true;
-    }
-    ~HostSim() {
-        if (pid > 0) {
-            ::kill(pid, SIGTERM);
-            ::waitpid(pid, nullptr, 0);
-        }
-        std::error_code ignored;
-        if (!dir.empty()) fs::remove_all(dir, ignored);
-    }
-};
-
-template <class Predicate>
-bool PumpUntil(Predicate done, std::chrono::milliseconds timeout = 10s) {
-    wxEventLoop loop;
-    wxEventLoopActivator active(&loop);
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        loop.DispatchTimeout(5);
-        wxTheApp->ProcessPendingEvents();
-        loop.ProcessIdle();  // deletes destroyed windows
-    }
-    return true;
-}
 
 long ResidentKiB() {
     std::ifstream statm("/proc/self/statm");
@@ -129,7 +58,7 @@ int main(int argc, char** argv) {
     int status = 0;
     {
         HostSim host;
-        if (!host.Start()) {
+        if (!host.Start("growth")) {
             std::fprintf(stderr, "bench_growth: the host stand-in did not start\n");
             return 1;
         }

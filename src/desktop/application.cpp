@@ -112,26 +112,25 @@ bool Application::OnInit() {
         frame_->Iconize(true);
         frame_->Show(true);
     }
-    // The station history once the window is up: its thread opens (and on a first run makes) the
-    // file, none of which may hold up the first paint. A history that cannot be kept says so in
-    // the message list, once.
+    // What the window does not need to be drawn waits until it is up: the station history (whose
+    // thread opens, and on a first run makes, the file; one that cannot be kept says so in the
+    // message list, once), the watch on the system bus and the network, and the sound threads.
     frame_->UiThread().Post([this] {
         history_ = std::make_unique<HistoryRecorder>(
             HistoryFile(), [doc = doc_.get()](const std::string& line) { doc->InsertMessage(line); });
         frame_->SetHistory(history_.get());
+        // After a sleep or a network change the connection may be dead without a word: it is
+        // looked at at once, and a reconnection waiting out its delay tries at once.
+        systemEvents_ =
+            SystemEvents::Start([post = frame_->UiThread().Poster(), frame = frame_](SystemEvent) {
+                post([frame] { frame->GetActiveView()->Keeper().CheckNow(); });
+            });
+        audio_ = std::make_unique<AudioThreads>();
+        audio_->Start();
     });
     if (preferences.Bool(pref::kLoginAtStart) && commandLine_.screenshotDir.empty()) {
         frame_->UiThread().Post([frame = frame_] { frame->GetActiveView()->LoginAtStart(); });
     }
-
-    // After a sleep or a network change the connection may be dead without a word: it is looked at
-    // at once, and a reconnection waiting out its delay tries at once.
-    systemEvents_ = SystemEvents::Start([post = frame_->UiThread().Poster(), frame = frame_](SystemEvent) {
-        post([frame] { frame->GetActiveView()->Keeper().CheckNow(); });
-    });
-
-    audio_ = std::make_unique<AudioThreads>();
-    audio_->Start();
 
     if (!commandLine_.screenshotDir.empty()) {
         UsePngImages();

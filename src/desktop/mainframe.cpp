@@ -1,5 +1,8 @@
 #include "desktop/mainframe.h"
 
+#include <vector>
+
+#include <wx/accel.h>
 #include <wx/app.h>
 #include <wx/config.h>
 #include <wx/dialog.h>
@@ -113,6 +116,74 @@ void NameToolButtons(wxToolBar* bar) {
     (void)bar;
 #endif
 }
+
+// The main menu bar. A menu's items are made when it may be about to open, not at start, where
+// making all forty-six was a sixtieth of the whole start. Whatever looks an item up fills every
+// menu first, so the bar answers as if they had always been there.
+class MainMenuBar final : public wxMenuBar {
+public:
+    MainMenuBar() {
+        const std::span<const MenuEntry> entries = MainMenu();
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (entries[i].depth != 0) continue;
+            Append(new wxMenu(), entries[i].text);
+            firsts_.push_back(i);
+        }
+        filled_.assign(firsts_.size(), false);
+    }
+
+    // Makes the items of `menu` if it is one of the bar's and has none yet.
+    void Fill(wxMenu* menu) {
+        for (std::size_t pos = 0; pos < firsts_.size(); ++pos) {
+            if (GetMenu(pos) == menu) FillAt(pos);
+        }
+    }
+
+    wxMenuItem* FindItem(int id, wxMenu** menu = nullptr) const override {
+        FillAll();
+        return wxMenuBar::FindItem(id, menu);
+    }
+    int FindMenuItem(const wxString& menu, const wxString& item) const override {
+        FillAll();
+        return wxMenuBar::FindMenuItem(menu, item);
+    }
+    void UpdateMenus() override {
+        FillAll();
+        wxMenuBar::UpdateMenus();
+    }
+
+    void FillAll() const {
+        auto* self = const_cast<MainMenuBar*>(this);
+        for (std::size_t pos = 0; pos < firsts_.size(); ++pos) self->FillAt(pos);
+    }
+
+private:
+    void FillAt(std::size_t pos) {
+        if (filled_[pos]) return;
+        filled_[pos] = true;
+        const std::span<const MenuEntry> entries = MainMenu();
+        wxMenu* popups[3] = {GetMenu(pos), nullptr, nullptr};  // the open popup at each depth
+        for (std::size_t i = firsts_[pos] + 1; i < entries.size() && entries[i].depth != 0; ++i) {
+            const MenuEntry& entry = entries[i];
+            wxMenu* parent = popups[entry.depth - 1];
+            if (entry.text == nullptr) {
+                parent->AppendSeparator();
+            } else if (entry.id == 0) {
+                popups[entry.depth] = new wxMenu();
+                parent->AppendSubMenu(popups[entry.depth], entry.text);
+            } else if (entry.check) {
+                parent->AppendCheckItem(WindowIdFromCommand(entry.id), entry.text, PromptOf(entry.id));
+            } else {
+                wxString text = entry.text;
+                if (entry.accelerator != nullptr) text << '\t' << entry.accelerator;
+                parent->Append(WindowIdFromCommand(entry.id), text, PromptOf(entry.id));
+            }
+        }
+    }
+
+    std::vector<std::size_t> firsts_;  // where each menu's title is in MainMenu()
+    std::vector<bool> filled_;
+};
 
 }  // namespace
 
@@ -442,30 +513,32 @@ bool MainFrame::ShowStateNotification(const StateNotice& notice) {
 }
 
 void MainFrame::BuildMenuBar() {
-    auto* bar = new wxMenuBar();
-    wxMenu* popups[3] = {nullptr, nullptr, nullptr};  // the open popup at each depth
-    wxString title;
+    SetMenuBar(new MainMenuBar());
+    // The shortcuts work before their menu was ever opened: the frame has them too.
+    std::vector<wxAcceleratorEntry> keys;
     for (const MenuEntry& entry : MainMenu()) {
-        if (entry.depth == 0) {
-            popups[0] = new wxMenu();
-            bar->Append(popups[0], entry.text);
-            continue;
-        }
-        wxMenu* parent = popups[entry.depth - 1];
-        if (entry.text == nullptr) {
-            parent->AppendSeparator();
-        } else if (entry.id == 0) {
-            popups[entry.depth] = new wxMenu();
-            parent->AppendSubMenu(popups[entry.depth], entry.text);
-        } else if (entry.check) {
-            parent->AppendCheckItem(WindowIdFromCommand(entry.id), entry.text, PromptOf(entry.id));
-        } else {
-            wxString text = entry.text;
-            if (entry.accelerator != nullptr) text << '\t' << entry.accelerator;
-            parent->Append(WindowIdFromCommand(entry.id), text, PromptOf(entry.id));
+        wxAcceleratorEntry key;
+        if (entry.accelerator != nullptr && key.FromString(entry.accelerator)) {
+            key.Set(key.GetFlags(), key.GetKeyCode(), WindowIdFromCommand(entry.id));
+            keys.push_back(key);
         }
     }
-    SetMenuBar(bar);
+    SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(keys.size()), keys.data()));
+    auto* bar = static_cast<MainMenuBar*>(GetMenuBar());
+    Bind(wxEVT_MENU_OPEN, [bar](wxMenuEvent& event) {
+        event.Skip();  // the frame's own handler then enables the items
+        bar->Fill(event.GetMenu());
+    });
+    // GTK has placed and sized a menu for no items by the time it tells of the opening: the items
+    // are made as soon as the pointer or the menu keys come near the bar.
+    bar->Bind(wxEVT_ENTER_WINDOW, [bar](wxMouseEvent& event) {
+        event.Skip();
+        bar->FillAll();
+    });
+    Bind(wxEVT_CHAR_HOOK, [bar](wxKeyEvent& event) {
+        event.Skip();
+        if (event.AltDown() || event.GetKeyCode() == WXK_ALT || event.GetKeyCode() == WXK_F10) bar->FillAll();
+    });
 }
 
 void MainFrame::BuildToolBar() {
@@ -624,6 +697,9 @@ void MainFrame::OnMenu(wxCommandEvent& event) {
         Turn(*viewSwitch, !viewSwitch->isOn(*this));
         return;
     }
+    // A shortcut comes here without its menu item's say: a disabled command does nothing.
+    if (FindCommand(commandId) != nullptr && view_ != nullptr && !view_->IsCommandEnabledNow(commandId))
+        return;
     switch (commandId) {
         case cmd::kAppExit:
             ExitProgram();

@@ -24,6 +24,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <unistd.h>
 #endif
@@ -446,6 +447,11 @@ void BlockingSocket::Connect(const sockaddr* address, int length, int seconds, s
     if (code != 0) {
         throw BlockingSocketException("Connect", code);
     }
+}
+
+void BlockingSocket::SendAtOnce() {
+    const int on = 1;
+    setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
 }
 
 void BlockingSocket::Bind(const SocketAddress& address) {

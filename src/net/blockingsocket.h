@@ -73,6 +73,10 @@ public:
     void Connect(const SocketAddress& address, int seconds, std::stop_token cancel = {});
     // The same for an address of any family, `length` bytes long (as getaddrinfo gives it).
     void Connect(const sockaddr* address, int length, int seconds, std::stop_token cancel = {});
+    // Each send goes out at once, not held back until the peer has acknowledged the one before
+    // (Nagle's algorithm): a request right behind another, as the login's two blocks are, would
+    // otherwise wait for the peer's delayed acknowledgement, up to 40 ms. Failures are ignored.
+    void SendAtOnce();
     void Bind(const SocketAddress& address);
     void Listen();  // backlog 5
     // true: target holds the connection, address the peer. false: the wait was cancelled

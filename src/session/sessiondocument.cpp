@@ -232,6 +232,7 @@ void SessionDocument::ConnectService(const HostAddress& host, int seconds, std::
     // The connect runs on a socket of its own, outside the lock, so a slow host never blocks a
     // thread that only wants to look at the connection; a socket that never connected is closed.
     BlockingSocket connecting = ConnectToHost(host, seconds, std::move(cancel));
+    connecting.SendAtOnce();  // whole request blocks, often two in a row
     std::unique_lock lock(socketMutex_);
     if (serviceSocket_.HasSocket()) serviceSocket_.CloseQuietly();
     serviceSocket_.m_socket = connecting.m_socket;

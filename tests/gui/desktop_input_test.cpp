@@ -335,19 +335,20 @@ TEST_F(DesktopInputTest, NewestMessageStaysInView) {
     EXPECT_EQ(list->GetString(0), "line 40");
 }
 
-// The shortcuts, pressed for real: Ctrl+L opens the login dialog, whose labels' Alt letters lead
-// to their edits; F5 asks for the status; Ctrl+Shift+L logs out; Ctrl+Q ends the program. The menus
-// show the keys, and the toolbar's buttons are named for assistive technology.
+// The shortcuts, pressed for real before any menu was opened: Ctrl+L opens the login dialog,
+// whose labels' Alt letters lead to their edits (and does nothing once logged in); F5 asks for the
+// status; Ctrl+Shift+L logs out; Ctrl+Q ends the program. The menus show the keys, and the
+// toolbar's buttons are named for assistive technology.
 TEST_F(DesktopInputTest, ShortcutsAndMnemonicsWork) {
     RequireHost();
+    XDo({"mousemove", "1000", "740"});  // away from where the menu bar will be
     OpenShown(g_host.port);
     wxMenuBar* menus = frame_->GetMenuBar();
-    for (const auto& [id, key] : {std::pair{cmd::kLogin, "Ctrl+L"},
-                                  {cmd::kLogout, "Ctrl+Shift+L"},
-                                  {cmd::kServerStatus, "F5"},
-                                  {cmd::kAppExit, "Ctrl+Q"}})
-        EXPECT_TRUE(menus->FindItem(WindowIdFromCommand(id))->GetItemLabel().EndsWith(wxString("\t") + key))
-            << id;
+    auto unopened = [&] {
+        for (std::size_t i = 0; i < menus->GetMenuCount(); ++i)
+            if (menus->GetMenu(i)->GetMenuItemCount() != 0) return false;
+        return true;
+    };
 
     // Each button: its tooltip, and its menu text as the accessible name.
     using Fn = void* (*)(void*);
@@ -411,13 +412,26 @@ TEST_F(DesktopInputTest, ShortcutsAndMnemonicsWork) {
     EXPECT_EQ(doc_.Snapshot().userName, "dj");
 
     view_->StatusBox()->ChangeValue(wxEmptyString);
-    Keys({"F5"});
+    int dialogs = 0;
+    DialogWatch watch([&](wxDialog* dialog) {
+        ++dialogs;
+        dialog->CallAfter([dialog] { dialog->EndModal(wxID_CANCEL); });
+    });
+    Keys({"ctrl+l", "F5"});
     EXPECT_TRUE(PumpUntil([&] { return !view_->StatusBox()->IsEmpty(); }));
+    EXPECT_EQ(dialogs, 0) << "Ctrl+L opened the login dialog while logged in";
 
     Keys({"ctrl+shift+l"});
     EXPECT_TRUE(PumpUntil([&] { return !Lines().empty() && Lines().front() == kFarewellMessage; }));
     EXPECT_EQ(doc_.LoginId(), 0);
+    EXPECT_TRUE(unopened()) << "the shortcuts were only tried after the menus were made";
 
+    for (const auto& [id, key] : {std::pair{cmd::kLogin, "Ctrl+L"},
+                                  {cmd::kLogout, "Ctrl+Shift+L"},
+                                  {cmd::kServerStatus, "F5"},
+                                  {cmd::kAppExit, "Ctrl+Q"}})
+        EXPECT_TRUE(menus->FindItem(WindowIdFromCommand(id))->GetItemLabel().EndsWith(wxString("\t") + key))
+            << id;
     Keys({"ctrl+q"});
     EXPECT_TRUE(PumpUntil([&] { return !alive_; }));
 }
