@@ -53,7 +53,8 @@ std::unique_ptr<wxConfigBase> OpenSettings() {
     const std::filesystem::path file =
         SettingsFilePath(NarrowText(wxStandardPaths::Get().GetUserConfigDir()), kAppName);
     std::string error;
-    if (!PrepareSettingsFile(file, NarrowText(legacy), &error)) wxLogWarning("Settings: %s", WxText(error));
+    if (!PrepareSettingsFile(file, NarrowText(legacy), &error))
+        wxLogWarning(_("Settings: %s"), WxText(error));
     return std::make_unique<wxFileConfig>(kAppName, kRegistryKey, WxText(file.string()), wxString(),
                                           wxCONFIG_USE_LOCAL_FILE);
 #endif
@@ -76,7 +77,7 @@ bool Application::OnInit() {
     SetVendorName(kRegistryKey);
 
     if (!InitSockets()) {
-        wxMessageBox(kSocketsFailedMessage, kAppName, wxOK | wxICON_ERROR);
+        wxMessageBox(Tr(kSocketsFailedMessage), kAppName, wxOK | wxICON_ERROR);
         return false;
     }
     // Only whether the browser module is there: it is loaded when the browser first opens.

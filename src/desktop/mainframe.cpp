@@ -25,6 +25,7 @@
 #include "desktop/historywindow.h"
 #include "desktop/mainview.h"
 #include "desktop/preferenceswindow.h"
+#include "desktop/translations.h"
 #include "desktop/uithreadview.h"
 #include "desktop/wxtext.h"
 #include "platform/autostart.h"
@@ -37,12 +38,13 @@ namespace ostravel {
 
 namespace {
 
+constexpr const char* kTrayContext = "tray";  // as the tray table marks its texts
 constexpr int kClientWidth = 450;
 constexpr int kClientHeight = 390;
 
 wxString PromptOf(int commandId) {
     const CommandInfo* command = FindMenuCommand(commandId);
-    return command != nullptr && command->prompt != nullptr ? wxString(command->prompt) : wxString();
+    return command != nullptr && command->prompt != nullptr ? Tr(command->prompt) : wxString();
 }
 
 #ifdef __WXGTK3__
@@ -126,7 +128,7 @@ public:
         const std::span<const MenuEntry> entries = MainMenu();
         for (std::size_t i = 0; i < entries.size(); ++i) {
             if (entries[i].depth != 0) continue;
-            Append(new wxMenu(), entries[i].text);
+            Append(new wxMenu(), TrMenuPart(entries[i].text));
             firsts_.push_back(i);
         }
         filled_.assign(firsts_.size(), false);
@@ -170,11 +172,12 @@ private:
                 parent->AppendSeparator();
             } else if (entry.id == 0) {
                 popups[entry.depth] = new wxMenu();
-                parent->AppendSubMenu(popups[entry.depth], entry.text);
+                parent->AppendSubMenu(popups[entry.depth], TrMenuPart(entry.text));
             } else if (entry.check) {
-                parent->AppendCheckItem(WindowIdFromCommand(entry.id), entry.text, PromptOf(entry.id));
+                parent->AppendCheckItem(WindowIdFromCommand(entry.id), TrMenuPart(entry.text),
+                                        PromptOf(entry.id));
             } else {
-                wxString text = entry.text;
+                wxString text = TrMenuPart(entry.text);
                 if (entry.accelerator != nullptr) text << '\t' << entry.accelerator;
                 parent->Append(WindowIdFromCommand(entry.id), text, PromptOf(entry.id));
             }
@@ -270,7 +273,7 @@ MainFrame::MainFrame(SessionDocument& doc, const HostAddress& endpoint, Receiver
     const int widths[] = {-1, 40, 40, 45};
     GetStatusBar()->SetStatusWidths(4, widths);
     SetStatusBarPane(0);
-    SetStatusText(kReadyPrompt, 0);
+    SetStatusText(Tr(kReadyPrompt), 0);
 
     view_ = new MainView(this, doc, endpoint, std::move(makeReceiver));
     ui_ = std::make_unique<UiThreadView>(*view_);
@@ -443,7 +446,7 @@ void MainFrame::ApplySettings(const char* changed) {
 void MainFrame::ApplyAutostart(bool on) {
     AutostartEntry entry{.appId = kDesktopAppId,
                          .name = kAppTitle,
-                         .comment = "Starts Ostravel hidden in the notification area",
+                         .comment = NarrowText(_("Starts Ostravel hidden in the notification area")),
                          .exec = "ostravel",
                          .icon = kDesktopAppId,
                          .arguments = {"--hidden"}};
@@ -457,9 +460,9 @@ void MainFrame::ApplyAutostart(bool on) {
     Preferences(store).SetBool(pref::kStartWithDesktop, AutostartEnabled(entry.appId));
     ShowKeptPreferences();
     wxWindow* dialog = preferences_ ? preferences_->Dialog() : nullptr;
-    wxMessageBox(WxText((on ? "Ostravel could not be set to start when you log in.\n\n"
-                            : "Ostravel could not be kept from starting when you log in.\n\n") +
-                        error),
+    wxMessageBox((on ? _("Ostravel could not be set to start when you log in.")
+                     : _("Ostravel could not be kept from starting when you log in.")) +
+                     "\n\n" + WxText(error),
                  kAppTitle, wxOK | wxICON_WARNING, dialog != nullptr ? dialog : this);
 }
 
@@ -604,9 +607,9 @@ std::unique_ptr<wxMenu> MainFrame::BuildTrayMenu() const {
             menu->AppendSeparator();
         } else if (entry.id == 0) {
             popup = new wxMenu();
-            menu->AppendSubMenu(popup, entry.text);
+            menu->AppendSubMenu(popup, Tr(kTrayContext, entry.text));
         } else {
-            wxMenuItem* item = popup->Append(WindowIdFromCommand(entry.id), entry.text);
+            wxMenuItem* item = popup->Append(WindowIdFromCommand(entry.id), Tr(kTrayContext, entry.text));
             // Logout also ends a reconnection's wait, as the view decides.
             const bool logout = entry.viewCommand == cmd::kLogout && view_ != nullptr;
             item->Enable(logout ? view_->IsCommandEnabledNow(cmd::kLogout)
