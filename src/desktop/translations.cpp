@@ -1,6 +1,8 @@
 #include "desktop/translations.h"
 
+#include <algorithm>
 #include <clocale>
+#include <optional>
 #include <vector>
 
 #include <wx/filename.h>
@@ -81,23 +83,23 @@ wxString TranslationLanguage() {
 }
 
 wxString TrMenuPart(std::string_view part) {
-    std::vector<std::span<const CommandInfo>> tables{CommandCatalogue(), FrameworkCommands()};
-    std::vector<CommandInfo> toggles;
-    for (const ToggleInfo& toggle : SettingToggles()) toggles.push_back(toggle.command);
-    tables.emplace_back(toggles);
-    for (const auto& table : tables) {
-        for (const CommandInfo& row : table) {
-            if (row.menuPlace == nullptr) continue;
-            const std::vector<std::string_view> english = PlaceParts(row.menuPlace);
-            for (std::size_t i = 0; i < english.size(); ++i) {
-                if (english[i] != part) continue;
-                // Translators keep the place's shape: as many parts, in the same order.
-                const std::string translated = NarrowText(Tr(kMenuContext, row.menuPlace));
-                const std::vector<std::string_view> parts = PlaceParts(translated);
-                return WxText(parts.size() == english.size() ? parts[i] : part);
-            }
-        }
-    }
+    // The translated part at the same position of the first place that has it; translators keep a
+    // place's shape: as many parts, in the same order.
+    const auto inPlace = [part](const CommandInfo& row) -> std::optional<wxString> {
+        if (row.menuPlace == nullptr) return std::nullopt;
+        const std::vector<std::string_view> english = PlaceParts(row.menuPlace);
+        const auto at = std::find(english.begin(), english.end(), part);
+        if (at == english.end()) return std::nullopt;
+        const std::string translated = NarrowText(Tr(kMenuContext, row.menuPlace));
+        const std::vector<std::string_view> parts = PlaceParts(translated);
+        return WxText(parts.size() == english.size() ? parts[at - english.begin()] : part);
+    };
+    for (const CommandInfo& row : CommandCatalogue())
+        if (auto found = inPlace(row)) return *found;
+    for (const CommandInfo& row : FrameworkCommands())
+        if (auto found = inPlace(row)) return *found;
+    for (const ToggleInfo& toggle : SettingToggles())
+        if (auto found = inPlace(toggle.command)) return *found;
     return WxText(part);
 }
 
