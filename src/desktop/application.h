@@ -26,6 +26,9 @@ public:
     int OnExit() override;
     void OnInitCmdLine(wxCmdLineParser& parser) override;
     bool OnCmdLineParsed(wxCmdLineParser& parser) override;
+    // Every language the program speaks runs left to right. (The toolkit would otherwise look the
+    // locale up in its table of every language for each window it makes.)
+    wxLayoutDirection GetLayoutDirection() const override { return wxLayout_LeftToRight; }
 
     MainFrame* Frame() const { return frame_; }
     // Whether the embedded browser can work; asked at start-up without starting the engine.

@@ -18,8 +18,9 @@ namespace ostravel {
 // Once, as early as the settings can be read (the chosen language is a preference) and before any
 // window or session thread: loads the catalogues and lets the core's texts through them.
 void SetUpTranslations();
-// The language in use, as a catalogue names it ("de"); empty for English.
-wxString TranslationLanguage();
+// A folder of catalogues (<folder>/<lang>/LC_MESSAGES/ostravel.mo) to look in first, for a program
+// that is not where the build or the package puts it; before SetUpTranslations.
+void AddCatalogueFolder(const wxString& folder);
 
 // A core text (marked with N_ or NC_ where it is written) in the user's language.
 inline wxString Tr(const char* english) { return wxGetTranslation(wxString::FromUTF8(english)); }

@@ -1,6 +1,8 @@
 #include "platform/translate.h"
 
+#include <algorithm>
 #include <atomic>
+#include <optional>
 
 namespace ostravel {
 
@@ -28,6 +30,27 @@ std::string TranslatedPlural(const char* singular, const char* plural, unsigned 
     const PluralTranslator translate = pluralTranslator.load();
     if (translate != nullptr) return translate(singular, plural, count);
     return count == 1 ? singular : plural;
+}
+
+std::string PreferredLanguage(std::string_view languageList, std::string_view locale,
+                              std::span<const std::string_view> spoken) {
+    // One entry: language[_territory][.codeset][@modifier].
+    const auto pick = [spoken](std::string_view entry) -> std::optional<std::string> {
+        entry = entry.substr(0, entry.find_first_of(".@"));
+        if (entry.empty()) return std::nullopt;
+        if (entry == "C" || entry == "POSIX") return std::string();
+        const std::string_view base = entry.substr(0, entry.find('_'));
+        if (base == "en") return std::string();
+        for (const std::string_view candidate : {entry, base})
+            if (std::find(spoken.begin(), spoken.end(), candidate) != spoken.end()) return std::string(candidate);
+        return std::nullopt;
+    };
+    for (std::size_t start = 0; start <= languageList.size();) {
+        const std::size_t end = std::min(languageList.find(':', start), languageList.size());
+        if (auto found = pick(languageList.substr(start, end - start))) return *found;
+        start = end + 1;
+    }
+    return pick(locale).value_or(std::string());
 }
 
 std::string FillIn(std::string_view pattern, std::initializer_list<std::string_view> parts) {

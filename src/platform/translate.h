@@ -8,6 +8,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,13 @@ std::string Translated(const char* english);
 std::string TranslatedIn(const char* context, const char* english);
 // The singular or a plural form, as the language counts `count`.
 std::string TranslatedPlural(const char* singular, const char* plural, unsigned long count);
+
+// The first of the user's languages the program speaks (one of `spoken`, as "de"), or empty for
+// English: `languageList` is $LANGUAGE ("de_AT:fr"), `locale` the first set of $LC_ALL,
+// $LC_MESSAGES and $LANG ("de_DE.UTF-8@euro"). English, "C" or "POSIX" ends the search; a language
+// not spoken is passed over.
+std::string PreferredLanguage(std::string_view languageList, std::string_view locale,
+                              std::span<const std::string_view> spoken);
 
 // `pattern` with "{1}", "{2}", ... "{9}" replaced by the parts in order; anything else stays.
 std::string FillIn(std::string_view pattern, std::initializer_list<std::string_view> parts);

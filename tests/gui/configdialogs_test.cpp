@@ -469,7 +469,7 @@ int main(int argc, char** argv) {
         });
     if (language != nullptr) {
         ::setenv("LANGUAGE", language, 1);
-        wxFileTranslationsLoader::AddCatalogLookupPathPrefix(OSTRAVEL_TEST_LOCALE_DIR);
+        ostravel::AddCatalogueFolder(OSTRAVEL_TEST_LOCALE_DIR);
         ostravel::SetUpTranslations();
     }
     const int result =

@@ -151,7 +151,7 @@ TEST_F(DesktopTest, InGermanTheWindowsChangeAndTheRequestsDoNot) {
         const char* language = std::getenv("LANGUAGE");
         const std::string before = language != nullptr ? language : "";
         ::setenv("LANGUAGE", "de", 1);
-        wxFileTranslationsLoader::AddCatalogLookupPathPrefix(OSTRAVEL_TEST_LOCALE_DIR);
+        AddCatalogueFolder(OSTRAVEL_TEST_LOCALE_DIR);
         SetUpTranslations();
         session("Anmeldung am Konto", "Abmeldung... Einen schönen Tag noch!");
         // The rest of the program's tests see English again.
