@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <clocale>
 #include <cstdlib>
-#include <string_view>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include <wx/filename.h>
@@ -116,7 +116,8 @@ wxString EnvironmentLanguage() {
 #else
     std::vector<std::string_view> spoken;
     for (const PreferenceChoice& choice : kLanguageChoices)
-        if (*choice.value != '\0' && std::string_view(choice.value) != "en") spoken.emplace_back(choice.value);
+        if (*choice.value != '\0' && std::string_view(choice.value) != "en")
+            spoken.emplace_back(choice.value);
     const auto variable = [](const char* name) {
         const char* value = std::getenv(name);
         return std::string_view(value != nullptr ? value : "");

@@ -42,7 +42,8 @@ std::string PreferredLanguage(std::string_view languageList, std::string_view lo
         const std::string_view base = entry.substr(0, entry.find('_'));
         if (base == "en") return std::string();
         for (const std::string_view candidate : {entry, base})
-            if (std::find(spoken.begin(), spoken.end(), candidate) != spoken.end()) return std::string(candidate);
+            if (std::find(spoken.begin(), spoken.end(), candidate) != spoken.end())
+                return std::string(candidate);
         return std::nullopt;
     };
     for (std::size_t start = 0; start <= languageList.size();) {
