@@ -7,14 +7,11 @@
 #include <string>
 #include <vector>
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <wx/app.h>
 #include <wx/evtloop.h>
 
-extern char** environ;
+#include "fakes/standin_process.h"
 
 namespace ostravel {
 
@@ -26,48 +23,16 @@ public:
 };
 
 // The host stand-in on a free port (no portal, no keep-alive, no reply gap), with `extra` options.
-struct HostSim {
-    pid_t pid = 0;
-    unsigned short port = 0;
-    std::filesystem::path dir;
-
+struct HostSim : testing::StandInProcess {
     bool Start(const std::string& name, std::vector<std::string> extra = {}) {
-        dir = std::filesystem::temp_directory_path() /
-              ("ostravel-" + name + "-" + std::to_string(::getpid()) + "-" + std::to_string(++started_));
-        std::filesystem::create_directories(dir);
-        int out[2];
-        if (::pipe(out) != 0) return false;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
+        const std::filesystem::path dir =
+            std::filesystem::temp_directory_path() /
+            ("ostravel-" + name + "-" + std::to_string(::getpid()) + "-" + std::to_string(++started_));
         std::vector<std::string> args = {HOSTSIM_PROGRAM, "--listen", "127.0.0.1:0", "--no-portal",
                                          "--keepalive",   "0",        "--reply-gap", "0",
                                          "--quiet",       "--data",   dir.string()};
         args.insert(args.end(), extra.begin(), extra.end());
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const int rc = ::posix_spawn(&pid, HOSTSIM_PROGRAM, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        if (rc != 0) return false;
-        std::string line;
-        char c = 0;
-        while (::read(out[0], &c, 1) == 1 && c != '\n') line += c;
-        ::close(out[0]);
-        const auto at = line.find("service=127.0.0.1:");
-        if (at == std::string::npos) return false;
-        port = static_cast<unsigned short>(std::stoi(line.substr(at + 18)));
-        return true;
-    }
-    ~HostSim() {
-        if (pid > 0) {
-            ::kill(pid, SIGTERM);
-            ::waitpid(pid, nullptr, 0);
-        }
-        std::error_code ignored;
-        if (!dir.empty()) std::filesystem::remove_all(dir, ignored);
+        return StandInProcess::Start(dir, args);
     }
 
 private:

@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         SessionDocument doc;
-        auto* frame = new MainFrame(doc, HostOf(SocketAddress("127.0.0.1", host.port)),
+        auto* frame = new MainFrame(doc, HostOf(SocketAddress("127.0.0.1", host.ServicePort())),
                                     [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
         frame->Show();
         MainView* view = frame->GetActiveView();

@@ -160,11 +160,11 @@ int main(int argc, char** argv) {
             return 1;
         }
         SessionDocument doc;
-        auto* frame = new MainFrame(doc, HostOf(SocketAddress("127.0.0.1", steady.port)),
+        auto* frame = new MainFrame(doc, HostOf(SocketAddress("127.0.0.1", steady.ServicePort())),
                                     [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
         frame->Show();
         MainView& view = *frame->GetActiveView();
-        view.Session().SetHost(HostOf(SocketAddress("127.0.0.1", steady.port)));
+        view.Session().SetHost(HostOf(SocketAddress("127.0.0.1", steady.ServicePort())));
         if (!LogIn(view, "dj", "djpass")) {
             std::fprintf(stderr, "bench_session: no status after the login\n");
             return 2;
@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
         // Reconnection, twice (a third loss this soon would stop the retries).
         view.RunCommand(cmd::kLogout);
         PumpUntil([&] { return doc.LoginId() == 0; });
-        view.Session().SetHost(HostOf(SocketAddress("127.0.0.1", closing.port)));
+        view.Session().SetHost(HostOf(SocketAddress("127.0.0.1", closing.ServicePort())));
         doc.SetReconnect(true);
         if (!LogIn(view, "dj", "djpass")) {
             std::fprintf(stderr, "bench_session: no login to the closing stand-in\n");

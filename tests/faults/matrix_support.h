@@ -14,10 +14,7 @@
 #include <dirent.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <wx/app.h>
 #include <wx/choice.h>
@@ -29,8 +26,7 @@
 #include "desktop/autodjconfigdialog.h"
 #include "desktop/logindialog.h"
 #include "desktop/wxtext.h"
-
-extern char** environ;
+#include "fakes/standin_process.h"
 
 namespace ostravel::faults {
 
@@ -62,61 +58,21 @@ inline std::vector<std::string> DescriptorTargets() {
 }
 
 // The host stand-in on free ports, with its portal, started with `--fault switches`.
-class StandIn {
+class StandIn : public testing::StandInProcess {
 public:
-    ~StandIn() { Stop(); }
-
     bool Start(const std::string& name, const std::string& switches) {
 #ifdef HOSTSIM_PROGRAM
-        dir_ = fs::temp_directory_path() / ("ostravel-faults-" + name + "-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        int out[2];
-        if (::pipe(out) != 0) return false;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::vector<std::string> args = {HOSTSIM_PROGRAM, "--listen",    "127.0.0.1:0", "--portal",
-                                         "127.0.0.1:0",   "--quiet",     "--keepalive", "0",
-                                         "--data",        dir_.string(), "--fault",     switches};
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const int rc = posix_spawn(&pid_, HOSTSIM_PROGRAM, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        if (rc != 0) {
-            pid_ = 0;
-            ::close(out[0]);
-            return false;
-        }
-        // "listening service=ADDR:PORT portal=ADDR:PORT data=DIR"; --quiet says nothing more.
-        std::string line;
-        char c = 0;
-        while (::read(out[0], &c, 1) == 1 && c != '\n') line += c;
-        ::close(out[0]);
-        servicePort_ = PortAfter(line, "service=127.0.0.1:");
-        portalPort_ = PortAfter(line, "portal=127.0.0.1:");
-        return servicePort_ != 0 && portalPort_ != 0;
+        const fs::path dir =
+            fs::temp_directory_path() / ("ostravel-faults-" + name + "-" + std::to_string(::getpid()));
+        return StandInProcess::Start(
+                   dir, {HOSTSIM_PROGRAM, "--listen", "127.0.0.1:0", "--portal", "127.0.0.1:0", "--quiet",
+                         "--keepalive", "0", "--data", dir.string(), "--fault", switches}) &&
+               PortalPort() != 0;
 #else
-        (void)name;
-        (void)switches;
+        (void)name, (void)switches;
         return false;
 #endif
     }
-    void Stop() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-            pid_ = 0;
-        }
-        if (!dir_.empty()) {
-            std::error_code ignored;
-            fs::remove_all(dir_, ignored);
-            dir_.clear();
-        }
-    }
-    unsigned short ServicePort() const { return servicePort_; }
 
     // Switches the faults for new connections and, with `live`, for the open one too. The switches
     // are plain words, "=" is the only character that needs escaping.
@@ -128,16 +84,11 @@ public:
     }
 
 private:
-    static unsigned short PortAfter(const std::string& line, const std::string& key) {
-        const auto at = line.find(key);
-        return at == std::string::npos ? 0
-                                       : static_cast<unsigned short>(std::stoi(line.substr(at + key.size())));
-    }
     std::string Get(const std::string& target) const {
         const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
-        address.sin_port = htons(portalPort_);
+        address.sin_port = htons(PortalPort());
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         std::string reply;
         if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
@@ -154,11 +105,6 @@ private:
         ::close(fd);
         return reply;
     }
-
-    pid_t pid_ = 0;
-    unsigned short servicePort_ = 0;
-    unsigned short portalPort_ = 0;
-    fs::path dir_;
 };
 
 // Plays the user at every modal dialog: types the account into the login dialog and presses OK;

@@ -2,7 +2,6 @@
 // it in, and a fixture that opens the main window.
 #pragma once
 
-#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -10,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -24,12 +22,13 @@
 #include "desktop/logindialog.h"
 #include "desktop/mainframe.h"
 #include "desktop/mainview.h"
+#include "fakes/standin_process.h"
 #include "protocol/commands.h"
 #include "session/receiver.h"
 #include "session/sessiondocument.h"
 #include "session/shellrules.h"
 
-extern char** environ;
+extern char** environ;  // the tests start programs of their own (xdotool, the program itself)
 
 namespace ostravel {
 
@@ -40,24 +39,19 @@ inline const std::string kOddUser = "we\"ird & ;user's name";
 inline const std::string kOddPassword = "p&ss #word";
 
 // ---------------------------------------------------------------------------------------------------
-// The host stand-in on a free port (or a given one, to come back where it was), with one extra
-// account whose name is full of URL specials.
+// The host stand-in on a free port (or a given one, to come back where it was, with the same data),
+// with one extra account whose name is full of URL specials.
 
-struct HostSim {
-    pid_t pid = 0;
-    unsigned short port = 0;
-    unsigned short portalPort = 0;  // when it runs a portal
-    fs::path dir;
-    int output = -1;            // its standard output, kept open when it runs a portal
-    std::string printed;        // what it printed after its first line: every request it served
+struct HostSim : testing::StandInProcess {
     std::string extraAccounts;  // more lines for its accounts file (user TAB password TAB ...)
 
-    // `portal` ("127.0.0.1:28080"): also run the web portal there, and keep what it prints.
-    // `address`: where it listens ("[::1]" for IPv6).
+    // `portal` ("127.0.0.1:28080"): also run the web portal there, and keep what it prints (every
+    // request it serves). `address`: where it listens ("[::1]" for IPv6).
     bool Start(const std::string& name = "gui", unsigned short listenPort = 0, const std::string& portal = {},
                const std::string& address = "127.0.0.1") {
 #ifdef HOSTSIM_PROGRAM
-        dir = fs::temp_directory_path() / ("ostravel-" + name + "-" + std::to_string(::getpid()));
+        const fs::path dir =
+            fs::temp_directory_path() / ("ostravel-" + name + "-" + std::to_string(::getpid()));
         fs::create_directories(dir / "data");
         {
             std::ofstream accounts(dir / "accounts");
@@ -66,85 +60,20 @@ struct HostSim {
                      << kOddUser << '\t' << kOddPassword << "\t192\tnormal\t8004\n"
                      << extraAccounts;
         }
-        int out[2];
-        if (pipe(out) != 0) return false;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::vector<std::string> args = {HOSTSIM_PROGRAM,
-                                         "--listen",
-                                         address + ":" + std::to_string(listenPort),
-                                         "--no-portal",
-                                         "--keepalive",
-                                         "0",
-                                         "--quiet",
-                                         "--data",
-                                         (dir / "data").string(),
-                                         "--accounts",
-                                         (dir / "accounts").string()};
-        if (!portal.empty()) {  // no "--no-portal", no "--quiet"
-            args.erase(args.begin() + 6);
-            args[3] = "--portal";
-            args.insert(args.begin() + 4, portal);
-        }
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const int rc = posix_spawn(&pid, HOSTSIM_PROGRAM, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        if (rc != 0) return false;
-        // "listening service=ADDR:PORT portal=off data=DIR"
-        std::string line;
-        char c = 0;
-        while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
+        std::vector<std::string> args = {HOSTSIM_PROGRAM, "--listen",
+                                         address + ":" + std::to_string(listenPort)};
         if (portal.empty()) {
-            close(out[0]);
+            args.insert(args.end(), {"--no-portal", "--keepalive", "0", "--quiet"});
         } else {
-            output = out[0];
-            fcntl(output, F_SETFL, fcntl(output, F_GETFL) | O_NONBLOCK);
+            args.insert(args.end(), {"--portal", portal, "--keepalive", "0"});
         }
-        port = PortAfter(line, "service=");
-        portalPort = PortAfter(line, "portal=");
-        if (port == 0) Terminate();  // e.g. the portal's port is taken
-        return port != 0;
+        args.insert(args.end(),
+                    {"--data", (dir / "data").string(), "--accounts", (dir / "accounts").string()});
+        return StandInProcess::Start(dir, args, !portal.empty());
 #else
+        (void)name, (void)listenPort, (void)portal, (void)address;
         return false;
 #endif
-    }
-    // The port of "service=ADDR:PORT" in its first line; 0 when it is not there.
-    static unsigned short PortAfter(const std::string& line, const std::string& key) {
-        const auto at = line.find(key);
-        if (at == std::string::npos) return 0;
-        const auto end = line.find(' ', at);
-        const std::string endpoint = line.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        const auto colon = endpoint.rfind(':');
-        if (colon == std::string::npos || colon + 1 >= endpoint.size() || !std::isdigit(endpoint[colon + 1]))
-            return 0;
-        return static_cast<unsigned short>(std::stoi(endpoint.substr(colon + 1)));
-    }
-    // What it has printed so far (never waits).
-    const std::string& Printed() {
-        char chunk[4096];
-        for (ssize_t n; output >= 0 && (n = read(output, chunk, sizeof chunk)) > 0;) printed.append(chunk, n);
-        return printed;
-    }
-    // SIGTERM: the stand-in says "/bye" to every client and exits. Its data stay for a restart.
-    void Terminate() {
-        if (output >= 0) {
-            close(output);
-            output = -1;
-        }
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-            pid = 0;
-        }
-    }
-    void Stop() {
-        Terminate();
-        if (!dir.empty()) fs::remove_all(dir);
     }
 };
 
@@ -213,7 +142,7 @@ protected:
         PumpUntil([&] { return !alive_; });
     }
     void RequireHost() {
-        if (g_host.port == 0) GTEST_SKIP() << "the host stand-in is not built";
+        if (g_host.ServicePort() == 0) GTEST_SKIP() << "the host stand-in is not built";
     }
     void LogIn(const std::string& user, const std::string& password) {
         wxTEST_DIALOG(view_->RunCommand(cmd::kLogin), TypeInLogin(user, password));

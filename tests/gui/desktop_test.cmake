@@ -10,7 +10,7 @@ set(OSTRAVEL_GUI_LSAN "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/lsan.
 function(ostravel_desktop_test name)
   cmake_parse_arguments(T "TRAY;BROWSER;HOSTSIM;SERVICES" "LABEL;TIMEOUT;RESOURCE_LOCK" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ostravel_desktop GTest::gtest ${T_LIBS})
+  target_link_libraries(${name} PRIVATE ostravel_desktop ostravel_fakes GTest::gtest ${T_LIBS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   if(T_BROWSER)
     # The browser module is looked for beside the program.

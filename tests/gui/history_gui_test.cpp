@@ -70,14 +70,14 @@ protected:
 
 TEST_F(HistoryWindowTest, ShowsTheLoggedInAccountsPeriodsOverAYearOfSpans) {
     RequireHost();
-    const std::string account =
-        HistoryStore::AccountKey(FormatHostAddress(HostOf(SocketAddress("127.0.0.1", g_host.port))), "dj");
+    const std::string account = HistoryStore::AccountKey(
+        FormatHostAddress(HostOf(SocketAddress("127.0.0.1", g_host.ServicePort()))), "dj");
     // The open span began five minutes ago: the day's first slot is cut in the middle, and the
     // two on-air halves make one whole slot whenever the window reads.
     WriteYear(account, std::time(nullptr) - kSlot / 2);
     if (HasFatalFailure()) return;
     recorder_ = std::make_unique<HistoryRecorder>(HistoryFile());
-    Open(g_host.port);
+    Open(g_host.ServicePort());
     frame_->SetHistory(recorder_.get());
     LogIn("dj", "djpass");
     // The state the host reports now ends the open span unless it is on air too; seconds long,

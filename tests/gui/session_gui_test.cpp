@@ -254,7 +254,7 @@ TEST_F(SessionWindowsTest, CancelOrExitGivesUpAPendingConnect) {
 // open fills the status box before the viewer is closed.
 TEST_F(SessionWindowsTest, StatusArrivesWhileATextViewerIsOpen) {
     RequireHost();
-    Open(g_host.port);
+    Open(g_host.ServicePort());
     LogIn("dj", "djpass");
     view_->RunCommand(cmd::kAccountSummary);
     wxWeakRef<TextViewDialog> viewer;
@@ -293,7 +293,7 @@ TEST_F(SessionWindowsTest, HostGoingAwayLogsOffAndItsReturnAllowsALogin) {
     } stop{host};
     wxConfigBase::Get()->Write(pref::kReconnect, false);
     ASSERT_TRUE(host.Start("comeback"));
-    const unsigned short port = host.port;
+    const unsigned short port = host.ServicePort();
     Open(port);
     LogIn("dj", "djpass");
 
@@ -309,7 +309,7 @@ TEST_F(SessionWindowsTest, HostGoingAwayLogsOffAndItsReturnAllowsALogin) {
               (std::vector<int>{cmd::kLogin, cmd::kLogout, cmd::kFaq, cmd::kContacts}));
 
     ASSERT_TRUE(host.Start("comeback", port));
-    ASSERT_EQ(host.port, port);
+    ASSERT_EQ(host.ServicePort(), port);
     LogIn("dj", "djpass");
     EXPECT_EQ(frame_->TrayTipText().rfind("Quenlor Ostravel - Server ", 0), 0u) << frame_->TrayTipText();
     EXPECT_TRUE(view_->IsCommandEnabledNow(cmd::kServerStart));

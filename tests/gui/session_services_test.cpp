@@ -153,7 +153,7 @@ TEST_F(ServicesTest, OneNotificationPerChangeAndNoneWhileSwitchedOff) {
     HostSim host;  // of its own: its end is the session lost
     ASSERT_TRUE(host.Start("notify"));
     const std::size_t before = Notifications().size();
-    Open(host.port);
+    Open(host.ServicePort());
     ASSERT_TRUE(doc_.NotifyOnChange()) << "on by default";
     ASSERT_TRUE(MenuChecked(cmd::kViewNotifyOnChange));
     LogIn("dj", "djpass");  // its services stopped: down, the baseline
@@ -219,7 +219,7 @@ TEST_F(ServicesTest, OneNotificationPerChangeAndNoneWhileSwitchedOff) {
 // Both toggles are check items of the View menu, kept in the settings across starts.
 TEST_F(ServicesTest, TogglesAreRememberedAcrossStarts) {
     RequireHost();
-    Open(g_host.port);
+    Open(g_host.ServicePort());
     EXPECT_TRUE(MenuChecked(cmd::kViewNotifyOnChange));
     EXPECT_FALSE(MenuChecked(cmd::kViewAutoRefresh));
     EXPECT_FALSE(doc_.AutoRefresh()) << "off by default: the program sends no request of its own";
@@ -234,7 +234,7 @@ TEST_F(ServicesTest, TogglesAreRememberedAcrossStarts) {
     NewSettings();  // the next start
     doc_.SetAutoRefresh(false);
     doc_.SetNotifyOnChange(true);
-    Open(g_host.port);
+    Open(g_host.ServicePort());
     EXPECT_TRUE(doc_.AutoRefresh());
     EXPECT_FALSE(doc_.NotifyOnChange());
     EXPECT_TRUE(MenuChecked(cmd::kViewAutoRefresh));
@@ -268,7 +268,7 @@ TEST_F(ServicesTest, TogglesAreRememberedAcrossStarts) {
 
     NewSettings();  // the next start
     doc_.SetRefreshSeconds(20);
-    Open(g_host.port);
+    Open(g_host.ServicePort());
     EXPECT_EQ(doc_.RefreshSeconds(), 45);
     EXPECT_FALSE(MenuChecked(cmd::kViewAutoRefresh));
     EXPECT_TRUE(MenuChecked(cmd::kViewNotifyOnChange));
@@ -336,7 +336,7 @@ TEST_F(ServicesTest, RememberedPasswordLivesInTheKeyringOnly) {
     DesktopPasswordStore().Remove(kKeeper);
     wxConfigBase::Get()->DeleteEntry(kUserNameKey);  // a first start: no user name kept yet
     wxConfigBase::Get()->Flush();
-    Open(host.port);
+    Open(host.ServicePort());
 
     LoginWithBox::Shown first;
     wxTEST_DIALOG(view_->RunCommand(cmd::kLogin), LoginWithBox(kKeeper, kCanary, true, &first));
@@ -365,7 +365,7 @@ TEST_F(ServicesTest, RememberedPasswordLivesInTheKeyringOnly) {
     // The next start: the user name from the settings, the password from the keyring.
     NewSettings();
     doc_.ResetSession();
-    Open(host.port);
+    Open(host.ServicePort());
     LoginWithBox::Shown second;
     wxTEST_DIALOG(view_->RunCommand(cmd::kLogin), LoginWithBox("", "", false, &second));
     ASSERT_TRUE(PumpUntil([&] { return doc_.LoginId() != 0; })) << "logged in with what was recalled";
@@ -390,7 +390,7 @@ TEST_F(ServicesTest, RememberedPasswordLivesInTheKeyringOnly) {
 // Without a session bus, or with one but no keyring on it: the box is disabled and says why.
 TEST_F(ServicesTest, RememberPasswordDisabledWithoutAKeyring) {
     RequireHost();
-    Open(g_host.port);
+    Open(g_host.ServicePort());
     const std::string address = Env("DBUS_SESSION_BUS_ADDRESS");
     ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
     EXPECT_FALSE(SessionBusAvailable());
@@ -455,7 +455,7 @@ bool WaitForLogins(HostSim& host, std::size_t count, std::chrono::milliseconds l
         const auto left =
             std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return false;
-        pollfd ready{host.output, POLLIN, 0};
+        pollfd ready{host.Output(), POLLIN, 0};
         ::poll(&ready, 1, static_cast<int>(left.count()));
     }
 }
@@ -473,7 +473,7 @@ TEST(Program, StartedHiddenLogsInByItselfAndComesBackAfterTheHostDropsIt) {
                             << "[View]\nNotifyOnStatusChanges=1\n";
     }
     const std::size_t noticesBefore = Notifications().size();
-    const std::string hostArg = "[::1]:" + std::to_string(host.port);
+    const std::string hostArg = "[::1]:" + std::to_string(host.ServicePort());
     std::vector<std::string> args = {OSTRAVEL_PROGRAM, "--hidden", "--host", hostArg};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
@@ -490,7 +490,7 @@ TEST(Program, StartedHiddenLogsInByItselfAndComesBackAfterTheHostDropsIt) {
     EXPECT_EQ(shown, "") << "only the tray icon at start";
 
     // The stand-in's control page drops every connection, as a restart of the host would.
-    BlockingSocket control = ConnectToHost(HostAddress{"::1", host.portalPort, HostAddress::Kind::IPv6}, 5);
+    BlockingSocket control = ConnectToHost(HostAddress{"::1", host.PortalPort(), HostAddress::Kind::IPv6}, 5);
     const std::string get = "GET /hostsim/fault?drop HTTP/1.0\r\nHost: [::1]\r\n\r\n";
     control.SendAll(get.data(), static_cast<int>(get.size()), 5);
     char reply[512];
@@ -520,7 +520,7 @@ TEST(Program, StartedHiddenLogsInByItselfAndComesBackAfterTheHostDropsIt) {
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     using namespace ostravel;
-    if (!g_host.Start("services")) g_host.port = 0;
+    g_host.Start("services");  // when it does not start, its port is 0 and the tests that need it skip
     int result = 1;
     {
         ostravel::testing::ToolkitScope toolkit(argc, argv);
