@@ -1,7 +1,6 @@
 #include "fakes/standin_process.h"
 
 #include <cctype>
-#include <chrono>
 #include <system_error>
 
 #include <fcntl.h>
@@ -16,19 +15,16 @@ extern char** environ;
 namespace ostravel::testing {
 namespace {
 
-// Its first line, read a byte at a time so that nothing after it is taken from the pipe. A stand-in
-// that says nothing for this long is taken as not started (the line is then empty).
+// Its first line, a byte at a time so that nothing after it leaves the pipe; empty when it ends
+// or stays silent for half a minute first.
 std::string ReadFirstLine(int fd) {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(30);
     std::string line;
-    for (char c = 0;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        pollfd ready{fd, POLLIN, 0};
-        if (left <= 0 || ::poll(&ready, 1, static_cast<int>(left)) <= 0) return {};
-        if (::read(fd, &c, 1) != 1 || c == '\n') return line;
+    pollfd ready{fd, POLLIN, 0};
+    for (char c = 0; ::poll(&ready, 1, 30'000) > 0 && ::read(fd, &c, 1) == 1;) {
+        if (c == '\n') return line;
         line += c;
     }
+    return {};
 }
 
 }  // namespace
@@ -99,11 +95,9 @@ const std::string& StandInProcess::Printed() {
 unsigned short StandInProcess::PortAfter(const std::string& line, const std::string& key) {
     const auto at = line.find(key);
     if (at == std::string::npos) return 0;
-    const auto end = line.find(' ', at);
-    const std::string endpoint = line.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    const std::string endpoint = line.substr(at, line.find(' ', at) - at);  // to the end without a space
     const auto colon = endpoint.rfind(':');
-    if (colon == std::string::npos || colon + 1 >= endpoint.size() ||
-        !std::isdigit(static_cast<unsigned char>(endpoint[colon + 1])))
+    if (colon == std::string::npos || !std::isdigit(static_cast<unsigned char>(endpoint[colon + 1])))
         return 0;
     return static_cast<unsigned short>(std::stoi(endpoint.substr(colon + 1)));
 }

@@ -29,7 +29,6 @@ public:
     // Terminates it and removes its folder.
     void Stop();
 
-    const std::filesystem::path& Folder() const { return folder_; }
     unsigned short ServicePort() const { return servicePort_; }
     unsigned short PortalPort() const { return portalPort_; }  // 0 when it runs none
     // Its standard output while kept (non-blocking, to poll on), else -1.
