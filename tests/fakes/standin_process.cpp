@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <system_error>
+#include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -65,10 +66,7 @@ bool StandInProcess::Start(const std::filesystem::path& folder, const std::vecto
 }
 
 void StandInProcess::Terminate() {
-    if (output_ >= 0) {
-        ::close(output_);
-        output_ = -1;
-    }
+    if (output_ >= 0) ::close(std::exchange(output_, -1));
     if (pid_ > 0) {
         ::kill(pid_, SIGTERM);
         ::waitpid(pid_, nullptr, 0);
@@ -78,11 +76,9 @@ void StandInProcess::Terminate() {
 
 void StandInProcess::Stop() {
     Terminate();
-    if (!folder_.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-        folder_.clear();
-    }
+    std::error_code ignored;
+    if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
+    folder_.clear();
 }
 
 const std::string& StandInProcess::Printed() {

@@ -62,11 +62,10 @@ struct HostSim : testing::StandInProcess {
         }
         std::vector<std::string> args = {HOSTSIM_PROGRAM, "--listen",
                                          address + ":" + std::to_string(listenPort)};
-        if (portal.empty()) {
+        if (portal.empty())
             args.insert(args.end(), {"--no-portal", "--keepalive", "0", "--quiet"});
-        } else {
+        else
             args.insert(args.end(), {"--portal", portal, "--keepalive", "0"});
-        }
         args.insert(args.end(),
                     {"--data", (dir / "data").string(), "--accounts", (dir / "accounts").string()});
         return StandInProcess::Start(dir, args, !portal.empty());
