@@ -1,17 +1,24 @@
 // What the benchmarks that open the real main window share: an application object, the host
-// stand-in as a process of its own, and an event loop run until something is true.
+// stand-in as a process of its own, the window against it, and an event loop run until something
+// is true (gui/pump_until.h).
 #pragma once
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <unistd.h>
 #include <wx/app.h>
-#include <wx/evtloop.h>
 
+#include "desktop/mainframe.h"
 #include "fakes/standin_process.h"
+#include "gui/pump_until.h"
+#include "net/blockingsocket.h"
+#include "session/receiver.h"
+#include "session/sessioncontrol.h"
+#include "session/sessiondocument.h"
 
 namespace ostravel {
 
@@ -39,19 +46,12 @@ private:
     static inline int started_ = 0;
 };
 
-// Runs the toolkit's events, posted tasks and idle work until `done` or the time-out.
-template <class Predicate>
-bool PumpUntil(Predicate done, std::chrono::milliseconds timeout = 10s) {
-    wxEventLoop loop;
-    wxEventLoopActivator active(&loop);
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        loop.DispatchTimeout(5);
-        wxTheApp->ProcessPendingEvents();
-        loop.ProcessIdle();  // deletes destroyed windows
-    }
-    return true;
+// The real main window against the stand-in on `port`, shown.
+inline MainFrame* ShowMainFrame(SessionDocument& doc, unsigned short port) {
+    auto* frame = new MainFrame(doc, HostOf(SocketAddress("127.0.0.1", port)),
+                                [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
+    frame->Show();
+    return frame;
 }
 
 }  // namespace ostravel

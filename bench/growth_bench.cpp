@@ -63,9 +63,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         SessionDocument doc;
-        auto* frame = new MainFrame(doc, HostOf(SocketAddress("127.0.0.1", host.ServicePort())),
-                                    [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
-        frame->Show();
+        MainFrame* frame = ShowMainFrame(doc, host.ServicePort());
         MainView* view = frame->GetActiveView();
         bool finished = false;
         view->Session().BeginLogin("dj", "djpass", [&] { frame->CallAfter([&] { finished = true; }); });

@@ -160,9 +160,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         SessionDocument doc;
-        auto* frame = new MainFrame(doc, HostOf(SocketAddress("127.0.0.1", steady.ServicePort())),
-                                    [](SessionDocument& d) { return std::make_unique<Receiver>(d); });
-        frame->Show();
+        MainFrame* frame = ShowMainFrame(doc, steady.ServicePort());
         MainView& view = *frame->GetActiveView();
         view.Session().SetHost(HostOf(SocketAddress("127.0.0.1", steady.ServicePort())));
         if (!LogIn(view, "dj", "djpass")) {

@@ -54,6 +54,19 @@ std::vector<wxString>& ExtraFolders() {
     return folders;
 }
 
+// The languages the program has catalogues for: the Preferences' choices but English and the
+// environment's.
+const std::vector<std::string_view>& SpokenLanguages() {
+    static const std::vector<std::string_view> languages = [] {
+        std::vector<std::string_view> found;
+        for (const PreferenceChoice& choice : kLanguageChoices)
+            if (*choice.value != '\0' && std::string_view(choice.value) != "en")
+                found.emplace_back(choice.value);
+        return found;
+    }();
+    return languages;
+}
+
 // Where catalogues are looked for: any named by AddCatalogueFolder, the program's own (built or
 // installed beside it), then the toolkit's (wxstd) where the toolkit was installed.
 std::vector<wxString> LookupFolders() {
@@ -86,10 +99,9 @@ public:
 
     wxArrayString GetAvailableTranslations(const wxString& domain) const override {
         wxArrayString languages;
-        for (const PreferenceChoice& choice : kLanguageChoices) {
-            const wxString language = wxString::FromUTF8(choice.value);
-            if (!language.empty() && language != "en" && !Find(domain, language).empty())
-                languages.push_back(language);
+        for (const std::string_view language : SpokenLanguages()) {
+            const wxString name = WxText(language);
+            if (!Find(domain, name).empty()) languages.push_back(name);
         }
         return languages;
     }
@@ -114,10 +126,6 @@ wxString EnvironmentLanguage() {
     const wxString language = wxTranslations::Get()->GetBestTranslation(kDomain, "en");
     return language.StartsWith("en") ? wxString() : language;
 #else
-    std::vector<std::string_view> spoken;
-    for (const PreferenceChoice& choice : kLanguageChoices)
-        if (*choice.value != '\0' && std::string_view(choice.value) != "en")
-            spoken.emplace_back(choice.value);
     const auto variable = [](const char* name) {
         const char* value = std::getenv(name);
         return std::string_view(value != nullptr ? value : "");
@@ -125,7 +133,7 @@ wxString EnvironmentLanguage() {
     std::string_view locale = variable("LC_ALL");
     if (locale.empty()) locale = variable("LC_MESSAGES");
     if (locale.empty()) locale = variable("LANG");
-    return WxText(PreferredLanguage(variable("LANGUAGE"), locale, spoken));
+    return WxText(PreferredLanguage(variable("LANGUAGE"), locale, SpokenLanguages()));
 #endif
 }
 

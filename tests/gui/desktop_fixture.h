@@ -23,6 +23,7 @@
 #include "desktop/mainframe.h"
 #include "desktop/mainview.h"
 #include "fakes/standin_process.h"
+#include "gui/pump_until.h"
 #include "protocol/commands.h"
 #include "session/receiver.h"
 #include "session/sessiondocument.h"
@@ -78,21 +79,6 @@ struct HostSim : testing::StandInProcess {
 
 extern HostSim g_host;        // started once for the whole program
 extern fs::path g_openerDir;  // holds the stand-in xdg-open and what it recorded
-
-// Runs the event loop until `done` holds or the deadline passes.
-template <class Predicate>
-inline bool PumpUntil(Predicate done, std::chrono::milliseconds timeout = 10s) {
-    wxEventLoop loop;
-    wxEventLoopActivator active(&loop);
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        loop.DispatchTimeout(20);
-        wxTheApp->ProcessPendingEvents();
-        loop.ProcessIdle();  // deletes destroyed windows
-    }
-    return true;
-}
 
 // The login dialog as the user fills it in: texts typed (the host only when one is given), then OK or
 // Cancel.
